@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Lumarin's one entry point for a fresh Debian 12 machine (run as root):
+#   tools/dev.sh demo   install, build, start an emulated fleet and show it
+#   tools/dev.sh test   install, build and run every test (normal, sanitizers, fuzzing)
+#   tools/dev.sh deps   install the Debian packages only
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$here"
+
+packages=(
+    build-essential cmake ninja-build pkg-config git
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
+    clang libclang-rt-14-dev clang-format
+    iproute2 iputils-ping procps
+)
+
+deps() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages: ${missing[*]}; run this as root (sudo) to install them." >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    local preset=$1
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+}
+
+run_tests() {
+    local preset=$1
+    echo "=== tests: $preset"
+    ctest --preset "$preset"
+}
+
+case "${1:-}" in
+deps)
+    deps
+    ;;
+demo)
+    deps
+    build dev
+    exec "$here/build/dev/tools/lumarin-demo" "${@:2}"
+    ;;
+test)
+    deps
+    export QT_QPA_PLATFORM=offscreen
+    build dev
+    run_tests dev
+    build asan
+    run_tests asan
+    build fuzz
+    run_tests fuzz
+    ;;
+*)
+    sed -n '2,6p' "$0" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What one emulated PJLink Class 1 projector is and does. Plain data: copy it, change it, hand
+// it to EmulatedProjector (or to EmulatedProjector::update while it runs).
+struct EmulatorConfig
+{
+    std::string address = "127.0.0.1"; // any 127.0.0.0/8 address, or an address of a namespace
+    int port = 4352;
+    std::string password; // empty: security off ("PJLINK 0")
+
+    std::string name = "Projector";      // NAME, UTF-8, up to 64 bytes
+    std::string manufacturer = "Emulux"; // INF1
+    std::string product = "EP-100";      // INF2
+    std::string otherInfo;               // INFO
+    int pjlinkClass = 1;                 // CLSS
+
+    int power = 0;         // 0 off, 1 on, 2 cooling, 3 warm-up
+    int warmUpMs = 3000;   // warm-up after "power on", then on
+    int coolingMs = 3000;  // cooling after "power off", then off
+    std::vector<std::pair<int, int>> inputs{{1, 1}, {1, 2}, {2, 1}, {3, 1}, {5, 1}}; // INST
+    std::pair<int, int> input{1, 1}; // INPT
+    int mute = 30;                   // AVMT: 11, 21, 31 or 30
+    std::array<int, 6> errors{};     // ERST: fan, lamp, temperature, cover, filter, other
+    std::vector<std::pair<int, int>> lamps{{1200, 0}}; // LAMP hours; the on flag follows power
+                                                       // (empty: no lamp, LAMP answers ERR1)
+    int idleTimeoutMs = 30000; // an idle connection is closed after this long
+
+    // Faults on demand.
+    bool listening = true;      // false: nothing listens, connects are refused
+    int answerDelayMs = 0;      // wait before every answer (and before the greeting)
+    int dropAfterCommands = -1; // close the connection after receiving this many commands
+    bool malformedAnswers = false; // answers that break the PJLink framing
+    std::map<std::string, std::string> rawAnswers; // command ("POWR") -> exact answer line
+                                                   // sent instead of the normal one, without CR
+};
+
+// One emulated projector serving its address and port on a thread of its own.
+// All members are thread-safe.
+class EmulatedProjector
+{
+public:
+    explicit EmulatedProjector(EmulatorConfig config);
+    ~EmulatedProjector(); // stops and joins
+
+    EmulatedProjector(const EmulatedProjector &) = delete;
+    EmulatedProjector &operator=(const EmulatedProjector &) = delete;
+
+    // Binds and starts serving; false with a reason when the address cannot be bound.
+    bool start(std::string *error = nullptr);
+    void stop();
+
+    EmulatorConfig config() const;
+    void update(const std::function<void(EmulatorConfig &)> &change);
+
+    // Every command line received after authentication, in order, as "POWR 1" or "INPT ?".
+    std::vector<std::string> receivedCommands() const;
+    void clearReceivedCommands();
+    int connectionCount() const; // TCP connections accepted so far
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
