@@ -1,0 +1,102 @@
+#include "store/actioneventmanager.h"
+
+#include "store/usermessage.h"
+
+#include <QDir>
+
+#include <atomic>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+std::mutex g_instanceLock;
+std::unique_ptr<ActionEventManager> g_instance;
+std::atomic<bool> g_errorsOnly{false};
+} // namespace
+
+void SetEventFilter(bool errorsOnly)
+{
+    g_errorsOnly.store(errorsOnly);
+}
+
+bool IsEventFilterErrorsOnly()
+{
+    return g_errorsOnly.load();
+}
+
+ActionEventManager *ActionEventManager::GetInstance()
+{
+    std::lock_guard guard(g_instanceLock);
+    if (!g_instance)
+        g_instance.reset(new ActionEventManager(QDir::current().absoluteFilePath(u"event.log"_s)));
+    return g_instance.get();
+}
+
+void ActionEventManager::DestroyInstance()
+{
+    std::lock_guard guard(g_instanceLock);
+    g_instance.reset();
+}
+
+ActionEventManager::ActionEventManager(const QString &logPath) : m_logPath(logPath), m_log(logPath)
+{
+    if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        ShowUserMessage(MarkLogFailed());
+}
+
+ActionEventManager::~ActionEventManager() = default;
+
+void ActionEventManager::AddEvent(std::unique_ptr<ActionEvent> event)
+{
+    if (!event || event->GetLevel() == ActionEvent::Debug)
+        return;
+    const bool shown = !IsEventFilterErrorsOnly() || event->GetLevel() == ActionEvent::Warning ||
+                       event->GetLevel() == ActionEvent::Error;
+    QString failure;
+    {
+        std::lock_guard guard(m_lock);
+        failure = WriteLine(*event);
+        if (shown)
+            m_queue.push_back(std::move(event));
+    }
+    // Outside the lock: a sink may well log or query the manager itself.
+    if (!failure.isEmpty())
+        ShowUserMessage(failure);
+}
+
+bool ActionEventManager::HasPending() const
+{
+    std::lock_guard guard(m_lock);
+    return !m_queue.empty();
+}
+
+std::unique_ptr<ActionEvent> ActionEventManager::TakeOldest()
+{
+    std::lock_guard guard(m_lock);
+    if (m_queue.empty())
+        return nullptr;
+    std::unique_ptr<ActionEvent> event = std::move(m_queue.front());
+    m_queue.pop_front();
+    return event;
+}
+
+QString ActionEventManager::WriteLine(const ActionEvent &event)
+{
+    if (m_logFailed)
+        return {};
+    // Each line is flushed at once, so an administrator's tail -f sees it and a crash loses
+    // nothing already logged.
+    const QByteArray line = event.LogLine().toUtf8();
+    if (m_log.write(line) != line.size() || !m_log.flush())
+        return MarkLogFailed();
+    return {};
+}
+
+QString ActionEventManager::MarkLogFailed()
+{
+    m_logFailed = true;
+    const QString reason = m_log.errorString();
+    m_log.close();
+    return u"The event log \"%1\" cannot be written (%2). Events are still shown in the event "
+           "list."_s.arg(QDir::toNativeSeparators(m_logPath), reason);
+}

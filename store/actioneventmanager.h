@@ -1,0 +1,53 @@
+#pragma once
+
+#include "store/actionevent.h"
+
+#include <QFile>
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <mutex>
+
+// Receives events from the user-interface thread and the refresh worker, writes each accepted
+// one to "event.log" and queues those to be shown. Every member is thread-safe: one lock guards
+// the queue and the file.
+class ActionEventManager
+{
+public:
+    // The process-wide manager, created on first use; the log file is created afresh (emptied)
+    // in the working directory at that moment.
+    static ActionEventManager *GetInstance();
+    // Destroys the manager (queued events are dropped, the log is closed); the next GetInstance
+    // starts a fresh log.
+    static void DestroyInstance();
+
+    // Takes ownership. Debug events vanish; with the errors-only filter, information events are
+    // written but not queued.
+    void AddEvent(std::unique_ptr<ActionEvent> event);
+    bool HasPending() const;
+    std::unique_ptr<ActionEvent> TakeOldest(); // nullptr when nothing is pending
+
+    const QString &GetLogPath() const { return m_logPath; }
+
+    ActionEventManager(const ActionEventManager &) = delete;
+    ActionEventManager &operator=(const ActionEventManager &) = delete;
+    ~ActionEventManager();
+
+private:
+    explicit ActionEventManager(const QString &logPath);
+    // Lock held. Both give the text to show the user once the lock is released, or nothing:
+    // a failing log is reported once and then left alone.
+    QString WriteLine(const ActionEvent &event);
+    QString MarkLogFailed();
+
+    mutable std::mutex m_lock;
+    std::deque<std::unique_ptr<ActionEvent>> m_queue;
+    QString m_logPath;
+    QFile m_log;
+    bool m_logFailed = false;
+};
+
+// The process-wide filter: errors only shows warnings and errors; it acts on events added later.
+void SetEventFilter(bool errorsOnly);
+bool IsEventFilterErrorsOnly();

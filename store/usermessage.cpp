@@ -1,0 +1,23 @@
+#include "store/usermessage.h"
+
+#include <QTextStream>
+
+#include <atomic>
+
+namespace {
+std::atomic<UserMessageSink *> g_sink{nullptr};
+}
+
+void SetUserMessageSink(UserMessageSink *sink)
+{
+    g_sink.store(sink);
+}
+
+void ShowUserMessage(const QString &text, MessageIcon icon)
+{
+    if (UserMessageSink *sink = g_sink.load()) {
+        sink->ShowMessage(text, icon);
+        return;
+    }
+    QTextStream(stderr) << text << Qt::endl;
+}
