@@ -22,10 +22,11 @@ struct EmulatorConfig
     std::string otherInfo;               // INFO
     int pjlinkClass = 1;                 // CLSS
 
-    int power = 0;         // 0 off, 1 on, 2 cooling, 3 warm-up
-    int warmUpMs = 3000;   // warm-up after "power on", then on
-    int coolingMs = 3000;  // cooling after "power off", then off
-    std::vector<std::pair<int, int>> inputs{{1, 1}, {1, 2}, {2, 1}, {3, 1}, {5, 1}}; // INST
+    int power = 0;        // 0 off, 1 on, 2 cooling, 3 warm-up
+    int warmUpMs = 3000;  // warm-up after "power on", then on
+    int coolingMs = 3000; // cooling after "power off", then off
+    // INST
+    std::vector<std::pair<int, int>> inputs{{1, 1}, {1, 2}, {2, 1}, {3, 1}, {5, 1}};
     std::pair<int, int> input{1, 1}; // INPT
     int mute = 30;                   // AVMT: 11, 21, 31 or 30
     std::array<int, 6> errors{};     // ERST: fan, lamp, temperature, cover, filter, other
@@ -34,12 +35,15 @@ struct EmulatorConfig
     int idleTimeoutMs = 30000; // an idle connection is closed after this long
 
     // Faults on demand.
-    bool listening = true;      // false: nothing listens, connects are refused
-    int answerDelayMs = 0;      // wait before every answer (and before the greeting)
-    int dropAfterCommands = -1; // close the connection after receiving this many commands
+    bool listening = true;         // false: nothing listens, connects are refused
+    int answerDelayMs = 0;         // wait before every answer (and before the greeting)
+    int dropAfterCommands = -1;    // close the connection after receiving this many commands
+                                   // (0: right after the greeting)
     bool malformedAnswers = false; // answers that break the PJLink framing
     std::map<std::string, std::string> rawAnswers; // command ("POWR") -> exact answer line
                                                    // sent instead of the normal one, without CR
+                                                   // (the command then has no effect);
+                                                   // "PJLINK" replaces the greeting
 };
 
 // One emulated projector serving its address and port on a thread of its own.
@@ -54,16 +58,22 @@ public:
     EmulatedProjector &operator=(const EmulatedProjector &) = delete;
 
     // Binds and starts serving; false with a reason when the address cannot be bound.
+    // Port 0 binds a free port, which config().port then reports.
     bool start(std::string *error = nullptr);
     void stop();
 
-    EmulatorConfig config() const;
+    EmulatorConfig config() const; // power as it is now, warm-up and cooling included
+
+    // Runs change under the emulator's lock, so it must not call back into this object.
+    // Setting power to 3 or 2 starts warm-up or cooling anew. listening=false closes the
+    // listening socket and every open connection; a new address or port is bound anew.
     void update(const std::function<void(EmulatorConfig &)> &change);
 
     // Every command line received after authentication, in order, as "POWR 1" or "INPT ?".
     std::vector<std::string> receivedCommands() const;
     void clearReceivedCommands();
-    int connectionCount() const; // TCP connections accepted so far
+    std::vector<std::string> takeReceivedCommands(); // returns and clears, atomically
+    int connectionCount() const;                     // TCP connections accepted so far
 
 private:
     struct Impl;

@@ -1,0 +1,514 @@
+#include "tools/emulator/emulatedprojector.h"
+
+#include "tools/emulator/emulatorreplies.h"
+
+#include <QByteArray>
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t MaxLineBytes = 512;     // without a CR: the peer is not speaking PJLink
+constexpr std::size_t MaxPendingBytes = 4096; // pipelined requests waiting for their turn
+constexpr std::size_t MaxConnections = 8;     // beyond this a connection is accepted and closed
+constexpr std::size_t DigestChars = 32;
+
+class Fd
+{
+public:
+    Fd() = default;
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd &operator=(Fd &&other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = std::exchange(other.m_fd, -1);
+        }
+        return *this;
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+struct Connection
+{
+    Fd fd;
+    std::string in;
+    std::string out; // one answer at a time, sent from sendAt on
+    Clock::time_point sendAt;
+    Clock::time_point lastActivity;
+    std::string expectedDigest; // empty once authenticated, or when security is off
+    int commands = 0;
+    bool closeAfterSend = false;
+    bool dead = false;
+};
+
+// The configuration fields the serving thread reads once per round.
+struct Snapshot
+{
+    std::string address;
+    int port = 0;
+    bool listening = true;
+    int idleTimeoutMs = 0;
+    int answerDelayMs = 0;
+    int dropAfterCommands = -1;
+};
+
+int msUntil(Clock::time_point deadline, Clock::time_point now)
+{
+    if (deadline <= now)
+        return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+    return static_cast<int>(std::min<long long>(ms, 60000));
+}
+
+bool bindListener(const std::string &address, int port, Fd *listener, int *boundPort,
+                  std::string *error)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    if (port < 0 || port > 65535 || ::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
+        *error = "not an IPv4 address and port: " + address + ":" + std::to_string(port);
+        return false;
+    }
+    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    const int one = 1;
+    if (!fd.valid() || ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+        ::bind(fd.get(), reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+        ::listen(fd.get(), 16) != 0) {
+        *error = address + ":" + std::to_string(port) + ": " + std::strerror(errno);
+        return false;
+    }
+    socklen_t len = sizeof addr;
+    if (::getsockname(fd.get(), reinterpret_cast<sockaddr *>(&addr), &len) == 0)
+        *boundPort = ntohs(addr.sin_port);
+    *listener = std::move(fd);
+    return true;
+}
+
+// Closing with unread input makes the kernel send a reset, which may destroy an answer the
+// peer has not read yet (ERRA above all); reading first lets it end with an orderly FIN.
+void closeGently(Fd &fd)
+{
+    if (!fd.valid())
+        return;
+    ::shutdown(fd.get(), SHUT_WR);
+    char sink[512];
+    for (int i = 0; i < 16 && ::recv(fd.get(), sink, sizeof sink, MSG_DONTWAIT) > 0; ++i) {
+    }
+    fd.reset();
+}
+
+} // namespace
+
+struct EmulatedProjector::Impl
+{
+    mutable std::mutex mutex; // guards config, runtime, received, connections
+    EmulatorConfig config;
+    EmulatorRuntime runtime;
+    std::vector<std::string> received;
+    int connections = 0;
+
+    std::mutex lifecycle; // serialises start and stop
+    std::thread thread;
+    std::atomic<bool> stopping{false};
+    Fd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+
+    // Owned by the serving thread while it runs.
+    Fd listener;
+    std::string boundAddress;
+    int boundPort = -1;
+    std::vector<Connection> open;
+    std::mt19937 random{std::random_device{}()};
+
+    Snapshot snapshot() const;
+    void wakeUp();
+    void run();
+    void syncListener(const Snapshot &s);
+    void acceptPending(const Snapshot &s);
+    void receive(Connection &c);
+    void send(Connection &c, Clock::time_point now);
+    void service(Connection &c, const Snapshot &s, Clock::time_point now);
+    void handleLine(Connection &c, std::string line, const Snapshot &s, Clock::time_point now);
+    void queue(Connection &c, const std::string &line, bool thenClose, const Snapshot &s,
+               Clock::time_point now);
+    std::string randomToken();
+};
+
+Snapshot EmulatedProjector::Impl::snapshot() const
+{
+    std::lock_guard lock(mutex);
+    return {config.address,       config.port,          config.listening,
+            config.idleTimeoutMs, config.answerDelayMs, config.dropAfterCommands};
+}
+
+void EmulatedProjector::Impl::wakeUp()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(wake.get(), &one, sizeof one);
+}
+
+std::string EmulatedProjector::Impl::randomToken()
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    std::uniform_int_distribution<int> digit(0, 15);
+    std::string token(8, '0');
+    for (char &ch : token)
+        ch = hex[digit(random)];
+    return token;
+}
+
+void EmulatedProjector::Impl::syncListener(const Snapshot &s)
+{
+    if (!s.listening) {
+        listener.reset();
+        for (auto &c : open)
+            c.dead = true;
+        return;
+    }
+    if (listener.valid() && s.address == boundAddress && s.port == boundPort)
+        return;
+    listener.reset();
+    int port = s.port;
+    std::string error;
+    // A failed bind leaves the projector silent until the next update asks again.
+    if (!bindListener(s.address, s.port, &listener, &port, &error))
+        return;
+    boundAddress = s.address;
+    boundPort = port;
+    std::lock_guard lock(mutex);
+    if (config.port == 0)
+        config.port = port;
+}
+
+void EmulatedProjector::Impl::acceptPending(const Snapshot &s)
+{
+    for (int i = 0; i < 16; ++i) {
+        Fd fd(::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        if (!fd.valid())
+            return;
+        std::string greeting;
+        std::string password;
+        {
+            std::lock_guard lock(mutex);
+            ++connections;
+            password = config.password;
+            const auto raw = config.rawAnswers.find("PJLINK");
+            if (raw != config.rawAnswers.end())
+                greeting = raw->second;
+        }
+        if (open.size() >= MaxConnections) {
+            closeGently(fd);
+            continue;
+        }
+        Connection c;
+        c.fd = std::move(fd);
+        c.lastActivity = Clock::now();
+        if (password.empty()) {
+            if (greeting.empty())
+                greeting = "PJLINK 0";
+        } else {
+            const std::string token = randomToken();
+            c.expectedDigest = QCryptographicHash::hash(QByteArray::fromStdString(token + password),
+                                                        QCryptographicHash::Md5)
+                                   .toHex()
+                                   .toStdString();
+            if (greeting.empty())
+                greeting = "PJLINK 1 " + token;
+        }
+        queue(c, greeting, s.dropAfterCommands == 0, s, c.lastActivity);
+        open.push_back(std::move(c));
+    }
+}
+
+void EmulatedProjector::Impl::receive(Connection &c)
+{
+    char buffer[2048];
+    for (int i = 0; i < 8; ++i) {
+        const auto n = ::recv(c.fd.get(), buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            c.in.append(buffer, static_cast<std::size_t>(n));
+            c.lastActivity = Clock::now();
+            continue;
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            c.dead = true;
+        break;
+    }
+    const auto cr = c.in.rfind('\r');
+    const std::size_t unterminated = cr == std::string::npos ? c.in.size() : c.in.size() - cr - 1;
+    if (unterminated > MaxLineBytes || c.in.size() > MaxPendingBytes)
+        c.dead = true;
+}
+
+void EmulatedProjector::Impl::send(Connection &c, Clock::time_point now)
+{
+    if (c.out.empty() || now < c.sendAt)
+        return;
+    const auto n = ::send(c.fd.get(), c.out.data(), c.out.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+        c.out.erase(0, static_cast<std::size_t>(n));
+        c.lastActivity = now;
+    } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        c.dead = true;
+    }
+}
+
+void EmulatedProjector::Impl::queue(Connection &c, const std::string &line, bool thenClose,
+                                    const Snapshot &s, Clock::time_point now)
+{
+    c.out = line + '\r';
+    c.sendAt = now + std::chrono::milliseconds(std::max(0, s.answerDelayMs));
+    c.closeAfterSend = thenClose;
+}
+
+void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const Snapshot &s,
+                                         Clock::time_point now)
+{
+    if (!c.expectedDigest.empty()) {
+        if (line.size() < DigestChars || line.compare(0, DigestChars, c.expectedDigest) != 0) {
+            queue(c, "PJLINK ERRA", true, s, now);
+            return;
+        }
+        line.erase(0, DigestChars);
+        c.expectedDigest.clear();
+    }
+    {
+        std::lock_guard lock(mutex);
+        received.push_back(line.size() >= 2 && line[0] == '%' ? line.substr(2) : line);
+    }
+    if (s.dropAfterCommands > 0 && ++c.commands >= s.dropAfterCommands) {
+        c.dead = true;
+        return;
+    }
+    // Anything else is a digest where security is off, or no request at all.
+    if (line[0] != '%') {
+        queue(c, "PJLINK ERRA", true, s, now);
+        return;
+    }
+    std::string reply;
+    {
+        std::lock_guard lock(mutex);
+        reply = replyTo(config, runtime, line, now);
+    }
+    queue(c, reply, false, s, now);
+}
+
+void EmulatedProjector::Impl::service(Connection &c, const Snapshot &s, Clock::time_point now)
+{
+    send(c, now);
+    // One outstanding answer per connection: the next request waits until it has gone out.
+    while (!c.dead && c.out.empty() && !c.closeAfterSend) {
+        const auto cr = c.in.find('\r');
+        if (cr == std::string::npos)
+            break;
+        std::string line = c.in.substr(0, cr);
+        c.in.erase(0, cr + 1);
+        if (!c.in.empty() && c.in[0] == '\n')
+            c.in.erase(0, 1);
+        // A LF that arrived after its CR in a later segment.
+        if (!line.empty() && line[0] == '\n')
+            line.erase(0, 1);
+        if (line.empty())
+            continue;
+        handleLine(c, std::move(line), s, now);
+        send(c, now);
+    }
+    if (c.closeAfterSend && c.out.empty())
+        c.dead = true;
+    // A delayed answer is not idleness: the projector is the one keeping the peer waiting.
+    if (s.idleTimeoutMs > 0 && c.out.empty() &&
+        now - c.lastActivity >= std::chrono::milliseconds(s.idleTimeoutMs))
+        c.dead = true;
+}
+
+void EmulatedProjector::Impl::run()
+{
+    while (!stopping.load()) {
+        const Snapshot s = snapshot();
+        auto now = Clock::now();
+
+        std::vector<pollfd> fds;
+        fds.push_back({wake.get(), POLLIN, 0});
+        if (listener.valid())
+            fds.push_back({listener.get(), POLLIN, 0});
+        const std::size_t first = fds.size();
+        int timeout = -1;
+        auto sooner = [&timeout](int ms) { timeout = timeout < 0 ? ms : std::min(timeout, ms); };
+        for (const auto &c : open) {
+            short events = POLLIN;
+            if (!c.out.empty()) {
+                if (c.sendAt <= now)
+                    events |= POLLOUT;
+                else
+                    sooner(msUntil(c.sendAt, now));
+            } else if (s.idleTimeoutMs > 0)
+                sooner(msUntil(c.lastActivity + std::chrono::milliseconds(s.idleTimeoutMs), now));
+            fds.push_back({c.fd.get(), events, 0});
+        }
+
+        if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
+            break;
+        if (stopping.load())
+            break;
+
+        Snapshot current = s;
+        if (fds[0].revents & POLLIN) {
+            uint64_t count = 0;
+            [[maybe_unused]] const auto n = ::read(wake.get(), &count, sizeof count);
+            current = snapshot();
+            syncListener(current);
+        }
+        now = Clock::now();
+        for (std::size_t i = first; i < fds.size(); ++i) {
+            Connection &c = open[i - first];
+            if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
+                receive(c);
+            if (!c.dead)
+                service(c, current, now);
+        }
+        if (first == 2 && listener.valid() && (fds[1].revents & POLLIN))
+            acceptPending(current);
+
+        for (auto &c : open) {
+            if (c.dead)
+                closeGently(c.fd);
+        }
+        std::erase_if(open, [](const Connection &c) { return c.dead; });
+    }
+    for (auto &c : open)
+        closeGently(c.fd);
+    open.clear();
+    listener.reset();
+}
+
+EmulatedProjector::EmulatedProjector(EmulatorConfig config) : d(std::make_unique<Impl>())
+{
+    d->config = std::move(config);
+}
+
+EmulatedProjector::~EmulatedProjector()
+{
+    stop();
+}
+
+bool EmulatedProjector::start(std::string *error)
+{
+    std::lock_guard lifecycle(d->lifecycle);
+    if (d->thread.joinable())
+        return true;
+    if (!d->wake.valid()) {
+        if (error)
+            *error = std::string("eventfd: ") + std::strerror(errno);
+        return false;
+    }
+    const Snapshot s = d->snapshot();
+    d->listener.reset();
+    if (s.listening) {
+        int port = s.port;
+        std::string reason;
+        if (!bindListener(s.address, s.port, &d->listener, &port, &reason)) {
+            if (error)
+                *error = reason;
+            return false;
+        }
+        d->boundAddress = s.address;
+        d->boundPort = port;
+        std::lock_guard lock(d->mutex);
+        d->config.port = port;
+    }
+    {
+        std::lock_guard lock(d->mutex);
+        startPowerTransition(d->config, d->runtime, Clock::now());
+    }
+    d->stopping = false;
+    d->thread = std::thread([impl = d.get()] { impl->run(); });
+    return true;
+}
+
+void EmulatedProjector::stop()
+{
+    std::lock_guard lifecycle(d->lifecycle);
+    if (!d->thread.joinable())
+        return;
+    d->stopping = true;
+    d->wakeUp();
+    d->thread.join();
+}
+
+EmulatorConfig EmulatedProjector::config() const
+{
+    std::lock_guard lock(d->mutex);
+    advancePower(d->config, d->runtime, Clock::now());
+    return d->config;
+}
+
+void EmulatedProjector::update(const std::function<void(EmulatorConfig &)> &change)
+{
+    {
+        std::lock_guard lock(d->mutex);
+        const auto now = Clock::now();
+        advancePower(d->config, d->runtime, now);
+        const int before = d->config.power;
+        change(d->config);
+        if (d->config.power != before)
+            startPowerTransition(d->config, d->runtime, now);
+    }
+    d->wakeUp();
+}
+
+std::vector<std::string> EmulatedProjector::receivedCommands() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->received;
+}
+
+void EmulatedProjector::clearReceivedCommands()
+{
+    std::lock_guard lock(d->mutex);
+    d->received.clear();
+}
+
+std::vector<std::string> EmulatedProjector::takeReceivedCommands()
+{
+    std::lock_guard lock(d->mutex);
+    return std::exchange(d->received, {});
+}
+
+int EmulatedProjector::connectionCount() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->connections;
+}

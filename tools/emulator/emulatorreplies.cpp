@@ -1,0 +1,232 @@
+#include "tools/emulator/emulatorreplies.h"
+
+#include <array>
+#include <optional>
+#include <utility>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t MaxParameterBytes = 128;
+
+std::string answer(char cls, std::string_view command, std::string_view data)
+{
+    std::string line = "%";
+    line += cls;
+    line += command;
+    line += '=';
+    line += data;
+    return line;
+}
+
+std::string inputCode(std::pair<int, int> input)
+{
+    return std::to_string(input.first) + std::to_string(input.second);
+}
+
+std::optional<std::pair<int, int>> parseInput(std::string_view parameter)
+{
+    if (parameter.size() != 2 || parameter[0] < '1' || parameter[0] > '9' || parameter[1] < '1' ||
+        parameter[1] > '9')
+        return std::nullopt;
+    return std::pair{parameter[0] - '0', parameter[1] - '0'};
+}
+
+// A client must reject every one of these, so they rotate through the ways framing breaks.
+std::string malform(const std::string &good, unsigned variant)
+{
+    const std::string command = good.size() >= 6 ? good.substr(2, 4) : std::string("POWR");
+    const auto equals = good.find('=');
+    const std::string data = equals == std::string::npos ? std::string() : good.substr(equals + 1);
+    switch (variant % 5) {
+    case 0: // echoes another command
+        return "%1" + std::string(command == "POWR" ? "INPT" : "POWR") + "=" + data;
+    case 1: // no '='
+        return "%1" + command + data;
+    case 2: // not PJLink at all
+        return std::string("\x7f\x01#garbage?!", 12);
+    case 3: // no '%' prefix
+        return "1" + command + "=" + data;
+    default: // longer than any PJLink answer may be
+        return "%1" + command + "=" + data + std::string(200, '9');
+    }
+}
+
+struct Request
+{
+    std::string_view command;
+    std::string_view parameter;
+    bool query = false;
+};
+
+std::string powerReply(EmulatorConfig &config, EmulatorRuntime &runtime, const Request &r,
+                       Clock::time_point now)
+{
+    if (r.query)
+        return std::to_string(config.power);
+    if (r.parameter != "0" && r.parameter != "1")
+        return "ERR2";
+    if (config.power == 2 || config.power == 3)
+        return "ERR3";
+    const int wanted = r.parameter == "1" ? 1 : 0;
+    if (config.power != wanted) {
+        config.power = wanted == 1 ? 3 : 2;
+        startPowerTransition(config, runtime, now);
+    }
+    return "OK";
+}
+
+std::string inputReply(EmulatorConfig &config, const Request &r)
+{
+    if (r.query)
+        return config.power == 1 ? inputCode(config.input) : std::string("ERR3");
+    const auto input = parseInput(r.parameter);
+    if (!input)
+        return "ERR2";
+    if (config.power != 1)
+        return "ERR3";
+    for (const auto &present : config.inputs) {
+        if (present == *input) {
+            config.input = *input;
+            return "OK";
+        }
+    }
+    return "ERR2";
+}
+
+std::string muteReply(EmulatorConfig &config, const Request &r)
+{
+    if (r.query)
+        return config.power == 1 ? std::to_string(config.mute) : std::string("ERR3");
+    if (r.parameter.size() != 2 || r.parameter[0] < '1' || r.parameter[0] > '3' ||
+        (r.parameter[1] != '0' && r.parameter[1] != '1'))
+        return "ERR2";
+    if (config.power != 1)
+        return "ERR3";
+    bool video = config.mute == 11 || config.mute == 31;
+    bool audio = config.mute == 21 || config.mute == 31;
+    const bool on = r.parameter[1] == '1';
+    if (r.parameter[0] != '2')
+        video = on;
+    if (r.parameter[0] != '1')
+        audio = on;
+    config.mute = video && audio ? 31 : video ? 11 : audio ? 21 : 30;
+    return "OK";
+}
+
+std::string lampReply(const EmulatorConfig &config)
+{
+    if (config.lamps.empty())
+        return "ERR1";
+    std::string data;
+    for (const auto &lamp : config.lamps) {
+        if (!data.empty())
+            data += ' ';
+        data += std::to_string(lamp.first) + (config.power == 1 ? " 1" : " 0");
+    }
+    return data;
+}
+
+std::string inputListReply(const EmulatorConfig &config)
+{
+    std::string data;
+    for (const auto &input : config.inputs) {
+        if (!data.empty())
+            data += ' ';
+        data += inputCode(input);
+    }
+    return data;
+}
+
+std::string errorsReply(const EmulatorConfig &config)
+{
+    std::string data;
+    for (int e : config.errors)
+        data += std::to_string(e);
+    return data;
+}
+
+// Query-only commands and what they answer.
+std::optional<std::string> informationReply(const EmulatorConfig &config, std::string_view command)
+{
+    if (command == "ERST")
+        return errorsReply(config);
+    if (command == "LAMP")
+        return lampReply(config);
+    if (command == "INST")
+        return inputListReply(config);
+    if (command == "NAME")
+        return config.name;
+    if (command == "INF1")
+        return config.manufacturer;
+    if (command == "INF2")
+        return config.product;
+    if (command == "INFO")
+        return config.otherInfo;
+    if (command == "CLSS")
+        return std::to_string(config.pjlinkClass);
+    return std::nullopt;
+}
+
+std::string normalReply(EmulatorConfig &config, EmulatorRuntime &runtime, std::string_view request,
+                        Clock::time_point now)
+{
+    const char cls = request.size() > 1 ? request[1] : '1';
+    const std::string_view command = request.substr(std::min<std::size_t>(2, request.size()), 4);
+    if (cls != '1')
+        return answer(cls, command, "ERR1");
+
+    static constexpr std::array<std::string_view, 11> known{
+        "POWR", "INPT", "AVMT", "ERST", "LAMP", "INST", "NAME", "INF1", "INF2", "INFO", "CLSS"};
+    bool isKnown = false;
+    for (auto k : known)
+        isKnown = isKnown || k == command;
+    if (!isKnown)
+        return answer(cls, command, "ERR1");
+
+    if (request.size() < 8 || request[6] != ' ' || request.size() - 7 > MaxParameterBytes)
+        return answer(cls, command, "ERR2");
+    Request r{command, request.substr(7), request.substr(7) == "?"};
+
+    if (command == "POWR")
+        return answer(cls, command, powerReply(config, runtime, r, now));
+    if (command == "INPT")
+        return answer(cls, command, inputReply(config, r));
+    if (command == "AVMT")
+        return answer(cls, command, muteReply(config, r));
+    if (!r.query)
+        return answer(cls, command, "ERR2");
+    return answer(cls, command, informationReply(config, command).value_or("ERR1"));
+}
+
+} // namespace
+
+void advancePower(EmulatorConfig &config, EmulatorRuntime &runtime, Clock::time_point now)
+{
+    if ((config.power == 2 || config.power == 3) && now >= runtime.powerDeadline)
+        config.power = config.power == 3 ? 1 : 0;
+}
+
+void startPowerTransition(EmulatorConfig &config, EmulatorRuntime &runtime, Clock::time_point now)
+{
+    if (config.power == 3)
+        runtime.powerDeadline = now + std::chrono::milliseconds(config.warmUpMs);
+    else if (config.power == 2)
+        runtime.powerDeadline = now + std::chrono::milliseconds(config.coolingMs);
+}
+
+std::string replyTo(EmulatorConfig &config, EmulatorRuntime &runtime, std::string_view request,
+                    Clock::time_point now)
+{
+    advancePower(config, runtime, now);
+    if (request.size() >= 6) {
+        const auto raw = config.rawAnswers.find(std::string(request.substr(2, 4)));
+        if (raw != config.rawAnswers.end())
+            return raw->second;
+    }
+    std::string reply = normalReply(config, runtime, request, now);
+    if (config.malformedAnswers)
+        reply = malform(reply, runtime.malformedCount++);
+    return reply;
+}

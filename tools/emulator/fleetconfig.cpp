@@ -1,0 +1,177 @@
+#include "tools/emulator/fleetconfig.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool readInt(const QJsonValue &v, int *out)
+{
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    if (d != std::floor(d) || std::abs(d) > 2147483647.0)
+        return false;
+    *out = static_cast<int>(d);
+    return true;
+}
+
+bool readPair(const QJsonValue &v, std::pair<int, int> *out)
+{
+    const QJsonArray a = v.toArray();
+    return v.isArray() && a.size() == 2 && readInt(a[0], &out->first) &&
+           readInt(a[1], &out->second);
+}
+
+bool readPairs(const QJsonValue &v, std::vector<std::pair<int, int>> *out)
+{
+    if (!v.isArray())
+        return false;
+    out->clear();
+    for (const QJsonValue &item : v.toArray()) {
+        std::pair<int, int> p;
+        if (!readPair(item, &p))
+            return false;
+        out->push_back(p);
+    }
+    return true;
+}
+
+bool readString(const QJsonValue &v, std::string *out)
+{
+    if (!v.isString())
+        return false;
+    *out = v.toString().toStdString();
+    return true;
+}
+
+bool readBool(const QJsonValue &v, bool *out)
+{
+    if (!v.isBool())
+        return false;
+    *out = v.toBool();
+    return true;
+}
+
+bool readErrors(const QJsonValue &v, std::array<int, 6> *out)
+{
+    const QJsonArray a = v.toArray();
+    if (!v.isArray() || a.size() != 6)
+        return false;
+    for (int i = 0; i < 6; ++i) {
+        if (!readInt(a[i], &(*out)[static_cast<std::size_t>(i)]))
+            return false;
+    }
+    return true;
+}
+
+bool readRawAnswers(const QJsonValue &v, std::map<std::string, std::string> *out)
+{
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    out->clear();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        if (!it.value().isString())
+            return false;
+        (*out)[it.key().toStdString()] = it.value().toString().toStdString();
+    }
+    return true;
+}
+
+// Empty on success, else what is wrong with key.
+QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
+{
+    bool ok = false;
+    if (key == "address"_L1)
+        ok = readString(v, &c.address);
+    else if (key == "port"_L1)
+        ok = readInt(v, &c.port);
+    else if (key == "password"_L1)
+        ok = readString(v, &c.password);
+    else if (key == "name"_L1)
+        ok = readString(v, &c.name);
+    else if (key == "manufacturer"_L1)
+        ok = readString(v, &c.manufacturer);
+    else if (key == "product"_L1)
+        ok = readString(v, &c.product);
+    else if (key == "otherInfo"_L1)
+        ok = readString(v, &c.otherInfo);
+    else if (key == "class"_L1)
+        ok = readInt(v, &c.pjlinkClass);
+    else if (key == "power"_L1)
+        ok = readInt(v, &c.power);
+    else if (key == "warmUpMs"_L1)
+        ok = readInt(v, &c.warmUpMs);
+    else if (key == "coolingMs"_L1)
+        ok = readInt(v, &c.coolingMs);
+    else if (key == "inputs"_L1)
+        ok = readPairs(v, &c.inputs);
+    else if (key == "input"_L1)
+        ok = readPair(v, &c.input);
+    else if (key == "mute"_L1)
+        ok = readInt(v, &c.mute);
+    else if (key == "errors"_L1)
+        ok = readErrors(v, &c.errors);
+    else if (key == "lamps"_L1)
+        ok = readPairs(v, &c.lamps);
+    else if (key == "idleTimeoutMs"_L1)
+        ok = readInt(v, &c.idleTimeoutMs);
+    else if (key == "listening"_L1)
+        ok = readBool(v, &c.listening);
+    else if (key == "answerDelayMs"_L1)
+        ok = readInt(v, &c.answerDelayMs);
+    else if (key == "dropAfterCommands"_L1)
+        ok = readInt(v, &c.dropAfterCommands);
+    else if (key == "malformedAnswers"_L1)
+        ok = readBool(v, &c.malformedAnswers);
+    else if (key == "rawAnswers"_L1)
+        ok = readRawAnswers(v, &c.rawAnswers);
+    else
+        return u"unknown key \"%1\""_s.arg(key);
+    return ok ? QString() : u"bad value for \"%1\""_s.arg(key);
+}
+
+} // namespace
+
+bool parseFleetConfig(const QByteArray &json, std::vector<EmulatorConfig> *fleet, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (doc.isNull())
+        return fail(parseError.errorString());
+    QJsonArray list;
+    if (doc.isArray())
+        list = doc.array();
+    else if (doc.object().value("projectors"_L1).isArray())
+        list = doc.object().value("projectors"_L1).toArray();
+    else
+        return fail(u"expected an array of projectors, or {\"projectors\": [...]}"_s);
+
+    std::vector<EmulatorConfig> result;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (!list[i].isObject())
+            return fail(u"projector %1: not an object"_s.arg(i + 1));
+        EmulatorConfig c;
+        const QJsonObject o = list[i].toObject();
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            const QString why = readField(it.key(), it.value(), c);
+            if (!why.isEmpty())
+                return fail(u"projector %1: %2"_s.arg(i + 1).arg(why));
+        }
+        result.push_back(std::move(c));
+    }
+    *fleet = std::move(result);
+    return true;
+}

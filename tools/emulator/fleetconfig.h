@@ -1,0 +1,13 @@
+#pragma once
+
+#include "tools/emulator/emulatedprojector.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+// Reads a fleet of emulated projectors: a JSON array of objects, or {"projectors": [...]},
+// whose keys are the EmulatorConfig fields ("class" for pjlinkClass; pairs as [1, 1]).
+// Unknown keys and wrong types are errors, so a typo never passes for a default.
+bool parseFleetConfig(const QByteArray &json, std::vector<EmulatorConfig> *fleet, QString *error);
