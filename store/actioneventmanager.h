@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/actionevent.h"
+#include "model/actionevent.h"
 
 #include <QFile>
 #include <QString>

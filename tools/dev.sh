@@ -51,7 +51,7 @@ deps)
 demo)
     deps
     build dev
-    exec "$here/build/dev/tools/lumarin-demo" "${@:2}"
+    exec "$here/build/dev/tools/lumarin-demo" --fleet "$here/tools/demo-fleet.json" "${@:2}"
     ;;
 test)
     deps

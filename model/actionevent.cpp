@@ -1,4 +1,4 @@
-#include "store/actionevent.h"
+#include "model/actionevent.h"
 
 #include "res/stringtable.h"
 
@@ -7,10 +7,9 @@
 using namespace Qt::StringLiterals;
 
 ActionEvent::ActionEvent(const QString &source, const QString &message, int level)
-    : m_source(source), m_message(message),
-      m_time(QTime::currentTime().toString(u"HH:mm:ss"_s)), m_level(level)
-{
-}
+    : m_source(source), m_message(message), m_time(QTime::currentTime().toString(u"HH:mm:ss"_s)),
+      m_level(level)
+{}
 
 QString ActionEvent::LevelText() const
 {

@@ -1,0 +1,15 @@
+#include "model/errorstatus.h"
+
+#include "res/stringtable.h"
+
+ErrorStatus::ErrorStatus(int category, int level)
+    : m_category(category >= Fan && category <= Others ? category : UnknownCategory),
+      m_level(level >= None && level <= Error ? level : UnknownLevel)
+{}
+
+QString ErrorStatus::GetText() const
+{
+    if (m_level == UnknownLevel || m_category == UnknownCategory)
+        return QString();
+    return LoadString(240 + m_category);
+}
