@@ -12,6 +12,7 @@ namespace {
 std::mutex g_instanceLock;
 std::unique_ptr<ActionEventManager> g_instance;
 std::atomic<bool> g_errorsOnly{false};
+std::atomic<bool> g_logFileEnabled{true};
 } // namespace
 
 void SetEventFilter(bool errorsOnly)
@@ -28,8 +29,14 @@ ActionEventManager *ActionEventManager::GetInstance()
 {
     std::lock_guard guard(g_instanceLock);
     if (!g_instance)
-        g_instance.reset(new ActionEventManager(QDir::current().absoluteFilePath(u"event.log"_s)));
+        g_instance.reset(new ActionEventManager(
+            g_logFileEnabled ? QDir::current().absoluteFilePath(u"event.log"_s) : QString()));
     return g_instance.get();
+}
+
+void ActionEventManager::SetLogFileEnabled(bool enabled)
+{
+    g_logFileEnabled.store(enabled);
 }
 
 void ActionEventManager::DestroyInstance()
@@ -40,7 +47,9 @@ void ActionEventManager::DestroyInstance()
 
 ActionEventManager::ActionEventManager(const QString &logPath) : m_logPath(logPath), m_log(logPath)
 {
-    if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (logPath.isEmpty())
+        m_logFailed = true; // nothing to write to, nothing to report
+    else if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate))
         ShowUserMessage(MarkLogFailed());
 }
 

@@ -21,6 +21,9 @@ public:
     // Destroys the manager (queued events are dropped, the log is closed); the next GetInstance
     // starts a fresh log.
     static void DestroyInstance();
+    // Before the first GetInstance: keep no log file at all (tools that must leave the
+    // application's "event.log" alone); events are only queued.
+    static void SetLogFileEnabled(bool enabled);
 
     // Takes ownership. Debug events vanish; with the errors-only filter, information events are
     // written but not queued.
@@ -35,7 +38,7 @@ public:
     ~ActionEventManager();
 
 private:
-    explicit ActionEventManager(const QString &logPath);
+    explicit ActionEventManager(const QString &logPath); // empty: no log file
     // Lock held. Both give the text to show the user once the lock is released, or nothing:
     // a failing log is reported once and then left alone.
     QString WriteLine(const ActionEvent &event);

@@ -50,6 +50,7 @@ private slots:
     void filter();
     void restart_emptiesLog();
     void unwritableLog_reportedOnceAndEventsStillShown();
+    void disabledLog_leavesFileAloneAndQueues();
 
 private:
     QTemporaryDir m_dir;
@@ -156,6 +157,23 @@ void TestEventLog::unwritableLog_reportedOnceAndEventsStillShown()
     QVERIFY(m_sink.messages.first().contains(u"event.log"_s));
     QCOMPARE(takeAllShown(), (QStringList{u"warning 0"_s, u"warning 1"_s, u"warning 2"_s}));
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestEventLog::disabledLog_leavesFileAloneAndQueues()
+{
+    QFile::remove(u"event.log"_s);
+    {
+        QFile existing(u"event.log"_s);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("the application's log\r\n");
+    }
+    ActionEventManager::SetLogFileEnabled(false);
+    ActionEventManager::GetInstance()->AddEvent(
+        std::make_unique<ActionEvent>(u"P1"_s, u"quiet"_s, ActionEvent::Warning));
+    ActionEventManager::SetLogFileEnabled(true);
+    QCOMPARE(readLog(), QByteArray("the application's log\r\n"));
+    QCOMPARE(takeAllShown(), QStringList{u"quiet"_s});
+    QVERIFY(m_sink.messages.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestEventLog)
