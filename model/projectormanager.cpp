@@ -75,6 +75,7 @@ int ProjectorManager::GetPort()
 
 void ProjectorManager::SetRecvTimeOut(int seconds)
 {
+    s_recvTimeOut.store(std::clamp(seconds, 1, 60));
     PJLSetRecvTimeOut(seconds);
 }
 

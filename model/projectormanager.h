@@ -4,8 +4,11 @@
 #include "model/group.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -14,94 +17,125 @@
 class Projector;
 class ProjectorNode;
 
-// The one owner of the registry: the root group with the whole tree under it,
-// the list of all projectors in registration order, and the state of the
-// automatic search. Also starts and stops the PJLink library and holds the
-// process-wide PJLink values.
+// The one owner of the registry: the root group with the whole tree under it, the list of all
+// projectors in registration order, and the state of the automatic search. Also starts and
+// stops the PJLink library and holds the process-wide PJLink values.
 //
-// The tree and the list are changed on the user-interface thread only. The list
-// is guarded by the registry lock, so the refresh worker and the search workers
-// may read it (through GetProjectors, IsRegistered and IsIPRegistered) while
-// the user-interface thread appends. Destroying projectors also takes the
-// connection lock (see model/connectionwindow.h), so no projector goes away
-// while a worker has a connection window open on it.
-class ProjectorManager {
+// The tree and the list are changed on the user-interface thread only. The list is guarded by
+// the registry lock, so the refresh worker and the search workers may read it (through
+// GetProjectors, IsRegistered and IsIPRegistered) while the user-interface thread appends.
+// Destroying projectors also takes the connection lock (see model/connectionwindow.h), so no
+// projector goes away while a worker has a connection window open on it.
+class ProjectorManager
+{
 public:
-  // The process-wide instance, created on first use; DestroyInstance ends it in
-  // order (search workers, tree, library). Both on the user-interface thread.
-  static ProjectorManager *GetInstance();
-  static void DestroyInstance();
+    // The process-wide instance, created on first use; DestroyInstance ends it in order
+    // (search workers, tree, library). Both on the user-interface thread.
+    static ProjectorManager *GetInstance();
+    static void DestroyInstance();
 
-  // PJLInit; its result. PJLDestroy happens when the instance is destroyed.
-  static int InitProjectors();
+    // PJLInit; its result. PJLDestroy happens when the instance is destroyed.
+    static int InitProjectors();
 
-  // The PJLink TCP port: 0 until the settings are loaded, then 4352. Any thread
-  // may read it.
-  static void SetPort(int port);
-  static int GetPort();
-  // How long the library waits for an answer, in seconds.
-  static void SetRecvTimeOut(int seconds);
-  // The maker whose equipment names its RGB9 input "Camera" (lower case).
-  static const QString &KorvaneBrand();
+    // The PJLink TCP port: 0 until the settings are loaded, then 4352. Any thread may read it.
+    static void SetPort(int port);
+    static int GetPort();
+    // How long the library waits for an answer, in seconds.
+    static void SetRecvTimeOut(int seconds);
+    // The maker whose equipment names its RGB9 input "Camera" (lower case).
+    static const QString &KorvaneBrand();
 
-  Group *GetRoot() { return m_root.get(); }
-  // A copy of the list of all projectors, in registration order; safe from any
-  // thread.
-  std::vector<Projector *> GetProjectors() const;
-  int GetProjectorCount() const;
-  // Whether the projector is still in the registry; safe from any thread.
-  bool IsRegistered(const Projector *projector) const;
+    Group *GetRoot() { return m_root.get(); }
+    // A copy of the list of all projectors, in registration order; safe from any thread.
+    std::vector<Projector *> GetProjectors() const;
+    int GetProjectorCount() const;
+    // Whether the projector is still in the registry; safe from any thread.
+    bool IsRegistered(const Projector *projector) const;
 
-  // Places the projector by its stored group path and appends it to the list;
-  // nullptr (and the projector destroyed, nothing else changed) when
-  // MAX_PROJECTORS are registered.
-  Projector *AddProjector(std::unique_ptr<Projector> projector);
-  // A loaded group, placed by its stored path; nullptr when its parent does not
-  // exist.
-  Group *AddGroup(std::unique_ptr<Group> group);
-  // A new group below parent.
-  Group *AddGroupTo(Group *parent, std::unique_ptr<Group> group);
-  // Destroys the node with its subtree; its projectors leave the list.
-  void RemoveNode(ProjectorNode *node);
-  // Destroys every group and projector below the root.
-  void ClearAll();
+    // Places the projector by its stored group path and appends it to the list; nullptr (and
+    // the projector destroyed, nothing else changed) when MAX_PROJECTORS are registered.
+    Projector *AddProjector(std::unique_ptr<Projector> projector);
+    // A loaded group, placed by its stored path; nullptr when its parent does not exist.
+    Group *AddGroup(std::unique_ptr<Group> group);
+    // A new group below parent.
+    Group *AddGroupTo(Group *parent, std::unique_ptr<Group> group);
+    // Destroys the node with its subtree; its projectors leave the list.
+    void RemoveNode(ProjectorNode *node);
+    // Destroys every group and projector below the root.
+    void ClearAll();
 
-  // Exact comparison; safe from any thread.
-  bool IsIPRegistered(const QString &ipAddress) const;
-  // Projectors in the selection, groups counted by the projectors below them.
-  static int CountProjectors(const std::vector<ProjectorNode *> &selection);
-  // A reachable projector of the maker anywhere in the selection, through
-  // groups.
-  static bool
-  AnyKorvaneReachable(const std::vector<ProjectorNode *> &selection);
+    // Exact comparison; safe from any thread.
+    bool IsIPRegistered(const QString &ipAddress) const;
+    // Projectors in the selection, groups counted by the projectors below them.
+    static int CountProjectors(const std::vector<ProjectorNode *> &selection);
+    // A reachable projector of the maker anywhere in the selection, through groups.
+    static bool AnyKorvaneReachable(const std::vector<ProjectorNode *> &selection);
 
-  // Refreshes one projector in a connection window of its own and returns the
-  // event worth logging, if any. direct: connect on the calling thread, else on
-  // a short-lived thread. A projector removed from the registry meanwhile is
-  // left alone (nullptr).
-  std::unique_ptr<ActionEvent> UpdateStatus(Projector *projector, bool direct);
+    // Refreshes one projector in a connection window of its own and returns the event worth
+    // logging, if any. direct: connect on the calling thread, else on a short-lived thread. A
+    // projector removed from the registry meanwhile is left alone (nullptr).
+    std::unique_ptr<ActionEvent> UpdateStatus(Projector *projector, bool direct);
 
-  // Search control. The searching flag is written by the search thread only.
-  bool IsSearching() const { return m_searching.load(); }
-  void SetRunning(bool running);
-  bool IsRunning() const;
-  void StopSearch() { SetRunning(false); }
-  void DeleteSearchWorkers();
+    // Search control. The searching flag is raised by BeginSearch (or Search) and lowered by
+    // the search thread when its last probe has ended; the user-interface thread only polls it.
+    bool IsSearching() const { return m_searching.load(); }
+    void SetRunning(bool running);
+    bool IsRunning() const;
+    void StopSearch() { SetRunning(false); }
+    void DeleteSearchWorkers();
 
-  ~ProjectorManager();
-  ProjectorManager(const ProjectorManager &) = delete;
-  ProjectorManager &operator=(const ProjectorManager &) = delete;
+    // Automatic search (model/automaticsearch.cpp). One probe thread per address: echo check,
+    // TCP check, then a connection window on a new candidate under the search lock.
+    using SearchResults = std::vector<std::unique_ptr<Projector>>;
+    static constexpr int MAX_SEARCH_WORKERS = 64; // probe threads alive at once, at most
+
+    // Raises the searching and running flags, on the caller's thread before it starts the
+    // thread that runs Search: IsSearching is then true from the first poll, and a StopSearch
+    // that comes before the search thread gets going still counts.
+    void BeginSearch();
+    // The whole search, on a thread of its own: begins it unless BeginSearch did, probes every
+    // local network (a network larger than a /16 only in the /16 around the adapter's own
+    // address, see model/automaticsearch.h), and returns when every probe it started has ended.
+    // Candidates are appended to results, which the caller owns and reads only after Search
+    // has returned.
+    void Search(SearchResults &results);
+    // Appends first and last address of each local network to starts and ends; how many.
+    int GetAddressRanges(QStringList &starts, QStringList &ends) const;
+    // Starts the probes of one range (search thread only); false when cancelled before its end.
+    bool ProbeRange(SearchResults &results, const QString &first, const QString &last);
+    // 0 when the PJLink port of the address accepts a TCP connection within the response wait
+    // time, otherwise the socket error code.
+    static int TcpConnectCheck(const QString &address);
+    // The response wait time in seconds as last given to SetRecvTimeOut; the library's default
+    // until then.
+    static int GetRecvTimeOut() { return s_recvTimeOut.load(); }
+
+    ~ProjectorManager();
+    ProjectorManager(const ProjectorManager &) = delete;
+    ProjectorManager &operator=(const ProjectorManager &) = delete;
 
 private:
-  ProjectorManager();
-  void ForgetProjectorsBelow(const ProjectorNode *node); // registry lock held
+    ProjectorManager();
+    void ForgetProjectorsBelow(const ProjectorNode *node); // registry lock held
 
-  std::vector<std::thread> m_searchWorkers;
-  std::mutex m_searchLock; // keeps the search workers' candidates apart
-  mutable std::mutex m_flagLock;
-  mutable std::mutex m_registryLock; // guards m_projectors
-  std::unique_ptr<Group> m_root;
-  std::vector<Projector *> m_projectors; // owned by the tree
-  std::atomic<bool> m_searching{false};
-  bool m_running = false; // under m_flagLock
+    void RunProbe(SearchResults &results, const QString &address); // one probe worker
+    bool WaitForWorkerSlot();
+    void ReapSearchWorkers();
+
+    // Probe threads started and not yet joined, in start order, never more than
+    // MAX_SEARCH_WORKERS: ended ones are joined as the search goes. Touched by the search thread
+    // only, and by DeleteSearchWorkers once Search has returned.
+    std::vector<std::thread> m_searchWorkers;
+    std::mutex m_workerLock; // guards m_endedWorkers
+    std::condition_variable m_workerEnded;
+    std::vector<std::thread::id> m_endedWorkers;            // probes over, threads not joined
+    std::chrono::steady_clock::time_point m_lastProbeStart; // search thread only
+    inline static std::atomic<int> s_recvTimeOut{5};
+    std::mutex m_searchLock; // keeps the search workers' candidates apart
+    mutable std::mutex m_flagLock;
+    mutable std::mutex m_registryLock; // guards m_projectors
+    std::unique_ptr<Group> m_root;
+    std::vector<Projector *> m_projectors; // owned by the tree
+    std::atomic<bool> m_searching{false};
+    bool m_running = false; // under m_flagLock
 };

@@ -1,0 +1,115 @@
+#include "tests/common/testnamespace.h"
+
+#include <QFile>
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool RunIp(const QStringList &args, QString *error)
+{
+    const ProcessRun run = RunProcess(u"ip"_s, args, 10000);
+    const bool ok = run.finished && run.exitCode == 0;
+    if (!ok && error)
+        *error = u"ip "_s + args.join(u' ') + u": "_s + run.output.trimmed();
+    return ok;
+}
+
+void RemoveStaleNamespaces(const QString &prefix)
+{
+    const ProcessRun run = RunProcess(u"ip"_s, {u"netns"_s, u"list"_s}, 10000);
+    if (!run.finished)
+        return;
+    const auto lines = run.output.split(u'\n');
+    for (const QString &line : lines) {
+        const QString name = line.section(u' ', 0, 0);
+        if (!name.startsWith(prefix + u'-'))
+            continue;
+        const QString pid = name.mid(prefix.size() + 1);
+        if (!QFile::exists(u"/proc/"_s + pid))
+            RunIp({u"netns"_s, u"del"_s, name}, nullptr);
+    }
+}
+
+} // namespace
+
+TestNamespace::TestNamespace(const QString &prefix)
+    : m_name(prefix + u'-' + QString::number(::getpid()))
+{
+    RemoveStaleNamespaces(prefix);
+    m_created = RunIp({u"netns"_s, u"add"_s, m_name}, &m_error);
+}
+
+TestNamespace::~TestNamespace()
+{
+    if (m_created)
+        RunIp({u"netns"_s, u"del"_s, m_name}, nullptr);
+}
+
+bool TestNamespace::Ip(const QStringList &args)
+{
+    return m_created && RunIp(QStringList{u"-n"_s, m_name} + args, &m_error);
+}
+
+bool TestNamespace::IpSteps(const QList<QStringList> &steps)
+{
+    for (const QStringList &step : steps) {
+        if (!Ip(step))
+            return false;
+    }
+    return true;
+}
+
+QStringList TestNamespace::ExecArgs(const QString &program, const QStringList &args) const
+{
+    return QStringList{u"netns"_s, u"exec"_s, m_name, program} + args;
+}
+
+QString TestNamespace::SkipReason()
+{
+    if (::geteuid() != 0)
+        return u"needs root to create a network namespace"_s;
+    if (QStandardPaths::findExecutable(u"ip"_s).isEmpty())
+        return u"the ip tool (iproute2) is not installed"_s;
+    return {};
+}
+
+ProcessRun RunProcess(const QString &program, const QStringList &args, int timeoutMs,
+                      const QProcessEnvironment &environment)
+{
+    ProcessRun run;
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        run.output = QString::fromLocal8Bit(process.readAll());
+        return run;
+    }
+    run.finished = process.exitStatus() == QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.output = QString::fromLocal8Bit(process.readAll());
+    return run;
+}
+
+bool OnlyTheseAdapters(const QStringList &names, QString *seen)
+{
+    bool only = true;
+    QStringList found;
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &adapter : interfaces) {
+        found << adapter.name();
+        const bool loopback = adapter.flags().testFlag(QNetworkInterface::IsLoopBack);
+        only = only && (loopback || names.contains(adapter.name()));
+    }
+    if (seen)
+        *seen = found.join(u", "_s);
+    return only && !found.isEmpty();
+}
