@@ -1,0 +1,341 @@
+#include "store/cvanteldoc.h"
+
+#include "model/actionevent.h"
+#include "model/connectionwindow.h"
+#include "model/group.h"
+#include "model/limits.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "platform/profile.h"
+#include "res/stringtable.h"
+#include "store/actioneventmanager.h"
+#include "store/settingsfile.h"
+#include "store/settingslocation.h"
+#include "store/usermessage.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMsgRegisterProjectors = 300;
+constexpr int kMsgRegistrationFull = 314;
+constexpr int kMsgPowerTurned = 331;
+constexpr int kMsgInputSwitched = 332;
+constexpr int kMsgMuteOn = 333;
+constexpr int kMsgMuteOff = 334;
+constexpr int kMsgSettingFileCannotBeOpened = 343;
+
+platform::ProfileFile ReadProfile(const QString &path)
+{
+    platform::ProfileFile profile;
+    profile.Load(path);
+    return profile;
+}
+
+} // namespace
+
+CVantelDoc::CVantelDoc(const QString &settingsPath)
+{
+    if (settingsPath.isEmpty()) {
+        m_settingsPath = ResolveSettingsPath();
+    } else {
+        m_settingsPath = settingsPath;
+        m_profilePath = settingsPath;
+    }
+    if (!QFile(m_settingsPath).open(QIODevice::ReadOnly))
+        CreateEmptySettingsFile(m_settingsPath);
+    m_currentFile = m_settingsPath;
+    m_manager = ProjectorManager::GetInstance();
+
+    // Read once for the three loaders: the file may be large.
+    const platform::ProfileFile profile = ReadProfile(m_profilePath);
+    const bool valid = ReadProperties(profile, m_prefs);
+    ReadGroups(profile, *m_manager);
+    LoadProjectorsFrom(profile);
+    if (!valid) {
+        SaveSettings();
+        if (!LoadProperties()) {
+            // The file could not be repaired; the library still needs its port and time-out.
+            ApplyLibrarySettings(m_prefs);
+        }
+    }
+    if (m_manager->GetProjectorCount() == 0)
+        ShowUserMessage(LoadString(kMsgRegisterProjectors));
+
+    m_events = ActionEventManager::GetInstance();
+}
+
+CVantelDoc::~CVantelDoc()
+{
+    ProjectorManager::DestroyInstance();
+    ActionEventManager::DestroyInstance();
+}
+
+QString CVantelDoc::ResolveSettingsPath()
+{
+    m_profilePath = ResolveSettingsPathFor(
+        QCoreApplication::applicationFilePath(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    return m_profilePath;
+}
+
+bool CVantelDoc::LoadProperties()
+{
+    return ReadProperties(ReadProfile(m_profilePath), m_prefs);
+}
+
+void CVantelDoc::LoadGroups()
+{
+    ReadGroups(ReadProfile(m_profilePath), *m_manager);
+}
+
+void CVantelDoc::LoadProjectors()
+{
+    LoadProjectorsFrom(ReadProfile(m_profilePath));
+}
+
+void CVantelDoc::LoadProjectorsFrom(const platform::ProfileFile &profile)
+{
+    if (!ReadProjectors(profile, *m_manager))
+        ShowUserMessage(
+            FormatText(LoadString(kMsgRegistrationFull), {QString::number(MAX_PROJECTORS)}));
+}
+
+bool CVantelDoc::SaveSettings()
+{
+    m_currentFile = m_settingsPath;
+    m_profilePath = m_settingsPath;
+    return WriteFile(m_settingsPath);
+}
+
+bool CVantelDoc::Open(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || QFileInfo(path).isDir()) {
+        ShowUserMessage(u"Failed to open document."_s);
+        return false;
+    }
+    if (file.size() == 0) {
+        m_currentFile = path;
+        return true;
+    }
+    file.close();
+
+    m_profilePath = path;
+    const platform::ProfileFile profile = ReadProfile(m_profilePath);
+    if (!ReadProperties(profile, m_prefs)) {
+        m_profilePath = m_settingsPath;
+        ShowUserMessage(LoadString(kMsgSettingFileCannotBeOpened));
+        return false;
+    }
+    m_manager->ClearAll();
+    ReadGroups(profile, *m_manager);
+    LoadProjectorsFrom(profile);
+    SaveSettings();
+    m_currentFile = path;
+    return true;
+}
+
+bool CVantelDoc::SaveAs(const QString &path)
+{
+    if (!WriteFile(path))
+        return false;
+    m_currentFile = path;
+    return true;
+}
+
+bool CVantelDoc::Save()
+{
+    return WriteFile(m_currentFile);
+}
+
+bool CVantelDoc::New()
+{
+    return true;
+}
+
+bool CVantelDoc::WriteFile(const QString &path)
+{
+    QByteArray content;
+    {
+        // Names and addresses change inside connection windows (a projector reports its own
+        // name at connect), so they are read while no window is open.
+        std::lock_guard window(ConnectionLock());
+        content = SettingsContent(*m_manager->GetRoot(), m_manager->GetProjectors(), m_prefs);
+    }
+    switch (WriteSettingsFile(path, content)) {
+    case SettingsWritten:
+        return true;
+    case SettingsAccessDenied:
+        ShowUserMessage(u"Unable to write to %1, it is read-only or opened by someone else."_s.arg(
+            QDir::toNativeSeparators(path)));
+        return false;
+    default:
+        ShowUserMessage(u"Failed to save document."_s);
+        return false;
+    }
+}
+
+void CVantelDoc::SetRefreshInterval(int minutes)
+{
+    m_prefs.refreshInterval = Preferences::InRange(minutes);
+}
+
+void CVantelDoc::SetTimeout(int seconds)
+{
+    m_prefs.timeout = Preferences::InRange(seconds);
+}
+
+std::vector<Projector *> CVantelDoc::GetProjectors() const
+{
+    return m_manager->GetProjectors();
+}
+
+Group *CVantelDoc::GetRoot() const
+{
+    return m_manager->GetRoot();
+}
+
+void CVantelDoc::RefreshProjector(Projector *projector, bool direct)
+{
+    // Lock order: document lock, then the connection lock inside UpdateStatus, then the event
+    // manager's lock. UpdateStatus checks that the projector is still registered before it
+    // touches it.
+    std::lock_guard guard(m_lock);
+    if (std::unique_ptr<ActionEvent> event = m_manager->UpdateStatus(projector, direct))
+        m_events->AddEvent(std::move(event));
+}
+
+int CVantelDoc::SendPower(const std::vector<ProjectorNode *> &selection,
+                          std::vector<Projector *> &touched, PowerStatus power)
+{
+    Command command;
+    command.send = [power](Projector &projector) -> std::optional<int> {
+        return projector.SetPower(power);
+    };
+    command.message = [power](Projector &) {
+        return FormatText(LoadString(kMsgPowerTurned), {power.GetText()});
+    };
+    return SendToSelection(selection, touched, command);
+}
+
+int CVantelDoc::SendInput(const std::vector<ProjectorNode *> &selection,
+                          std::vector<Projector *> &touched, InputStatus input)
+{
+    Command command;
+    command.send = [input](Projector &projector) -> std::optional<int> {
+        std::vector<InputStatus> offered;
+        projector.GetAvailableInputList(offered);
+        const bool found = std::any_of(offered.begin(), offered.end(), [&](const InputStatus &i) {
+            return i.GetType() == input.GetType() && i.GetNumber() == input.GetNumber();
+        });
+        if (!found)
+            return std::nullopt;
+        return projector.ChangeInput(input);
+    };
+    command.message = [input](Projector &projector) {
+        // Outside the window the maker is read from what the last refresh stored.
+        return FormatText(LoadString(kMsgInputSwitched),
+                          {input.GetShortText(Projector::IsKorvaneProjector(projector))});
+    };
+    return SendToSelection(selection, touched, command);
+}
+
+int CVantelDoc::SendMute(const std::vector<ProjectorNode *> &selection,
+                         std::vector<Projector *> &touched, MuteStatus mute, bool on)
+{
+    Command command;
+    command.send = [mute, on](Projector &projector) -> std::optional<int> {
+        return projector.SetMute(mute, on);
+    };
+    command.message = [mute, on](Projector &) {
+        return FormatText(LoadString(on ? kMsgMuteOn : kMsgMuteOff), {mute.GetText()});
+    };
+    return SendToSelection(selection, touched, command);
+}
+
+int CVantelDoc::SendToSelection(const std::vector<ProjectorNode *> &selection,
+                                std::vector<Projector *> &touched, const Command &command)
+{
+    int count = 0;
+    for (ProjectorNode *node : selection) {
+        if (node)
+            count += SendToNode(*node, touched, command);
+    }
+    return count;
+}
+
+int CVantelDoc::SendToNode(ProjectorNode &node, std::vector<Projector *> &touched,
+                           const Command &command)
+{
+    if (!node.IsProjector()) {
+        // The tree changes on this thread only, so the children stay put during the walk.
+        int count = 0;
+        for (const auto &child : node.GetChildren())
+            count += SendToNode(*child, touched, command);
+        return count;
+    }
+    auto &projector = static_cast<Projector &>(node);
+    if (!SendToProjector(projector, command))
+        return 0;
+    touched.push_back(&projector);
+    return 1;
+}
+
+bool CVantelDoc::SendToProjector(Projector &projector, const Command &command)
+{
+    // The refresh worker writes the reachability inside its windows: read it under the lock.
+    std::unique_lock lock(ConnectionLock());
+    if (!projector.IsReachable() && projector.GetConnectResult() == -1)
+        return false; // never answered since registered or loaded: not even a connect attempt
+
+    std::unique_ptr<ActionEvent> event;
+    {
+        ConnectionWindow window(std::move(lock), projector, 0);
+        if (window.GetResult() == -1)
+            return false;
+        // Any other connect result (10: the password was refused) counts the projector as
+        // reached, although nothing was sent.
+        if (window.GetResult() == 0) {
+            const std::optional<int> result = command.send(projector);
+            if (!result)
+                return false;
+            window.Close();
+            if (*result == 0)
+                event = std::make_unique<ActionEvent>(
+                    projector.GetName(), command.message(projector), ActionEvent::Information);
+        }
+    }
+    // Logged after the window, so that writing the log never holds the connection lock.
+    if (event)
+        m_events->AddEvent(std::move(event));
+    return true;
+}
+
+void CVantelDoc::RequeryStatus(const std::vector<Projector *> &touched)
+{
+    for (Projector *projector : touched) {
+        std::unique_lock lock(ConnectionLock());
+        // The caller waits between command and read-back; a projector deleted meanwhile is
+        // gone and must not be touched.
+        if (!m_manager->IsRegistered(projector) || projector->GetConnectResult() == -1)
+            continue;
+        ConnectionWindow window(std::move(lock), *projector, 0);
+        if (window.GetResult() == -1)
+            continue;
+        PowerStatus power;
+        InputStatus input;
+        MuteStatus mute;
+        projector->GetPowerStatus(power);
+        projector->GetInput(input);
+        projector->GetMuteStatus(mute);
+    }
+}

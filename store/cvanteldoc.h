@@ -1,0 +1,136 @@
+#pragma once
+
+#include "model/inputstatus.h"
+#include "model/mutestatus.h"
+#include "model/powerstatus.h"
+#include "store/preferences.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class ActionEventManager;
+class Group;
+class Projector;
+class ProjectorManager;
+class ProjectorNode;
+
+namespace platform {
+class ProfileFile;
+}
+
+// The one document: the settings file with the five preferences, and the operations on the
+// registry that the main view and the dialogs call. It owns nothing of the registry, but its
+// lifetime frames the two single instances: it creates the projector manager and the event
+// manager and destroys them, in that order, at its end.
+//
+// Everything runs on the user-interface thread except RefreshProjector, which the refresh
+// worker calls too. Projectors are talked to only in connection windows (model/
+// connectionwindow.h), one projector at a time, so a refresh can run between two projectors of
+// a command's walk.
+class CVantelDoc
+{
+public:
+    // settingsPath empty: resolved from the running executable (see store/settingslocation.h),
+    // which may change the working directory. The settings file is loaded (and repaired when its
+    // [Property] section is missing or invalid); message 300 when no projector is registered.
+    explicit CVantelDoc(const QString &settingsPath = QString());
+    ~CVantelDoc(); // destroys the projector manager, then the event manager
+
+    CVantelDoc(const CVantelDoc &) = delete;
+    CVantelDoc &operator=(const CVantelDoc &) = delete;
+
+    // The settings path of the running executable; also makes it the profile path.
+    QString ResolveSettingsPath();
+
+    const QString &GetSettingsPath() const { return m_settingsPath; }
+    // The file a plain Save writes: the settings path, except after Open or Save As until the
+    // next SaveSettings.
+    const QString &GetCurrentFile() const { return m_currentFile; }
+
+    // Readers of the profile path (the settings path, or the file Open is reading).
+    bool LoadProperties(); // true when [Property] is complete and valid
+    void LoadGroups();
+    void LoadProjectors(); // message 314 when the registry is full; the rest is ignored
+
+    // Writes the whole state to the settings file, which becomes the current file again.
+    // A failure is told to the user; nothing in memory changes.
+    bool SaveSettings();
+
+    // File menu. Each returns whether it succeeded; failures are told to the user.
+    // Open imports the registry and the preferences of another file, which becomes the current
+    // file; an empty file changes nothing, one with an invalid [Property] section gives
+    // message 343 and leaves the registry as it is.
+    bool Open(const QString &path);
+    bool SaveAs(const QString &path); // a copy; the settings file is not touched
+    bool Save();                      // to the current file
+    bool New();                       // keeps everything as it is
+
+    // The preferences. Setters do not save; the caller calls SaveSettings. The two times are
+    // kept within 1..10 (outside: 5). The response wait time reaches the library only when the
+    // settings are next loaded.
+    int GetRefreshInterval() const { return m_prefs.refreshInterval; }
+    void SetRefreshInterval(int minutes);
+    int GetTimeout() const { return m_prefs.timeout; }
+    void SetTimeout(int seconds);
+    bool GetShowInformation() const { return m_prefs.showInformation; }
+    void SetShowInformation(bool show) { m_prefs.showInformation = show; }
+    bool GetDisplayOnlyError() const { return m_prefs.displayOnlyError; }
+    void SetDisplayOnlyError(bool errorsOnly) { m_prefs.displayOnlyError = errorsOnly; }
+    bool GetEntryManagerDlg() const { return m_prefs.entryManagerDlg; }
+    void SetEntryManagerDlg(bool value) { m_prefs.entryManagerDlg = value; }
+
+    std::vector<Projector *> GetProjectors() const; // registration order
+    Group *GetRoot() const;
+
+    // Reads the whole state of one projector and logs what is worth logging. direct: connect on
+    // the calling thread, else on a short-lived thread. Any thread; whole refreshes are
+    // serialized by the document lock. A projector no longer registered is left alone.
+    void RefreshProjector(Projector *projector, bool direct);
+
+    // Commands to a selection, groups standing for every projector below them. Each projector
+    // that has answered since it was registered or loaded gets a connection window of its own;
+    // those whose connect got an answer are counted and appended to touched, and each accepted
+    // command is logged. Returns the count; the caller tells the user when it is 0.
+    int SendPower(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
+                  PowerStatus power);
+    // Only projectors that offer the input are counted.
+    int SendInput(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
+                  InputStatus input);
+    int SendMute(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
+                 MuteStatus mute, bool on);
+
+    // Reads power, input and mute of each touched projector again; nothing is logged.
+    void RequeryStatus(const std::vector<Projector *> &touched);
+
+private:
+    // A command of the fan-out. send runs in the projector's connection window once the
+    // connect succeeded and gives the command's result, or nothing when the projector does not
+    // take the command at all (an input it does not offer); message gives the event text for
+    // an accepted command and runs after the window closed, on the values it left.
+    struct Command
+    {
+        std::function<std::optional<int>(Projector &)> send;
+        std::function<QString(Projector &)> message;
+    };
+
+    int SendToSelection(const std::vector<ProjectorNode *> &selection,
+                        std::vector<Projector *> &touched, const Command &command);
+    int SendToNode(ProjectorNode &node, std::vector<Projector *> &touched, const Command &command);
+    bool SendToProjector(Projector &projector, const Command &command);
+
+    void LoadProjectorsFrom(const platform::ProfileFile &profile);
+    bool WriteFile(const QString &path);
+
+    Preferences m_prefs;
+    QString m_settingsPath;
+    QString m_currentFile;
+    QString m_profilePath; // the file the loaders read
+    std::mutex m_lock;     // the document lock: one whole refresh at a time
+    ProjectorManager *m_manager = nullptr;
+    ActionEventManager *m_events = nullptr;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Where the settings file of the executable at executablePath lives, given the user's
+// configuration directory (XDG_CONFIG_HOME, else ~/.config). Called once at start.
+//
+// 1. The file named like the executable without extension in the configuration directory may
+//    name the settings file: key "file" of section "Profile". A non-empty value is the settings
+//    path, used unchanged; the working directory stays as it is.
+// 2. Otherwise the file is the executable's base name with ".ini" beside the executable, and
+//    the executable's directory becomes the working directory (where "event.log" is written).
+// 3. When that directory cannot hold the file (a system-wide install), the file is
+//    <configuration directory>/<base name>/<base name>.ini instead: the directory is created
+//    and becomes the working directory, and a settings file beside the executable, if there is
+//    one, is copied there the first time, as the starting point.
+QString ResolveSettingsPathFor(const QString &executablePath, const QString &configDir);

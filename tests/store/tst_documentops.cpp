@@ -1,0 +1,491 @@
+#include "model/group.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "pjlink/pjlib.h"
+#include "res/stringtable.h"
+#include "store/actioneventmanager.h"
+#include "store/cvanteldoc.h"
+#include "store/usermessage.h"
+#include "tools/emulator/emulatedprojector.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class SilentSink : public UserMessageSink
+{
+public:
+    void ShowMessage(const QString &, MessageIcon) override {}
+};
+
+QStringList Commands(const EmulatedProjector &emulator)
+{
+    QStringList commands;
+    for (const std::string &command : emulator.receivedCommands())
+        commands.append(QString::fromStdString(command));
+    return commands;
+}
+
+// Pending events as "source: message", oldest first; the queue is emptied.
+QStringList TakeEvents()
+{
+    QStringList events;
+    while (std::unique_ptr<ActionEvent> event = ActionEventManager::GetInstance()->TakeOldest())
+        events.append(event->GetSource() + u": "_s + event->GetMessage());
+    return events;
+}
+
+QByteArray ReadLog()
+{
+    QFile file(u"event.log"_s);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestDocumentOps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void commands_data();
+    void commands();
+    void sendPower_reachesEveryProjectorBelowTheGroupOnce();
+    void sendPower_outcomes_data();
+    void sendPower_outcomes();
+    void allUnreachable_countZeroAndNoEvent();
+    void neverAnswered_skippedByEveryCommandWithoutConnecting();
+    void sendInput_onlyProjectorsOfferingTheInput();
+    void requeryStatus_readsPowerInputAndMuteBack();
+    void refreshProjector_logsItsEventAndLeavesRemovedAlone();
+    void sendPower_whileRefreshRuns_eachProjectorOnce();
+
+private:
+    // A running emulator on a loopback address of its own (this suite's 127.55.0.0/24); named
+    // name, which the projector takes at its first connect.
+    EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
+    Projector *Register(const EmulatedProjector &emulator, const Group *group = nullptr,
+                        const QString &password = QString());
+    Group *AddGroup(Group *parent, const QString &name);
+    // Every registered projector refreshed on this thread, so that it counts as having
+    // answered; then emulators and the event queue are cleared.
+    void RefreshAll();
+
+    std::unique_ptr<QTemporaryDir> m_tempDir;
+    QString m_previousDir;
+    SilentSink m_sink;
+    std::unique_ptr<CVantelDoc> m_doc;
+    std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
+    int m_nextHost = 1;
+};
+
+void TestDocumentOps::initTestCase()
+{
+    SetStringLanguage(StringLanguage::English);
+    m_previousDir = QDir::currentPath();
+}
+
+void TestDocumentOps::init()
+{
+    m_tempDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_tempDir->isValid());
+    QDir::setCurrent(m_tempDir->path());
+    SetUserMessageSink(&m_sink);
+    SetEventFilter(false);
+    QCOMPARE(ProjectorManager::InitProjectors(), 0);
+
+    const QString settings = m_tempDir->filePath(u"lumarin.ini"_s);
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\n");
+    file.close();
+    m_doc = std::make_unique<CVantelDoc>(settings);
+    QCOMPARE(ProjectorManager::GetPort(), 4352);
+}
+
+void TestDocumentOps::cleanup()
+{
+    m_doc.reset();
+    m_emulators.clear();
+    SetUserMessageSink(nullptr);
+    QDir::setCurrent(m_previousDir);
+    m_tempDir.reset();
+}
+
+EmulatedProjector *TestDocumentOps::Emulate(const QString &name, EmulatorConfig config)
+{
+    if (m_nextHost > 254) {
+        qWarning("out of loopback addresses");
+        return nullptr;
+    }
+    config.address = "127.55.0." + std::to_string(m_nextHost++);
+    config.port = 4352;
+    config.name = name.toStdString();
+    auto emulator = std::make_unique<EmulatedProjector>(config);
+    std::string error;
+    if (!emulator->start(&error)) {
+        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
+        return nullptr;
+    }
+    m_emulators.push_back(std::move(emulator));
+    return m_emulators.back().get();
+}
+
+Projector *TestDocumentOps::Register(const EmulatedProjector &emulator, const Group *group,
+                                     const QString &password)
+{
+    const EmulatorConfig config = emulator.config();
+    return ProjectorManager::GetInstance()->AddProjector(std::make_unique<Projector>(
+        QString::fromStdString(config.name), QString::fromStdString(config.address), password,
+        u"M"_s, group ? group->GetFullPath() : u"/"_s));
+}
+
+Group *TestDocumentOps::AddGroup(Group *parent, const QString &name)
+{
+    return ProjectorManager::GetInstance()->AddGroupTo(parent, std::make_unique<Group>(name));
+}
+
+void TestDocumentOps::RefreshAll()
+{
+    for (Projector *projector : m_doc->GetProjectors())
+        m_doc->RefreshProjector(projector, true);
+    for (const auto &emulator : m_emulators)
+        emulator->clearReceivedCommands();
+    TakeEvents();
+}
+
+void TestDocumentOps::commands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("value");  // power code, input type or mute code
+    QTest::addColumn<int>("number"); // input number, or 1 for mute on
+    QTest::addColumn<QString>("manufacturer");
+    QTest::addColumn<QStringList>("received");
+    QTest::addColumn<QString>("message");
+
+    const QString maker = u"Korvane"_s;
+    const QString other = u"Emulux"_s;
+    QTest::newRow("power on") << u"power"_s << 1 << 0 << other
+                              << QStringList{u"NAME ?"_s, u"POWR 1"_s}
+                              << u"The power has been turned On."_s;
+    QTest::newRow("power off") << u"power"_s << 0 << 0 << other
+                               << QStringList{u"NAME ?"_s, u"POWR 0"_s}
+                               << u"The power has been turned Off."_s;
+    QTest::newRow("video mute on")
+        << u"mute"_s << 1 << 1 << other << QStringList{u"NAME ?"_s, u"AVMT 11"_s}
+        << u"The mute setting for Video has been turned on."_s;
+    QTest::newRow("audio mute off")
+        << u"mute"_s << 2 << 0 << other << QStringList{u"NAME ?"_s, u"AVMT 20"_s}
+        << u"The mute setting for Audio has been turned off."_s;
+    QTest::newRow("video and audio mute on")
+        << u"mute"_s << 3 << 1 << other << QStringList{u"NAME ?"_s, u"AVMT 31"_s}
+        << u"The mute setting for Video & Audio has been turned on."_s;
+    QTest::newRow("input Digital1")
+        << u"input"_s << 3 << 1 << other << QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}
+        << u"The input has been switched to Digital1."_s;
+    QTest::newRow("input RGB9 of another maker")
+        << u"input"_s << 1 << 9 << other << QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 19"_s}
+        << u"The input has been switched to RGB9."_s;
+    QTest::newRow("input RGB9 of the maker is its camera")
+        << u"input"_s << 1 << 9 << maker << QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 19"_s}
+        << u"The input has been switched to Camera."_s;
+}
+
+void TestDocumentOps::commands()
+{
+    QFETCH(QString, command);
+    QFETCH(int, value);
+    QFETCH(int, number);
+    QFETCH(QString, manufacturer);
+    QFETCH(QStringList, received);
+    QFETCH(QString, message);
+
+    EmulatorConfig config;
+    config.power = PowerStatus::On; // input and mute are refused in standby
+    config.manufacturer = manufacturer.toStdString();
+    config.inputs.emplace_back(1, 9);
+    EmulatedProjector *emulator = Emulate(u"Hall"_s, config);
+    QVERIFY(emulator);
+    Projector *projector = Register(*emulator);
+    RefreshAll();
+
+    std::vector<Projector *> touched;
+    const std::vector<ProjectorNode *> selection{projector};
+    int count = -1;
+    if (command == u"power"_s)
+        count = m_doc->SendPower(selection, touched, PowerStatus(value));
+    else if (command == u"mute"_s)
+        count = m_doc->SendMute(selection, touched, MuteStatus(value), number == 1);
+    else
+        count = m_doc->SendInput(selection, touched, InputStatus(value, number));
+
+    QCOMPARE(count, 1);
+    QCOMPARE(touched, std::vector<Projector *>{projector});
+    QCOMPARE(Commands(*emulator), received);
+    QCOMPARE(TakeEvents(), QStringList{u"Hall: "_s + message});
+    QVERIFY(ReadLog().contains((message + u"  Hall\r\n"_s).toUtf8()));
+}
+
+void TestDocumentOps::sendPower_reachesEveryProjectorBelowTheGroupOnce()
+{
+    // Top > first > second > third level of groups, a projector on each, one more at the top
+    // and one in a group that is not selected.
+    Group *top = AddGroup(m_doc->GetRoot(), u"Top"_s);
+    Group *first = AddGroup(top, u"First"_s);
+    Group *second = AddGroup(first, u"Second"_s);
+    Group *third = AddGroup(second, u"Third"_s);
+    Group *elsewhere = AddGroup(m_doc->GetRoot(), u"Elsewhere"_s);
+    const std::vector<Group *> placement{top, first, second, third, nullptr, elsewhere};
+    std::vector<Projector *> projectors;
+    for (size_t i = 0; i < placement.size(); ++i) {
+        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i + 1));
+        QVERIFY(emulator);
+        projectors.push_back(Register(*emulator, placement[i]));
+    }
+    RefreshAll();
+    const int connectionsBefore = m_emulators.back()->connectionCount();
+
+    std::vector<Projector *> touched;
+    QCOMPARE(m_doc->SendPower({top, projectors[4]}, touched, PowerStatus(PowerStatus::On)), 5);
+
+    // Children in tree order: a group's subgroups were added before its projector.
+    QCOMPARE(touched, (std::vector<Projector *>{projectors[3], projectors[2], projectors[1],
+                                                projectors[0], projectors[4]}));
+    for (size_t i = 0; i < 5; ++i)
+        QCOMPARE(Commands(*m_emulators[i]), (QStringList{u"NAME ?"_s, u"POWR 1"_s}));
+    QCOMPARE(Commands(*m_emulators.back()), QStringList());
+    QCOMPARE(m_emulators.back()->connectionCount(), connectionsBefore);
+    QStringList expected;
+    for (const int i : {4, 3, 2, 1, 5})
+        expected.append(u"P%1: The power has been turned On."_s.arg(i));
+    QCOMPARE(TakeEvents(), expected);
+}
+
+void TestDocumentOps::sendPower_outcomes_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QStringList>("received"); // after authentication
+    QTest::addColumn<int>("connections");      // TCP connections the command made
+    QTest::addColumn<bool>("logged");
+
+    // With a password the library's first command carries the digest: a class query.
+    const QStringList sent{u"CLSS ?"_s, u"NAME ?"_s, u"POWR 1"_s};
+    QTest::newRow("accepted") << u"accepted"_s << 1 << sent << 1 << true;
+    QTest::newRow("rejected: counted, not logged") << u"ERR3"_s << 1 << sent << 1 << false;
+    QTest::newRow("password refused: counted, nothing sent")
+        << u"wrong password"_s << 1 << QStringList() << 1 << false;
+    QTest::newRow("stopped answering") << u"not listening"_s << 0 << QStringList() << 0 << false;
+    QTest::newRow("never answered: no connect attempt")
+        << u"never refreshed"_s << 0 << QStringList() << 0 << false;
+}
+
+void TestDocumentOps::sendPower_outcomes()
+{
+    QFETCH(QString, situation);
+    QFETCH(int, count);
+    QFETCH(QStringList, received);
+    QFETCH(int, connections);
+    QFETCH(bool, logged);
+
+    EmulatorConfig config;
+    config.password = "secret";
+    if (situation == u"ERR3"_s)
+        config.rawAnswers["POWR"] = "%1POWR=ERR3";
+    EmulatedProjector *emulator = Emulate(u"Hall"_s, config);
+    QVERIFY(emulator);
+    Projector *projector =
+        Register(*emulator, nullptr, situation == u"wrong password"_s ? u"wrong"_s : u"secret"_s);
+    if (situation != u"never refreshed"_s)
+        RefreshAll();
+    if (situation == u"not listening"_s)
+        emulator->update([](EmulatorConfig &c) { c.listening = false; });
+    const int connectionsBefore = emulator->connectionCount();
+
+    std::vector<Projector *> touched;
+    QCOMPARE(m_doc->SendPower({projector}, touched, PowerStatus(PowerStatus::On)), count);
+    QCOMPARE(touched.size(), size_t(count));
+    QCOMPARE(Commands(*emulator).join(u','), received.join(u','));
+    QCOMPARE(emulator->connectionCount() - connectionsBefore, connections);
+    QCOMPARE(TakeEvents(),
+             logged ? QStringList{u"Hall: The power has been turned On."_s} : QStringList());
+}
+
+void TestDocumentOps::allUnreachable_countZeroAndNoEvent()
+{
+    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    for (int i = 1; i <= 3; ++i) {
+        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i));
+        QVERIFY(emulator);
+        Register(*emulator, group);
+    }
+    RefreshAll();
+    for (const auto &emulator : m_emulators)
+        emulator->update([](EmulatorConfig &c) { c.listening = false; });
+    const QByteArray log = ReadLog();
+
+    std::vector<Projector *> touched;
+    QCOMPARE(m_doc->SendPower({group}, touched, PowerStatus(PowerStatus::Off)), 0);
+    QCOMPARE(m_doc->SendMute({group}, touched, MuteStatus(MuteStatus::Video), true), 0);
+    QVERIFY(touched.empty());
+    QVERIFY(!ActionEventManager::GetInstance()->HasPending());
+    QCOMPARE(ReadLog(), log);
+}
+
+void TestDocumentOps::neverAnswered_skippedByEveryCommandWithoutConnecting()
+{
+    EmulatedProjector *emulator = Emulate(u"Hall"_s);
+    QVERIFY(emulator);
+    Projector *projector = Register(*emulator);
+
+    std::vector<Projector *> touched;
+    QCOMPARE(m_doc->SendPower({projector}, touched, PowerStatus(PowerStatus::On)), 0);
+    QCOMPARE(m_doc->SendInput({projector}, touched, InputStatus(1, 1)), 0);
+    QCOMPARE(m_doc->SendMute({projector}, touched, MuteStatus(MuteStatus::Audio), false), 0);
+    m_doc->RequeryStatus({projector});
+    QVERIFY(touched.empty());
+    QCOMPARE(emulator->connectionCount(), 0);
+    QVERIFY(!ActionEventManager::GetInstance()->HasPending());
+}
+
+void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
+{
+    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    const std::vector<std::vector<std::pair<int, int>>> offered{
+        {{1, 1}, {3, 1}}, {{1, 1}, {3, 2}}, {{3, 1}}};
+    std::vector<Projector *> projectors;
+    for (size_t i = 0; i < offered.size(); ++i) {
+        EmulatorConfig config;
+        config.power = PowerStatus::On;
+        config.inputs = offered[i];
+        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i + 1), config);
+        QVERIFY(emulator);
+        projectors.push_back(Register(*emulator, group));
+    }
+    RefreshAll();
+
+    std::vector<Projector *> touched;
+    QCOMPARE(m_doc->SendInput({group}, touched, InputStatus(InputStatus::Digital, 1)), 2);
+    QCOMPARE(touched, (std::vector<Projector *>{projectors[0], projectors[2]}));
+    QCOMPARE(Commands(*m_emulators[0]), (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
+    QCOMPARE(Commands(*m_emulators[1]), (QStringList{u"NAME ?"_s, u"INST ?"_s}));
+    QCOMPARE(Commands(*m_emulators[2]), (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
+    QCOMPARE(TakeEvents(), (QStringList{u"P1: The input has been switched to Digital1."_s,
+                                        u"P3: The input has been switched to Digital1."_s}));
+}
+
+void TestDocumentOps::requeryStatus_readsPowerInputAndMuteBack()
+{
+    EmulatedProjector *first = Emulate(u"P1"_s);
+    EmulatedProjector *never = Emulate(u"P2"_s);
+    EmulatedProjector *removed = Emulate(u"P3"_s);
+    QVERIFY(first && never && removed);
+    Projector *projector = Register(*first);
+    Register(*removed);
+    RefreshAll();
+    Projector *neverAnswered = Register(*never);
+    Projector *gone = m_doc->GetProjectors()[1];
+    ProjectorManager::GetInstance()->RemoveNode(gone);
+    first->update([](EmulatorConfig &c) {
+        c.power = 1;
+        c.input = {3, 1};
+        c.mute = 31;
+    });
+    const int removedConnections = removed->connectionCount();
+
+    // The removed projector's pointer is dangling: it must not be touched.
+    m_doc->RequeryStatus({projector, neverAnswered, gone});
+
+    QCOMPARE(Commands(*first), (QStringList{u"NAME ?"_s, u"POWR ?"_s, u"INPT ?"_s, u"AVMT ?"_s}));
+    QCOMPARE(never->connectionCount(), 0);
+    QCOMPARE(removed->connectionCount(), removedConnections);
+    PowerStatus power;
+    InputStatus input;
+    MuteStatus mute;
+    QCOMPARE(projector->GetPowerStatus(power), 0);
+    QCOMPARE(projector->GetInput(input), 0);
+    QCOMPARE(projector->GetMuteStatus(mute), 0);
+    QCOMPARE(power.GetText(), u"On"_s);
+    QCOMPARE(input.GetShortText(false), u"Digital1"_s);
+    QCOMPARE(mute.GetText(), u"Video & Audio"_s);
+    QVERIFY(!ActionEventManager::GetInstance()->HasPending());
+}
+
+void TestDocumentOps::refreshProjector_logsItsEventAndLeavesRemovedAlone()
+{
+    EmulatorConfig failing;
+    failing.errors = {0, 0, 2, 0, 0, 0};
+    EmulatorConfig warning;
+    warning.errors = {0, 0, 0, 0, 1, 0};
+    EmulatedProjector *first = Emulate(u"P1"_s, failing);
+    EmulatedProjector *second = Emulate(u"P2"_s, warning);
+    QVERIFY(first && second);
+    Projector *failingProjector = Register(*first);
+    Projector *warningProjector = Register(*second);
+
+    m_doc->RefreshProjector(failingProjector, true);
+    m_doc->RefreshProjector(warningProjector, false);
+    QCOMPARE(TakeEvents(),
+             (QStringList{u"P1: An error has occurred. Please check the projector."_s,
+                          u"P2: A warning has occurred. Please check the projector."_s}));
+
+    const int connections = first->connectionCount();
+    ProjectorManager::GetInstance()->RemoveNode(failingProjector);
+    m_doc->RefreshProjector(failingProjector, true); // dangling: only compared, never used
+    QCOMPARE(first->connectionCount(), connections);
+    QVERIFY(!ActionEventManager::GetInstance()->HasPending());
+}
+
+void TestDocumentOps::sendPower_whileRefreshRuns_eachProjectorOnce()
+{
+    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    for (int i = 1; i <= 4; ++i) {
+        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i));
+        QVERIFY(emulator);
+        Register(*emulator, group);
+    }
+    RefreshAll();
+
+    // The background refresh, as the refresh worker runs it: projector by projector, on its
+    // own thread, for a bounded number of cycles.
+    std::atomic<bool> stop{false};
+    std::thread worker([this, &stop] {
+        for (int cycle = 0; cycle < 50 && !stop.load(); ++cycle) {
+            for (Projector *projector : m_doc->GetProjectors())
+                m_doc->RefreshProjector(projector, false);
+        }
+    });
+    std::vector<Projector *> touched;
+    int count = 0;
+    for (int i = 0; i < 3; ++i)
+        count += m_doc->SendPower({group}, touched, PowerStatus(PowerStatus::On));
+    stop.store(true);
+    worker.join();
+
+    QCOMPARE(count, 12);
+    for (const auto &emulator : m_emulators) {
+        const QStringList commands = Commands(*emulator);
+        QCOMPARE(commands.count(u"POWR 1"_s), 3);
+        // A command's window is never split by a refresh: each POWR 1 follows its own NAME.
+        for (qsizetype i = 0; i < commands.size(); ++i) {
+            if (commands[i] == u"POWR 1"_s)
+                QCOMPARE(commands[i - 1], u"NAME ?"_s);
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestDocumentOps)
+#include "tst_documentops.moc"
