@@ -1,0 +1,850 @@
+// lumarinctl end to end: the real program, run as a child process, against projectors emulated
+// in this process on 127.0.8.x, with settings files of the test's own. Its search runs only
+// inside a network namespace made for it.
+
+#include "platform/instance_lock.h"
+#include "platform/settingscodec.h"
+#include "res/stringtable.h"
+#include "tests/common/testnamespace.h"
+#include "tools/emulator/emulatedprojector.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <utility>
+#include <map>
+#include <memory>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kLumarinctl = QStringLiteral(LUMARINCTL_PATH);
+const QString kEmulatorProgram = QStringLiteral(PJLINK_EMULATOR_PATH);
+
+struct GroupLine
+{
+    QString name;
+    QString path;
+};
+
+struct ProjectorLine
+{
+    QString name;
+    QString address;
+    QString password;
+    QString path;
+};
+
+// A settings file as the document writes it; timeout 1 keeps waits for silent projectors short.
+QByteArray SettingsContent(const QList<GroupLine> &groups, const QList<ProjectorLine> &projectors,
+                           int timeout = 1)
+{
+    QByteArray out = "[Group]\r\n";
+    int n = 0;
+    for (const GroupLine &g : groups)
+        out += QString(u"%1=%2:%3\r\n"_s)
+                   .arg(++n)
+                   .arg(platform::EncodeText(g.name), platform::EncodeText(g.path))
+                   .toLatin1();
+    out += "\r\n[Projector]\r\n";
+    n = 0;
+    for (const ProjectorLine &p : projectors)
+        out += QString(u"%1=%2:%3:%4:M:%5\r\n"_s)
+                   .arg(++n)
+                   .arg(platform::EncodeText(p.name), p.address,
+                        platform::ScramblePassword(p.password), platform::EncodeText(p.path))
+                   .toLatin1();
+    out += "\r\n[Property]\r\nRefreshInterval=5\r\nTimeout=" + QByteArray::number(timeout) +
+           "\r\nShowInformation=1\r\nDisplayOnlyError=0\r\nEntryManagerDlg=0\r\n";
+    return out;
+}
+
+bool WriteFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString Address(int host)
+{
+    return u"127.0.8.%1"_s.arg(host);
+}
+
+// Reports of the sanitizers in the programs run, which may well end with an expected exit
+// status; every test function ends by checking that there were none.
+QStringList g_sanitizerReports;
+
+struct CtlRun
+{
+    bool finished = false;
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+    QJsonObject json; // when the output is a JSON object
+};
+
+QProcessEnvironment CtlEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"LC_ALL"_s, u"C.UTF-8"_s); // the English string table
+    environment.insert(u"LANG"_s, u"C.UTF-8"_s);
+    return environment;
+}
+
+// Runs a program to its end (killed after timeoutMs).
+CtlRun RunProgram(const QString &program, const QStringList &args, int timeoutMs = 60000,
+                  const QProcessEnvironment &environment = CtlEnvironment())
+{
+    CtlRun run;
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, args);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return run;
+    }
+    run.finished = process.exitStatus() == QProcess::NormalExit;
+    run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    if (run.err.contains(u"Sanitizer"_s) || run.err.contains(u"runtime error:"_s))
+        g_sanitizerReports << args.join(u' ') + u":\n"_s + run.err;
+    run.json = QJsonDocument::fromJson(run.out).object();
+    return run;
+}
+
+CtlRun Ctl(const QString &settings, const QStringList &args)
+{
+    return RunProgram(kLumarinctl, QStringList{u"--settings"_s, settings} + args);
+}
+
+QString Describe(const CtlRun &run)
+{
+    return u"exit %1\nstdout: %2\nstderr: %3"_s.arg(run.exitCode)
+        .arg(QString::fromUtf8(run.out), run.err);
+}
+
+// The register as "groups | projectors": group full paths in tree order, then each projector as
+// name@group path in tree order.
+QString Listing(const QString &settings)
+{
+    const CtlRun run = Ctl(settings, {u"--json"_s, u"list"_s});
+    if (!run.finished || run.exitCode != 0)
+        return u"list failed: "_s + Describe(run);
+    QStringList groups;
+    for (const QJsonValue &g : run.json.value(u"groups"_s).toArray())
+        groups << g[u"fullPath"_s].toString();
+    QStringList projectors;
+    for (const QJsonValue &p : run.json.value(u"projectors"_s).toArray())
+        projectors << p[u"name"_s].toString() + u'@' + p[u"groupPath"_s].toString();
+    return QString(groups.join(u' ') + u" | "_s + projectors.join(u' ')).trimmed();
+}
+
+// Projectors emulated in this process, by last octet of 127.0.8.x.
+class Fleet
+{
+public:
+    bool Start(int host, const std::function<void(EmulatorConfig &)> &setup)
+    {
+        EmulatorConfig config;
+        config.address = Address(host).toStdString();
+        config.warmUpMs = 600000;
+        config.coolingMs = 600000;
+        setup(config);
+        auto projector = std::make_unique<EmulatedProjector>(config);
+        std::string error;
+        if (!projector->start(&error)) {
+            qWarning("%s", error.c_str());
+            return false;
+        }
+        m_projectors[host] = std::move(projector);
+        return true;
+    }
+    EmulatedProjector &operator[](int host) { return *m_projectors.at(host); }
+
+    int Count(int host, const std::string &command)
+    {
+        const auto received = m_projectors.at(host)->receivedCommands();
+        return int(std::count(received.begin(), received.end(), command));
+    }
+
+private:
+    std::map<int, std::unique_ptr<EmulatedProjector>> m_projectors;
+};
+
+} // namespace
+
+class TestLumarinctl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void usageErrors_exit2_data();
+    void usageErrors_exit2();
+    void help_everyCommand();
+    void registerGreeting_onlyForCommandsThatShowProjectors_data();
+    void registerGreeting_onlyForCommandsThatShowProjectors();
+
+    void powerOffRoot_reachesEveryAnsweringProjector();
+    void statusJson_showsWhatEachProjectorReports();
+    void add_confirmsAndRegisters();
+    void registryEdits_data();
+    void registryEdits();
+    void import_data();
+    void import();
+    void changes_refusedWhileApplicationRuns_data();
+    void changes_refusedWhileApplicationRuns();
+    void withoutSettings_usesApplicationsFile_leavesEventLog();
+    void search_insideOwnNamespace();
+
+private:
+    QString NewSettings(const QByteArray &content);
+
+    QTemporaryDir m_dir;
+    int m_files = 0;
+};
+
+void TestLumarinctl::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFile::exists(kLumarinctl), qPrintable(kLumarinctl));
+    SetStringLanguage(StringLanguage::English);
+    // A lock and configuration of the test's own: a Lumarin running on this machine, or another
+    // test holding the lock, must not change what lumarinctl answers here.
+    QVERIFY(QDir(m_dir.path()).mkpath(u"runtime"_s));
+    QVERIFY(QDir(m_dir.path()).mkpath(u"config"_s));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath(u"runtime"_s)));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(u"config"_s)));
+}
+
+void TestLumarinctl::cleanup()
+{
+    const QStringList reports = std::exchange(g_sanitizerReports, {});
+    QVERIFY2(reports.isEmpty(), qPrintable(reports.join(u"\n\n"_s)));
+}
+
+QString TestLumarinctl::NewSettings(const QByteArray &content)
+{
+    const QString path = m_dir.filePath(u"settings-%1.ini"_s.arg(++m_files));
+    if (!WriteFile(path, content))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+void TestLumarinctl::usageErrors_exit2_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("no command") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{u"reboot"_s};
+    QTest::newRow("group without add or rename") << QStringList{u"group"_s, u"delete"_s, u"/A"_s};
+    QTest::newRow("unknown option") << QStringList{u"list"_s, u"--all"_s};
+    QTest::newRow("power without a target") << QStringList{u"power"_s, u"off"_s};
+    QTest::newRow("power neither on nor off") << QStringList{u"power"_s, u"down"_s, u"/"_s};
+    QTest::newRow("input type 6") << QStringList{u"input"_s, u"6"_s, u"1"_s, u"/"_s};
+    QTest::newRow("input number 0") << QStringList{u"input"_s, u"rgb"_s, u"0"_s, u"/"_s};
+    QTest::newRow("mute kind") << QStringList{u"mute"_s, u"picture"_s, u"on"_s, u"/"_s};
+    QTest::newRow("move without --to") << QStringList{u"move"_s, u"/A"_s};
+    QTest::newRow("timeout 11") << QStringList{u"set"_s, u"timeout"_s, u"11"_s};
+    QTest::newRow("refresh interval 0") << QStringList{u"set"_s, u"refresh-interval"_s, u"0"_s};
+    QTest::newRow("unknown preference") << QStringList{u"set"_s, u"colour"_s, u"3"_s};
+    QTest::newRow("group add without a leading slash") << QStringList{u"group"_s, u"add"_s, u"A"_s};
+    QTest::newRow("too many arguments") << QStringList{u"export"_s, u"a"_s, u"b"_s};
+}
+
+// Refused before anything is read or sent; the settings file stays as it was.
+void TestLumarinctl::usageErrors_exit2()
+{
+    QFETCH(QStringList, args);
+    const QByteArray content = SettingsContent({{u"A"_s, u"/"_s}}, {});
+    const QString settings = NewSettings(content);
+    const CtlRun run = Ctl(settings, args);
+    QVERIFY2(run.finished && run.exitCode == 2, qPrintable(Describe(run)));
+    QVERIFY(!run.err.isEmpty());
+    QCOMPARE(ReadFile(settings), content);
+}
+
+void TestLumarinctl::help_everyCommand()
+{
+    const QStringList commands{u"list"_s,         u"status"_s, u"power"_s,  u"input"_s,
+                               u"mute"_s,         u"add"_s,    u"search"_s, u"group add"_s,
+                               u"group rename"_s, u"move"_s,   u"remove"_s, u"set"_s,
+                               u"export"_s,       u"import"_s};
+    const CtlRun usage = RunProgram(kLumarinctl, {u"--help"_s});
+    QCOMPARE(usage.exitCode, 0);
+    for (const QString &command : commands) {
+        const QStringList words = command.split(u' ');
+        QVERIFY2(QString::fromUtf8(usage.out).contains(u"\n  "_s + command + u' ') ||
+                     QString::fromUtf8(usage.out).contains(u"\n  "_s + command + u'\n'),
+                 qPrintable(command));
+        // Neither form touches a settings file: none is given, and none may be needed.
+        for (const QStringList &args :
+             {QStringList{u"help"_s} + words, words + QStringList{u"--help"_s}}) {
+            const CtlRun run = RunProgram(kLumarinctl, args);
+            QVERIFY2(run.exitCode == 0, qPrintable(args.join(u' ') + u": "_s + Describe(run)));
+            QVERIFY2(run.out.startsWith(
+                         QByteArray(QByteArray("Usage: lumarinctl [--settings FILE] [--json] ") +
+                                    command.toUtf8())),
+                     qPrintable(args.join(u' ') + u": "_s + Describe(run)));
+        }
+    }
+}
+
+void TestLumarinctl::registerGreeting_onlyForCommandsThatShowProjectors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("greets");
+    QTest::newRow("list") << QStringList{u"list"_s} << 0 << true;
+    QTest::newRow("status") << QStringList{u"status"_s} << 1 << true;
+    QTest::newRow("group add") << QStringList{u"group"_s, u"add"_s, u"/A"_s} << 0 << false;
+    QTest::newRow("set") << QStringList{u"set"_s, u"timeout"_s} << 0 << false;
+}
+
+// Message 300 greets an empty register at the document's creation; lumarinctl passes it on only
+// where it explains the answer.
+void TestLumarinctl::registerGreeting_onlyForCommandsThatShowProjectors()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(bool, greets);
+    const CtlRun run = Ctl(NewSettings(SettingsContent({}, {})), args);
+    QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(Describe(run)));
+    QCOMPARE(run.err.contains(LoadString(300)), greets);
+}
+
+// The night-time switch-off: every projector that answers gets the command once, the silent one
+// is skipped, the one whose stored password is refused counts as reached but gets nothing.
+void TestLumarinctl::powerOffRoot_reachesEveryAnsweringProjector()
+{
+    Fleet fleet;
+    QVERIFY(fleet.Start(1, [](EmulatorConfig &c) { c.name = "Lobby", c.power = 1; }));
+    QVERIFY(fleet.Start(
+        2, [](EmulatorConfig &c) { c.name = "Hall", c.password = "admin", c.power = 1; }));
+    QVERIFY(fleet.Start(3, [](EmulatorConfig &c) { c.name = "Room 1", c.power = 1; }));
+    QVERIFY(fleet.Start(
+        4, [](EmulatorConfig &c) { c.name = "Room 2", c.password = "admin", c.power = 1; }));
+    QVERIFY(fleet.Start(5, [](EmulatorConfig &c) { c.name = "Attic", c.listening = false; }));
+
+    const QString settings = NewSettings(SettingsContent(
+        {{u"A"_s, u"/"_s}, {u"B"_s, u"/A"_s}}, {{u"Lobby"_s, Address(1), QString(), u"/"_s},
+                                                {u"Hall"_s, Address(2), u"admin"_s, u"/A"_s},
+                                                {u"Room 1"_s, Address(3), QString(), u"/A/B"_s},
+                                                {u"Room 2"_s, Address(4), u"wrong"_s, u"/A/B"_s},
+                                                {u"Attic"_s, Address(5), QString(), u"/A"_s}}));
+    const CtlRun run = Ctl(settings, {u"--json"_s, u"power"_s, u"off"_s, u"/"_s});
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(Describe(run)));
+    QCOMPARE(run.json[u"selected"_s].toInt(), 5);
+    QCOMPARE(run.json[u"reached"_s].toInt(), 4);
+
+    const std::map<int, int> switchedOff{{1, 1}, {2, 1}, {3, 1}, {4, 0}, {5, 0}};
+    for (const auto &[host, count] : switchedOff)
+        QVERIFY2(fleet.Count(host, "POWR 0") == count, qPrintable(Address(host)));
+    QVERIFY(fleet[4].receivedCommands().empty()); // never past authentication
+    QCOMPARE(fleet[5].connectionCount(), 0);
+    QCOMPARE(fleet[1].config().power, 2); // cooling
+
+    // One event per projector that took the command, none for the others.
+    QStringList sources;
+    for (const QJsonValue &event : run.json[u"events"_s].toArray()) {
+        QCOMPARE(event[u"message"_s].toString(), u"The power has been turned Off."_s);
+        QCOMPARE(event[u"level"_s].toInt(), 0);
+        sources << event[u"source"_s].toString();
+    }
+    QCOMPARE(sources, QStringList({u"Room 1"_s, u"Hall"_s, u"Lobby"_s})); // tree order
+
+    // The read-back of the projectors reached.
+    QStringList readBack;
+    for (const QJsonValue &p : run.json[u"projectors"_s].toArray())
+        readBack << p[u"name"_s].toString() + u'=' + p[u"power"_s].toString();
+    QCOMPARE(readBack, QStringList({u"Room 1=Cooling"_s, u"Room 2=?"_s, u"Hall=Cooling"_s,
+                                    u"Lobby=Cooling"_s}));
+
+    // Nothing reached at all: exit status 1 and message 337.
+    const QString silentOnly =
+        NewSettings(SettingsContent({}, {{u"Attic"_s, Address(5), QString(), u"/"_s}}));
+    const CtlRun none = Ctl(silentOnly, {u"power"_s, u"on"_s, u"Attic"_s});
+    QVERIFY2(none.finished && none.exitCode == 1, qPrintable(Describe(none)));
+    QVERIFY(none.err.contains(LoadString(337)));
+}
+
+void TestLumarinctl::statusJson_showsWhatEachProjectorReports()
+{
+    Fleet fleet;
+    QVERIFY(fleet.Start(11, [](EmulatorConfig &c) {
+        c.name = "Lobby", c.manufacturer = "Emulux", c.power = 1, c.input = {3, 1};
+        c.lamps = {{1520, 0}};
+    }));
+    QVERIFY(fleet.Start(12, [](EmulatorConfig &c) {
+        c.name = "Cam", c.manufacturer = "Korvane", c.power = 1;
+        c.inputs = {{1, 1}, {1, 9}}, c.input = {1, 9}, c.mute = 31;
+        c.errors = {0, 1, 0, 0, 0, 0}, c.lamps = {{870, 0}};
+    }));
+    QVERIFY(fleet.Start(13, [](EmulatorConfig &c) {
+        c.name = "Faulty", c.power = 0, c.errors = {0, 0, 2, 1, 0, 0};
+        c.rawAnswers = {{"POWR", "%1POWR=ERR4"}, {"INPT", "%1INPT=ERR3"}};
+    }));
+    QVERIFY(fleet.Start(14, [](EmulatorConfig &c) { c.listening = false; }));
+
+    const QString settings = NewSettings(
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"Lobby"_s, Address(11), QString(), u"/"_s},
+                                             {u"Cam"_s, Address(12), QString(), u"/A"_s},
+                                             {u"Faulty"_s, Address(13), QString(), u"/A"_s},
+                                             {u"Silent"_s, Address(14), QString(), u"/"_s}}));
+    const CtlRun run = Ctl(settings, {u"status"_s, u"--json"_s});
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(Describe(run)));
+
+    const QStringList keys{u"name"_s,  u"manufacturer"_s, u"power"_s,     u"input"_s,    u"mute"_s,
+                           u"error"_s, u"lampTime"_s,     u"ipAddress"_s, u"groupPath"_s};
+    // Tree order: /A's projectors come first, as its group was placed before them.
+    const QList<QStringList> expected{
+        {u"Cam"_s, u"Korvane"_s, u"On"_s, u"Camera"_s, u"Video & Audio"_s, u"Lamp"_s, u"870 h"_s,
+         Address(12), u"/A"_s},
+        // ERR4 on the power query, and no input during standby: an empty cell, no error.
+        {u"Faulty"_s, u"Emulux"_s, u"X"_s, QString(), QString(), u"Temperature"_s, u"1200 h"_s,
+         Address(13), u"/A"_s},
+        {u"Lobby"_s, u"Emulux"_s, u"On"_s, u"Digital1"_s, QString(), QString(), u"1520 h"_s,
+         Address(11), u"/"_s},
+        {u"Silent"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, Address(14), u"/"_s},
+    };
+    const QJsonArray projectors = run.json[u"projectors"_s].toArray();
+    QCOMPARE(projectors.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QStringList cells;
+        for (const QString &key : keys)
+            cells << projectors[i][key].toString();
+        QCOMPARE(cells, expected[i]);
+    }
+
+    const QJsonObject cam = projectors[0][u"codes"_s].toObject();
+    QCOMPARE(cam[u"connectResult"_s].toInt(), 0);
+    QCOMPARE(cam[u"inputType"_s].toInt(), 1);
+    QCOMPARE(cam[u"inputNumber"_s].toInt(), 9);
+    QCOMPARE(cam[u"mute"_s].toInt(), 3);
+    QCOMPARE(cam[u"errorLevels"_s].toArray(), QJsonArray({0, 1, 0, 0, 0, 0}));
+    QCOMPARE(cam[u"lampHours"_s].toArray(), QJsonArray({870}));
+    QCOMPARE(projectors[1][u"codes"_s][u"powerResult"_s].toInt(), 4);
+    QCOMPARE(projectors[3][u"codes"_s][u"connectResult"_s].toInt(), -1);
+    QCOMPARE(projectors[3][u"codes"_s][u"reachable"_s].toBool(), false);
+
+    QStringList events;
+    for (const QJsonValue &event : run.json[u"events"_s].toArray())
+        events << event[u"levelText"_s].toString() + u' ' + event[u"source"_s].toString() +
+                      u": "_s + event[u"message"_s].toString();
+    QCOMPARE(events, QStringList({u"WARN Cam: "_s + LoadString(344),
+                                  u"ERROR Faulty: "_s + LoadString(335)}));
+
+    // The same cells as a table, for people; a target narrows the refresh to one projector.
+    const int before = fleet[11].connectionCount();
+    const CtlRun text = Ctl(settings, {u"status"_s, u"Faulty"_s});
+    QVERIFY2(text.finished && text.exitCode == 0, qPrintable(Describe(text)));
+    const QStringList lines = QString::fromUtf8(text.out).split(u'\n');
+    QVERIFY(lines.size() >= 2);
+    QVERIFY(
+        lines[0].startsWith(u"Name    Manufacturer  Power  Input  Mute  Error        Lamp time"_s));
+    QVERIFY2(lines[1].startsWith(u"Faulty  Emulux        X" + QString(19, u' ') +
+                                 u"Temperature  1200 h"),
+             qPrintable(lines[1]));
+    QCOMPARE(fleet[11].connectionCount(), before);
+
+    // Only silent projectors: exit status 1.
+    const CtlRun silent = Ctl(settings, {u"status"_s, u"Silent"_s});
+    QVERIFY2(silent.finished && silent.exitCode == 1, qPrintable(Describe(silent)));
+}
+
+// The Confirm and Register steps of registration by address, step by step on one file.
+void TestLumarinctl::add_confirmsAndRegisters()
+{
+    Fleet fleet;
+    QVERIFY(fleet.Start(21, [](EmulatorConfig &c) { c.name = "Secure", c.password = "admin"; }));
+    QVERIFY(fleet.Start(22, [](EmulatorConfig &c) { c.name = "Open"; }));
+    QVERIFY(fleet.Start(23, [](EmulatorConfig &c) { c.listening = false; }));
+    const QString settings = NewSettings(SettingsContent({{u"A"_s, u"/"_s}}, {}));
+
+    struct Step
+    {
+        QStringList args;
+        int exitCode;
+        QString message; // contained in standard error
+        QString listing; // afterwards
+    };
+    const QString empty = u"/A |"_s;
+    const QList<Step> steps{
+        {{Address(21), u"--password"_s, u"wrong"_s}, 1, LoadString(317), empty},
+        {{Address(21)}, 1, u"--password"_s, empty},
+        {{Address(21), u"--password"_s, u"admin"_s, u"--group"_s, u"/A"_s},
+         0,
+         LoadString(313),
+         u"/A | Secure@/A"_s},
+        {{Address(21), u"--password"_s, u"admin"_s}, 1, LoadString(316), u"/A | Secure@/A"_s},
+        {{u"0.0.0.0"_s}, 1, LoadString(315), u"/A | Secure@/A"_s},
+        {{u"127.0.8"_s}, 1, LoadString(315), u"/A | Secure@/A"_s},
+        {{Address(23)}, 1, LoadString(311), u"/A | Secure@/A"_s},
+        {{Address(22), u"--group"_s, u"/B"_s}, 1, u"no group \"/B\""_s, u"/A | Secure@/A"_s},
+        {{Address(22)}, 0, LoadString(313), u"/A | Secure@/A Open@/"_s},
+    };
+    for (const Step &step : steps) {
+        const int connections = fleet[21].connectionCount() + fleet[22].connectionCount();
+        const CtlRun run = Ctl(settings, QStringList{u"add"_s} + step.args);
+        const QString what = step.args.join(u' ') + u": "_s + Describe(run);
+        QVERIFY2(run.finished && run.exitCode == step.exitCode, qPrintable(what));
+        QVERIFY2(run.err.contains(step.message), qPrintable(what));
+        QCOMPARE(Listing(settings), step.listing);
+        // Refused without a word to any projector: a registered address, an unknown group.
+        if (step.message == LoadString(316) || step.message.contains(u"no group"_s))
+            QCOMPARE(fleet[21].connectionCount() + fleet[22].connectionCount(), connections);
+    }
+    // The password is kept, scrambled as the settings file keeps it.
+    QVERIFY(ReadFile(settings).contains(
+        QByteArray(":" + platform::ScramblePassword(u"admin"_s).toLatin1() + ":M:")));
+}
+
+void TestLumarinctl::registryEdits_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // contained in standard error; empty: none expected
+    QTest::addColumn<QString>("listing"); // empty: unchanged, and the file too
+
+    const QString unchanged;
+    QTest::newRow("group add below a top group")
+        << QStringList{u"group"_s, u"add"_s, u"/C/D"_s} << 0 << QString()
+        << u"/A /A/B /C /C/B /C/D | P1@/A/B Twin@/C P2@/ Twin@/"_s;
+    QTest::newRow("group add 20 characters")
+        << QStringList{u"group"_s, u"add"_s, u"/"_s + QString(20, u'x')} << 0 << QString()
+        << u"/A /A/B /C /C/B /"_s + QString(20, u'x') + u" | P1@/A/B Twin@/C P2@/ Twin@/"_s;
+    QTest::newRow("group add, third level")
+        << QStringList{u"group"_s, u"add"_s, u"/A/B/X"_s} << 1 << LoadString(322) << unchanged;
+    QTest::newRow("group add, a group's name")
+        << QStringList{u"group"_s, u"add"_s, u"/C/B"_s} << 1 << LoadString(325) << unchanged;
+    QTest::newRow("group add, a projector's name")
+        << QStringList{u"group"_s, u"add"_s, u"/P2"_s} << 1 << LoadString(325) << unchanged;
+    QTest::newRow("group add, 21 characters")
+        << QStringList{u"group"_s, u"add"_s, u"/C/"_s + QString(21, u'x')} << 1 << LoadString(324)
+        << unchanged;
+    QTest::newRow("group add, unknown parent")
+        << QStringList{u"group"_s, u"add"_s, u"/Z/X"_s} << 1 << u"no group \"/Z\""_s << unchanged;
+    QTest::newRow("group rename") << QStringList{u"group"_s, u"rename"_s, u"/A"_s, u"Z"_s} << 0
+                                  << QString()
+                                  << u"/Z /Z/B /C /C/B | P1@/Z/B Twin@/C P2@/ Twin@/"_s;
+    QTest::newRow("group rename, own name") << QStringList{u"group"_s, u"rename"_s, u"/A"_s, u"A"_s}
+                                            << 1 << LoadString(325) << unchanged;
+    QTest::newRow("group rename, a sibling's name")
+        << QStringList{u"group"_s, u"rename"_s, u"/A/"_s, u"C"_s} << 1 << LoadString(325)
+        << unchanged;
+    QTest::newRow("group rename, the root")
+        << QStringList{u"group"_s, u"rename"_s, u"/"_s, u"X"_s} << 1
+        << FormatText(LoadString(339), {u"Root"_s}) << unchanged;
+    QTest::newRow("move group, too deep")
+        << QStringList{u"move"_s, u"/A"_s, u"--to"_s, u"/C"_s} << 1 << LoadString(320) << unchanged;
+    QTest::newRow("move group, name taken") << QStringList{u"move"_s, u"/A/B"_s, u"--to"_s, u"/C"_s}
+                                            << 1 << LoadString(325) << unchanged;
+    QTest::newRow("move group into its own group")
+        << QStringList{u"move"_s, u"/A/B"_s, u"--to"_s, u"/A"_s} << 1 << LoadString(346)
+        << unchanged;
+    QTest::newRow("move group below itself")
+        << QStringList{u"move"_s, u"/A"_s, u"--to"_s, u"/A/B"_s} << 1 << LoadString(321)
+        << unchanged;
+    QTest::newRow("move the root")
+        << QStringList{u"move"_s, u"/"_s, u"--to"_s, u"/C"_s} << 1 << LoadString(346) << unchanged;
+    QTest::newRow("move, one refused: nothing moves")
+        << QStringList{u"move"_s, u"P2"_s, u"/A"_s, u"--to"_s, u"/C"_s} << 1 << LoadString(320)
+        << unchanged;
+    QTest::newRow("move, unknown group") << QStringList{u"move"_s, u"P2"_s, u"--to"_s, u"/Q"_s} << 1
+                                         << u"no group \"/Q\""_s << unchanged;
+    QTest::newRow("move projector by name")
+        << QStringList{u"move"_s, u"P2"_s, u"--to"_s, u"/C/B"_s} << 0 << QString()
+        << u"/A /A/B /C /C/B | P1@/A/B P2@/C/B Twin@/C Twin@/"_s;
+    QTest::newRow("move projector by address")
+        << QStringList{u"move"_s, Address(43), u"--to"_s, u"/A"_s} << 0 << QString()
+        << u"/A /A/B /C /C/B | P1@/A/B Twin@/A Twin@/C P2@/"_s;
+    QTest::newRow("move group up to the root")
+        << QStringList{u"move"_s, u"/A/B"_s, u"--to"_s, u"/"_s} << 0 << QString()
+        << u"/A /C /C/B /B | Twin@/C P1@/B P2@/ Twin@/"_s; // reloaded: groups come first
+    QTest::newRow("move, a name two projectors share")
+        << QStringList{u"move"_s, u"Twin"_s, u"--to"_s, u"/A"_s} << 1
+        << u"\"Twin\" names 2 projectors"_s << unchanged;
+    QTest::newRow("remove group with everything below")
+        << QStringList{u"remove"_s, u"/A"_s} << 0 << QString()
+        << u"/C /C/B | Twin@/C P2@/ Twin@/"_s;
+    QTest::newRow("remove a group and a projector inside it")
+        << QStringList{u"remove"_s, u"P1"_s, u"/A/B"_s, u"P1"_s} << 0 << QString()
+        << u"/A /C /C/B | Twin@/C P2@/ Twin@/"_s;
+    QTest::newRow("remove the root")
+        << QStringList{u"remove"_s, u"/"_s} << 1 << LoadString(346) << unchanged;
+    QTest::newRow("remove, unknown name")
+        << QStringList{u"remove"_s, u"P2"_s, u"Nobody"_s} << 1 << u"\"Nobody\""_s << unchanged;
+}
+
+void TestLumarinctl::registryEdits()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, listing);
+
+    // Nothing here talks to a projector: none of these addresses is served.
+    const QByteArray content =
+        SettingsContent({{u"A"_s, u"/"_s}, {u"B"_s, u"/A"_s}, {u"C"_s, u"/"_s}, {u"B"_s, u"/C"_s}},
+                        {{u"P1"_s, Address(41), QString(), u"/A/B"_s},
+                         {u"P2"_s, Address(42), QString(), u"/"_s},
+                         {u"Twin"_s, Address(43), QString(), u"/"_s},
+                         {u"Twin"_s, Address(44), QString(), u"/C"_s}});
+    const QString settings = NewSettings(content);
+    QCOMPARE(Listing(settings), u"/A /A/B /C /C/B | P1@/A/B Twin@/C P2@/ Twin@/"_s);
+
+    const CtlRun run = Ctl(settings, args);
+    QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(Describe(run)));
+    if (message.isEmpty())
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    else
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    if (listing.isEmpty()) {
+        QCOMPARE(ReadFile(settings), content);
+    } else {
+        QCOMPARE(Listing(settings), listing);
+    }
+}
+
+void TestLumarinctl::import_data()
+{
+    QTest::addColumn<QByteArray>("content"); // of the file imported; null: no such file
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("listing"); // empty: unchanged, and the file too
+
+    QTest::newRow("empty file") << QByteArray("") << 0 << QString() << QString();
+    QTest::newRow("no [Property]")
+        << QByteArray("[Group]\r\n1=0058:002f\r\n") << 1 << LoadString(343) << QString();
+    QTest::newRow("no such file") << QByteArray() << 1 << u"Failed to open document."_s
+                                  << QString();
+    QTest::newRow("another register")
+        << SettingsContent({{u"X"_s, u"/"_s}}, {{u"Q"_s, Address(45), QString(), u"/X"_s}}, 7) << 0
+        << QString() << u"/X | Q@/X"_s;
+}
+
+void TestLumarinctl::import()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, listing);
+
+    const QByteArray before =
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"P"_s, Address(46), QString(), u"/A"_s}});
+    const QString settings = NewSettings(before);
+    const QString other = m_dir.filePath(u"import-%1.ini"_s.arg(++m_files));
+    if (!content.isNull())
+        QVERIFY(WriteFile(other, content));
+
+    const CtlRun run = Ctl(settings, {u"import"_s, other});
+    QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(Describe(run)));
+    if (message.isEmpty())
+        QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+    else
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    if (listing.isEmpty()) {
+        QCOMPARE(ReadFile(settings), before);
+        return;
+    }
+    // The settings file now holds the imported register and preferences.
+    QCOMPARE(Listing(settings), listing);
+    QVERIFY(ReadFile(settings).contains("\r\nTimeout=7\r\n"));
+}
+
+void TestLumarinctl::changes_refusedWhileApplicationRuns_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("refused");
+    // search --register is refused the same way, but no search runs outside a namespace.
+    QTest::newRow("group add") << QStringList{u"group"_s, u"add"_s, u"/X"_s} << true;
+    QTest::newRow("group rename") << QStringList{u"group"_s, u"rename"_s, u"/A"_s, u"X"_s} << true;
+    QTest::newRow("move") << QStringList{u"move"_s, u"P"_s, u"--to"_s, u"/"_s} << true;
+    QTest::newRow("remove") << QStringList{u"remove"_s, u"P"_s} << true;
+    QTest::newRow("add") << QStringList{u"add"_s, Address(47)} << true;
+    QTest::newRow("set a value") << QStringList{u"set"_s, u"timeout"_s, u"2"_s} << true;
+    QTest::newRow("import") << QStringList{u"import"_s, u"other.ini"_s} << true;
+    QTest::newRow("list") << QStringList{u"list"_s} << false;
+    QTest::newRow("set, reading") << QStringList{u"set"_s, u"refresh-interval"_s} << false;
+    QTest::newRow("export") << QStringList{u"export"_s, u"copy.ini"_s} << false;
+}
+
+// While the application holds its lock (here this test process does, as another Lumarin would),
+// the settings file is the application's to write.
+void TestLumarinctl::changes_refusedWhileApplicationRuns()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, refused);
+    const QByteArray content =
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"P"_s, Address(48), QString(), u"/A"_s}});
+    const QString settings = NewSettings(content);
+    for (QString &arg : args) {
+        if (arg.endsWith(u".ini"_s)) {
+            arg = m_dir.filePath(QString::number(++m_files) + arg);
+            QVERIFY(WriteFile(arg, SettingsContent({}, {})));
+        }
+    }
+
+    platform::InstanceLock application(u"lumarin"_s);
+    QVERIFY(application.TryLock());
+    const CtlRun run = Ctl(settings, QStringList{u"--json"_s} + args);
+    QVERIFY2(run.finished && run.exitCode == (refused ? 1 : 0), qPrintable(Describe(run)));
+    QCOMPARE(run.err.contains(u"Lumarin is running"_s), refused);
+    QCOMPARE(run.json[u"ok"_s].toBool(), !refused);
+    QCOMPARE(ReadFile(settings), content);
+}
+
+// Without --settings: the application's file ("lumarin.ini" beside the program, whatever this
+// program is called), and the application's "event.log" beside it stays as it was although
+// the refresh produces events.
+void TestLumarinctl::withoutSettings_usesApplicationsFile_leavesEventLog()
+{
+    Fleet fleet;
+    QVERIFY(
+        fleet.Start(61, [](EmulatorConfig &c) { c.name = "Warm", c.errors = {0, 0, 1, 0, 0, 0}; }));
+    const QString bin = m_dir.filePath(u"install/bin"_s);
+    QVERIFY(QDir().mkpath(bin));
+    const QString program = bin + u"/lumarinctl"_s;
+    QVERIFY(QFile::copy(kLumarinctl, program));
+    const QString settings = bin + u"/lumarin.ini"_s;
+    QVERIFY(
+        WriteFile(settings, SettingsContent({}, {{u"Warm"_s, Address(61), QString(), u"/"_s}})));
+    const QByteArray log = "INFO\t10:00:00  The power has been turned On.  Warm\r\n";
+    QVERIFY(WriteFile(bin + u"/event.log"_s, log));
+
+    const CtlRun status = RunProgram(program, {u"status"_s});
+    QVERIFY2(status.finished && status.exitCode == 0, qPrintable(Describe(status)));
+    QVERIFY(status.out.contains("WARN\t"));
+    QVERIFY(status.out.contains(LoadString(336).toUtf8()));
+
+    const CtlRun add = RunProgram(program, {u"group"_s, u"add"_s, u"/X"_s});
+    QVERIFY2(add.finished && add.exitCode == 0, qPrintable(Describe(add)));
+    QVERIFY(ReadFile(settings).contains(platform::EncodeText(u"X"_s).toLatin1()));
+    QVERIFY(!QFile::exists(bin + u"/lumarinctl.ini"_s));
+    QCOMPARE(ReadFile(bin + u"/event.log"_s), log);
+}
+
+// The search walks every adapter's network, so it runs only inside a namespace of this test's
+// own, with the projectors served there and nothing else to find.
+void TestLumarinctl::search_insideOwnNamespace()
+{
+    if (const QString why = TestNamespace::SkipReason(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    QVERIFY2(QFile::exists(kEmulatorProgram), qPrintable(kEmulatorProgram));
+    TestNamespace ns(u"lumarin-ctl"_s);
+    if (!ns.IsCreated())
+        QSKIP(qPrintable(u"cannot create a network namespace: "_s + ns.GetError()));
+
+    const QString net = u"10.215.%1"_s.arg(::getpid() % 250);
+    const auto host = [&](int n) -> QString { return net + u'.' + QString::number(n); };
+    QVERIFY2(
+        ns.IpSteps({
+            {u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
+            {u"link"_s, u"add"_s, u"ctl0"_s, u"type"_s, u"veth"_s, u"peer"_s, u"name"_s, u"ctl1"_s},
+            {u"addr"_s, u"add"_s, host(1) + u"/27"_s, u"dev"_s, u"ctl0"_s},
+            {u"link"_s, u"set"_s, u"ctl0"_s, u"up"_s},
+            {u"link"_s, u"set"_s, u"ctl1"_s, u"up"_s},
+            // The projectors answer on loopback addresses of the walked network.
+            {u"addr"_s, u"add"_s, host(3) + u"/32"_s, u"dev"_s, u"lo"_s},
+            {u"addr"_s, u"add"_s, host(5) + u"/32"_s, u"dev"_s, u"lo"_s},
+            {u"addr"_s, u"add"_s, host(9) + u"/32"_s, u"dev"_s, u"lo"_s},
+        }),
+        qPrintable(ns.GetError()));
+
+    const QString fleetFile = m_dir.filePath(u"search-fleet.json"_s);
+    const QJsonArray fleet{
+        QJsonObject{{u"address"_s, host(3)}, {u"name"_s, u"Alpha"_s}},
+        QJsonObject{{u"address"_s, host(5)}, {u"name"_s, u"Beta"_s}, {u"password"_s, u"secret"_s}},
+        QJsonObject{{u"address"_s, host(9)}, {u"name"_s, u"Delta"_s}},
+    };
+    QVERIFY(WriteFile(fleetFile, QJsonDocument(fleet).toJson()));
+    QProcess emulator;
+    emulator.setProcessChannelMode(QProcess::MergedChannels);
+    emulator.start(u"ip"_s, ns.ExecArgs(kEmulatorProgram,
+                                        {u"--config"_s, fleetFile, u"--seconds"_s, u"120"_s}));
+    QVERIFY(emulator.waitForStarted(10000));
+    QDeadlineTimer ready(20000);
+    QByteArray announced;
+    while (announced.count('\n') < fleet.size() && !ready.hasExpired() &&
+           emulator.state() == QProcess::Running) {
+        emulator.waitForReadyRead(500);
+        announced += emulator.readAll();
+    }
+    const auto stopEmulator = qScopeGuard([&] {
+        emulator.terminate();
+        if (!emulator.waitForFinished(5000))
+            emulator.kill();
+        emulator.waitForFinished(5000);
+    });
+    QVERIFY2(announced.count('\n') >= fleet.size(), announced.constData());
+
+    // Delta is registered already: the search leaves it alone.
+    const QString settings =
+        NewSettings(SettingsContent({}, {{u"Delta"_s, host(9), QString(), u"/"_s}}));
+    const auto search = [&](const QStringList &args) {
+        return RunProgram(
+            u"ip"_s,
+            ns.ExecArgs(kLumarinctl,
+                        QStringList{u"--settings"_s, settings, u"--json"_s, u"search"_s} + args),
+            120000);
+    };
+    const auto candidates = [](const CtlRun &run) {
+        QStringList found;
+        for (const QJsonValue &c : run.json[u"candidates"_s].toArray())
+            found << u"%1 %2 %3 %4"_s.arg(c[u"ipAddress"_s].toString(), c[u"name"_s].toString(),
+                                          c[u"passwordRequired"_s].toBool() ? u"password"_s
+                                                                            : u"open"_s,
+                                          c[u"registered"_s].toBool() ? u"registered"_s : u"-"_s);
+        found.sort();
+        return found;
+    };
+
+    // A usage error is caught before anything is probed.
+    const CtlRun wrong = search({u"--password"_s, u"x"_s});
+    QVERIFY2(wrong.finished && wrong.exitCode == 2, qPrintable(Describe(wrong)));
+
+    const CtlRun look = search({});
+    QVERIFY2(look.finished && look.exitCode == 0, qPrintable(Describe(look)));
+    QCOMPARE(candidates(look),
+             QStringList({host(3) + u" Alpha open -"_s, host(5) + u" ******** password -"_s}));
+    QCOMPARE(Listing(settings), u"| Delta@/"_s);
+
+    const CtlRun registering = search({u"--register"_s, u"--password"_s, u"secret"_s});
+    QVERIFY2(registering.finished && registering.exitCode == 0, qPrintable(Describe(registering)));
+    QCOMPARE(candidates(registering), QStringList({host(3) + u" Alpha open registered"_s,
+                                                   host(5) + u" Beta password registered"_s}));
+    QVERIFY(registering.err.contains(LoadString(313)));
+    const QString listing = Listing(settings);
+    QVERIFY2(listing == u"| Delta@/ Alpha@/ Beta@/"_s || listing == u"| Delta@/ Beta@/ Alpha@/"_s,
+             qPrintable(listing));
+    QVERIFY(ReadFile(settings).contains(
+        QByteArray(":" + platform::ScramblePassword(u"secret"_s).toLatin1() + ":M:")));
+
+    // Everything there is registered now.
+    const CtlRun again = search({u"--register"_s});
+    QVERIFY2(again.finished && again.exitCode == 1, qPrintable(Describe(again)));
+    QVERIFY(again.err.contains(LoadString(311)));
+}
+
+QTEST_GUILESS_MAIN(TestLumarinctl)
+#include "tst_lumarinctl.moc"

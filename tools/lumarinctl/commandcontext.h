@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class CVantelDoc;
+class ProjectorManager;
+class Report;
+
+// What lumarinctl's exit status tells a script.
+enum ExitStatus {
+    ExitDone = 0,
+    ExitRefused = 1, // refused, or no projector reached; a message says why
+    ExitUsage = 2    // the command line is wrong
+};
+
+// A command's own arguments, once its options are taken out.
+struct CommandArgs
+{
+    QStringList positional;
+    QMap<QString, QString> values; // option name -> value; flags map to an empty value
+
+    bool IsSet(const QString &option) const { return values.contains(option); }
+    QString Value(const QString &option) const { return values.value(option); }
+};
+
+// What every command works on: the document, which owns the registry's lifetime, the
+// projector manager behind it, and the report that collects what the command prints.
+struct CommandContext
+{
+    CVantelDoc &doc;
+    ProjectorManager &manager;
+    Report &report;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "tools/lumarinctl/commandcontext.h"
+
+// The commands, one function each; every one returns an ExitStatus. They run on the main
+// thread, after the document has been created, and tell the user through ShowUserMessage.
+
+// registrycommands.cpp
+int RunList(CommandContext &context, const CommandArgs &args);
+int RunGroupAdd(CommandContext &context, const CommandArgs &args);
+int RunGroupRename(CommandContext &context, const CommandArgs &args);
+int RunMove(CommandContext &context, const CommandArgs &args);
+int RunRemove(CommandContext &context, const CommandArgs &args);
+int RunSet(CommandContext &context, const CommandArgs &args);
+int RunExport(CommandContext &context, const CommandArgs &args);
+int RunImport(CommandContext &context, const CommandArgs &args);
+
+// projectorcommands.cpp
+int RunStatus(CommandContext &context, const CommandArgs &args);
+int RunPower(CommandContext &context, const CommandArgs &args);
+int RunInput(CommandContext &context, const CommandArgs &args);
+int RunMute(CommandContext &context, const CommandArgs &args);
+
+// registration.cpp
+int RunAdd(CommandContext &context, const CommandArgs &args);
+int RunSearch(CommandContext &context, const CommandArgs &args);

@@ -1,0 +1,195 @@
+// lumarinctl: Lumarin's register of projectors on the command line. It works on the
+// application's own settings file through the same document, manager and projector code as the
+// main window, and adds no behaviour of its own to them.
+
+#include "model/projectormanager.h"
+#include "platform/instance_lock.h"
+#include "res/stringtable.h"
+#include "store/actioneventmanager.h"
+#include "store/cvanteldoc.h"
+#include "store/settingslocation.h"
+#include "store/usermessage.h"
+#include "tools/lumarinctl/commandtable.h"
+#include "tools/lumarinctl/messagecapture.h"
+#include "tools/lumarinctl/report.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMsgRegisterProjectors = 300;
+// The application's own name: it decides the settings file's name and the instance lock.
+const QString kApplicationName = u"lumarin"_s;
+
+int UsageError(const QString &text, const QString &helpTopic = QString())
+{
+    QTextStream err(stderr);
+    err << "lumarinctl: " << text << Qt::endl;
+    err << "Try 'lumarinctl " << (helpTopic.isEmpty() ? u"--help"_s : u"help "_s + helpTopic)
+        << "' for more information." << Qt::endl;
+    return ExitUsage;
+}
+
+// Help and version end the run before any command: parsing answers this instead of ExitDone.
+constexpr int kPrinted = -1;
+
+int PrintText(const QString &text)
+{
+    QTextStream(stdout) << text;
+    return kPrinted;
+}
+
+// The settings file the application beside this program resolves for itself.
+QString ApplicationSettingsPath()
+{
+    const QString application =
+        QDir(QCoreApplication::applicationDirPath()).filePath(kApplicationName);
+    return ResolveSettingsPathFor(
+        application, QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+}
+
+struct Invocation
+{
+    const CommandSpec *spec = nullptr;
+    CommandArgs args;
+    QString settings;
+    bool json = false;
+};
+
+// Options may follow the command's words too; the global ones are accepted there as well.
+int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &invocation)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList{u"h"_s, u"help"_s});
+    const QCommandLineOption json(u"json"_s);
+    const QCommandLineOption settings(u"settings"_s, QString(), u"FILE"_s);
+    parser.addOptions({help, json, settings});
+    QList<QCommandLineOption> own;
+    for (const CommandOption &option : spec.options) {
+        own << (option.valueName.isEmpty()
+                    ? QCommandLineOption(option.name)
+                    : QCommandLineOption(option.name, QString(), option.valueName));
+        parser.addOption(own.back());
+    }
+    if (!parser.parse(QStringList{u"lumarinctl"_s} + words))
+        return UsageError(parser.errorText(), spec.name);
+    if (parser.isSet(help))
+        return PrintText(CommandHelpText(spec));
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() < spec.minArgs || (spec.maxArgs >= 0 && positional.size() > spec.maxArgs))
+        return UsageError(u"usage: lumarinctl %1"_s.arg(CommandLineOf(spec)), spec.name);
+
+    invocation.spec = &spec;
+    invocation.args.positional = positional;
+    for (const QCommandLineOption &option : own) {
+        if (parser.isSet(option))
+            invocation.args.values.insert(option.names().front(), parser.value(option));
+    }
+    invocation.json = invocation.json || parser.isSet(json);
+    if (parser.isSet(settings))
+        invocation.settings = parser.value(settings);
+    return ExitDone;
+}
+
+// ExitDone with the invocation filled, kPrinted, or a usage error.
+int ParseInvocation(const QStringList &arguments, Invocation &invocation)
+{
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help(QStringList{u"h"_s, u"help"_s});
+    const QCommandLineOption version(u"version"_s);
+    const QCommandLineOption json(u"json"_s);
+    const QCommandLineOption settings(u"settings"_s, QString(), u"FILE"_s);
+    parser.addOptions({help, version, json, settings});
+    if (!parser.parse(arguments))
+        return UsageError(parser.errorText());
+    if (parser.isSet(version))
+        return PrintText(u"lumarinctl " LUMARIN_VERSION "\n"_s);
+
+    QStringList words = parser.positionalArguments();
+    if (parser.isSet(help) && words.isEmpty())
+        return PrintText(UsageText());
+    if (words.isEmpty())
+        return UsageError(u"no command given"_s);
+    if (words.front() == u"help"_s) {
+        if (words.size() == 1)
+            return PrintText(UsageText());
+        int used = 0;
+        const CommandSpec *spec = FindCommand(words.mid(1), &used);
+        if (!spec || used != words.size() - 1)
+            return UsageError(u"no command \"%1\""_s.arg(words.mid(1).join(u' ')));
+        return PrintText(CommandHelpText(*spec));
+    }
+
+    int used = 0;
+    const CommandSpec *spec = FindCommand(words, &used);
+    if (!spec) {
+        if (words.front() == u"group"_s)
+            return UsageError(u"group takes add or rename"_s);
+        return UsageError(u"no command \"%1\""_s.arg(words.front()));
+    }
+    invocation.json = parser.isSet(json);
+    if (parser.isSet(settings))
+        invocation.settings = parser.value(settings);
+    if (parser.isSet(help))
+        return PrintText(CommandHelpText(*spec));
+    return ParseCommand(*spec, words.mid(used), invocation);
+}
+
+int Run(const Invocation &invocation)
+{
+    MessageCapture messages;
+    Report report(invocation.json);
+    const CommandSpec &spec = *invocation.spec;
+
+    if (spec.changes && spec.changes(invocation.args) &&
+        platform::InstanceLock::IsHeldElsewhere(kApplicationName)) {
+        ShowUserMessage(u"Lumarin is running. Close it first: it keeps the register and the "
+                        "preferences in memory and would overwrite the settings file with them."_s);
+        report.Finish(ExitRefused, messages.GetShown());
+        return ExitRefused;
+    }
+
+    // The library first: starting it resets the response wait time that the settings give it.
+    ProjectorManager::InitProjectors();
+    // The application's "event.log" stays as it is; events are printed instead.
+    ActionEventManager::SetLogFileEnabled(false);
+    const QString settingsPath = invocation.settings.isEmpty()
+                                     ? ApplicationSettingsPath()
+                                     : QFileInfo(invocation.settings).absoluteFilePath();
+
+    // "Register the projectors" greets a user with an empty register; here it is shown only
+    // where it explains the answer, by the commands that show the register's projectors.
+    messages.Hold();
+    CVantelDoc doc(settingsPath);
+    const bool greets = spec.name == u"list"_s || spec.name == u"status"_s;
+    messages.Release(greets ? QStringList() : QStringList{LoadString(kMsgRegisterProjectors)});
+
+    CommandContext context{doc, *ProjectorManager::GetInstance(), report};
+    const int status = spec.run(context, invocation.args);
+    report.Finish(status, messages.GetShown());
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"lumarinctl"_s);
+    QCoreApplication::setApplicationVersion(u"" LUMARIN_VERSION ""_s);
+
+    Invocation invocation;
+    const int parsed = ParseInvocation(QCoreApplication::arguments(), invocation);
+    if (parsed != ExitDone)
+        return parsed == kPrinted ? ExitDone : parsed;
+    return Run(invocation);
+}

@@ -1,0 +1,194 @@
+// The commands that talk to registered projectors: what the main view's Refresh and Remote
+// Control buttons do, for the targets named on the command line.
+
+#include "tools/lumarinctl/commands.h"
+
+#include "model/inputstatus.h"
+#include "model/mutestatus.h"
+#include "model/powerstatus.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringtable.h"
+#include "store/cvanteldoc.h"
+#include "store/usermessage.h"
+#include "tools/lumarinctl/report.h"
+#include "tools/lumarinctl/targets.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMsgCommunicationFailed = 337;
+constexpr int kMsgNoProjectorInGroup = 338;
+
+// The pauses the main view makes before it reads the state back.
+constexpr std::chrono::milliseconds kPowerWait{3000};
+constexpr std::chrono::milliseconds kInputWait{1500};
+constexpr std::chrono::milliseconds kMuteWait{1000};
+
+constexpr int kFirstInputTypeText = 211;
+constexpr int kMaxInputNumber = 9;
+
+using Sender = std::function<int(const std::vector<ProjectorNode *> &, std::vector<Projector *> &)>;
+
+// The targets of a projector command with at least one projector below them; told otherwise.
+bool SelectProjectors(CommandContext &context, const QStringList &tokens,
+                      std::vector<ProjectorNode *> &selection)
+{
+    if (!ResolveTargets(context.manager, tokens, selection))
+        return false;
+    if (ProjectorManager::CountProjectors(selection) == 0) {
+        ShowUserMessage(LoadString(kMsgNoProjectorInGroup));
+        return false;
+    }
+    return true;
+}
+
+// One refresh of each projector on this thread, as the main view's single refreshes do.
+void Refresh(CommandContext &context, const std::vector<Projector *> &projectors)
+{
+    for (Projector *projector : projectors)
+        context.doc.RefreshProjector(projector, true);
+}
+
+// Refresh first: a fresh process knows nothing yet, and the fan-out skips projectors that have
+// never answered. Then the command, the pause and the read-back of those it reached.
+int SendCommand(CommandContext &context, const QStringList &tokens, const Sender &send,
+                std::chrono::milliseconds wait)
+{
+    std::vector<ProjectorNode *> selection;
+    if (!SelectProjectors(context, tokens, selection))
+        return ExitRefused;
+    const std::vector<Projector *> projectors = ProjectorsOf(selection);
+    Refresh(context, projectors);
+
+    std::vector<Projector *> touched;
+    const int reached = send(selection, touched);
+    if (reached > 0) {
+        std::this_thread::sleep_for(wait);
+        context.doc.RequeryStatus(touched);
+    } else {
+        ShowUserMessage(LoadString(kMsgCommunicationFailed));
+    }
+
+    context.report.Set(u"selected"_s, int(projectors.size()));
+    context.report.Set(u"reached"_s, reached);
+    context.report.Line(u"%1 of %2 projectors reached."_s.arg(reached).arg(projectors.size()));
+    if (!touched.empty())
+        context.report.Projectors(u"projectors"_s, touched);
+    context.report.Events();
+    return reached > 0 ? ExitDone : ExitRefused;
+}
+
+// "on"/"off" as a flag; told otherwise.
+bool ParseOnOff(const QString &text, bool &on)
+{
+    on = text == u"on"_s;
+    if (on || text == u"off"_s)
+        return true;
+    ShowUserMessage(u"Expected on or off, not \"%1\"."_s.arg(text));
+    return false;
+}
+
+// An input type as its number 1 to 5 or its name in either table language, any case.
+int ParseInputType(const QString &text)
+{
+    bool isNumber = false;
+    const int number = text.toInt(&isNumber);
+    if (isNumber)
+        return number >= InputStatus::RGB && number <= InputStatus::Network ? number : -1;
+    for (int type = InputStatus::RGB; type <= InputStatus::Network; ++type) {
+        const int id = kFirstInputTypeText + type - 1;
+        for (StringLanguage language : {StringLanguage::English, StringLanguage::Japanese}) {
+            if (text.compare(LoadStringFor(id, language), Qt::CaseInsensitive) == 0)
+                return type;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+int RunStatus(CommandContext &context, const CommandArgs &args)
+{
+    if (context.manager.GetProjectorCount() == 0)
+        return ExitRefused; // message 300 told why at the document's creation
+
+    const QStringList tokens = args.positional.isEmpty() ? QStringList{u"/"_s} : args.positional;
+    std::vector<ProjectorNode *> selection;
+    if (!SelectProjectors(context, tokens, selection))
+        return ExitRefused;
+    const std::vector<Projector *> projectors = ProjectorsOf(selection);
+    Refresh(context, projectors);
+
+    const bool anyAnswered = std::any_of(projectors.begin(), projectors.end(),
+                                         [](Projector *p) { return p->GetConnectResult() != -1; });
+    if (!anyAnswered)
+        ShowUserMessage(LoadString(kMsgCommunicationFailed));
+    context.report.Projectors(u"projectors"_s, projectors);
+    context.report.Events();
+    return anyAnswered ? ExitDone : ExitRefused;
+}
+
+int RunPower(CommandContext &context, const CommandArgs &args)
+{
+    bool on = false;
+    if (!ParseOnOff(args.positional.at(0), on))
+        return ExitUsage;
+    const PowerStatus power(on ? PowerStatus::On : PowerStatus::Off);
+    return SendCommand(
+        context, args.positional.mid(1),
+        [&](const auto &selection, auto &touched) {
+            return context.doc.SendPower(selection, touched, power);
+        },
+        kPowerWait);
+}
+
+int RunInput(CommandContext &context, const CommandArgs &args)
+{
+    const int type = ParseInputType(args.positional.at(0));
+    bool isNumber = false;
+    const int number = args.positional.at(1).toInt(&isNumber);
+    if (type < 0 || !isNumber || number < 1 || number > kMaxInputNumber) {
+        ShowUserMessage(u"An input is a type (1 to 5, or RGB, Video, Digital, Storage, Network) "
+                        "and a number from 1 to 9."_s);
+        return ExitUsage;
+    }
+    const InputStatus input(type, number);
+    return SendCommand(
+        context, args.positional.mid(2),
+        [&](const auto &selection, auto &touched) {
+            return context.doc.SendInput(selection, touched, input);
+        },
+        kInputWait);
+}
+
+int RunMute(CommandContext &context, const CommandArgs &args)
+{
+    const QString kind = args.positional.at(0);
+    const int code = kind == u"video"_s   ? MuteStatus::Video
+                     : kind == u"audio"_s ? MuteStatus::Audio
+                     : kind == u"both"_s  ? MuteStatus::VideoAndAudio
+                                          : MuteStatus::Unknown;
+    if (code == MuteStatus::Unknown) {
+        ShowUserMessage(u"Expected video, audio or both, not \"%1\"."_s.arg(kind));
+        return ExitUsage;
+    }
+    bool on = false;
+    if (!ParseOnOff(args.positional.at(1), on))
+        return ExitUsage;
+    const MuteStatus mute(code);
+    return SendCommand(
+        context, args.positional.mid(2),
+        [&](const auto &selection, auto &touched) {
+            return context.doc.SendMute(selection, touched, mute, on);
+        },
+        kMuteWait);
+}

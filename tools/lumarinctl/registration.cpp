@@ -1,0 +1,259 @@
+// Registering projectors: the Confirm and Register steps of the Specify IP Address page, and
+// the Auto Search page with its password prompt answered from the command line.
+
+#include "tools/lumarinctl/commands.h"
+
+#include "model/automaticsearch.h"
+#include "model/connectionwindow.h"
+#include "model/group.h"
+#include "model/limits.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringtable.h"
+#include "store/actioneventmanager.h"
+#include "store/cvanteldoc.h"
+#include "store/usermessage.h"
+#include "tools/lumarinctl/report.h"
+#include "tools/lumarinctl/targets.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMsgNoProjectorFound = 311;
+constexpr int kMsgRegistered = 313;
+constexpr int kMsgRegistrationFull = 314;
+constexpr int kMsgAddressInvalid = 315;
+constexpr int kMsgAddressRegistered = 316;
+constexpr int kMsgPasswordInvalid = 317;
+
+constexpr int kAuthenticationFailed = 10;
+const QString kHiddenName = u"********"_s;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+void Tell(int id, MessageIcon icon = MessageIcon::Warning)
+{
+    ShowUserMessage(LoadString(id), icon);
+}
+
+// One connection window: connect on this thread, then disconnect. The connect result.
+int Probe(Projector &projector)
+{
+    ConnectionWindow window(projector, 0);
+    return window.GetResult();
+}
+
+// --password P, or with "-" the first line of standard input, so that the password need not
+// show in the process list. False when the option is not given.
+bool PasswordOption(const CommandArgs &args, QString &password)
+{
+    if (!args.IsSet(u"password"_s))
+        return false;
+    password = args.Value(u"password"_s);
+    if (password == u"-"_s)
+        password = QTextStream(stdin).readLine();
+    return true;
+}
+
+// A copy of the candidate joins the registry (in the group its path names, else the root), is
+// refreshed once and its event logged. nullptr, told, when the registry is full.
+Projector *RegisterProjector(ProjectorManager &manager, const Projector &candidate)
+{
+    Projector *added = manager.AddProjector(std::make_unique<Projector>(candidate));
+    if (!added) {
+        ShowUserMessage(
+            FormatText(LoadString(kMsgRegistrationFull), {QString::number(MAX_PROJECTORS)}));
+        return nullptr;
+    }
+    if (std::unique_ptr<ActionEvent> event = manager.UpdateStatus(added, true))
+        ActionEventManager::GetInstance()->AddEvent(std::move(event));
+    return added;
+}
+
+// The whole search on a thread of its own, as the Auto Search page runs it; Ctrl+C stops it and
+// keeps what was found.
+void RunAutomaticSearch(ProjectorManager &manager, ProjectorManager::SearchResults &results)
+{
+    g_interrupted = 0;
+    const auto previous = std::signal(SIGINT, OnInterrupt);
+    manager.BeginSearch();
+    std::thread search([&] { manager.Search(results); });
+    while (manager.IsSearching()) {
+        if (g_interrupted)
+            manager.StopSearch();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    search.join();
+    manager.DeleteSearchWorkers();
+    std::signal(SIGINT, previous);
+}
+
+// The password prompt of the Auto Search page: tried on every locked candidate; how many
+// accepted it, or -1 when it is empty.
+int AuthenticateAll(ProjectorManager::SearchResults &candidates, const QString &password)
+{
+    if (password.isEmpty()) {
+        Tell(kMsgPasswordInvalid);
+        return -1;
+    }
+    int accepted = 0;
+    for (const auto &candidate : candidates) {
+        if (candidate->IsAuthenticated())
+            continue;
+        candidate->SetPassword(password);
+        if (Probe(*candidate) == 0)
+            ++accepted;
+    }
+    if (accepted == 0)
+        Tell(kMsgPasswordInvalid);
+    return accepted;
+}
+
+} // namespace
+
+int RunAdd(CommandContext &context, const CommandArgs &args)
+{
+    // Confirm.
+    const std::optional<quint32> parsed = ParseIPv4(args.positional.at(0));
+    if (!parsed || *parsed == 0) {
+        Tell(kMsgAddressInvalid);
+        return ExitRefused;
+    }
+    const QString address = FormatIPv4(*parsed);
+    QString groupPath; // empty: the root
+    if (args.IsSet(u"group"_s)) {
+        const Group *group = FindGroup(context.manager, args.Value(u"group"_s));
+        if (!group)
+            return ExitRefused;
+        if (group->GetParent())
+            groupPath = group->GetFullPath();
+    }
+    if (context.manager.IsIPRegistered(address)) {
+        Tell(kMsgAddressRegistered);
+        return ExitRefused;
+    }
+    QString password;
+    const bool passwordGiven = PasswordOption(args, password);
+
+    // First without a password, as the page does; the password only when the projector asks.
+    Projector candidate(QString(), address, QString(), u"M"_s, groupPath);
+    int result = Probe(candidate);
+    if (result == kAuthenticationFailed && passwordGiven) {
+        candidate.SetPassword(password);
+        result = Probe(candidate);
+    }
+    if (result == kAuthenticationFailed) {
+        Tell(kMsgPasswordInvalid);
+        if (!passwordGiven)
+            ShowUserMessage(u"The projector asks for a password: give it with --password."_s);
+        return ExitRefused;
+    }
+    if (result != 0) {
+        Tell(kMsgNoProjectorFound);
+        return ExitRefused;
+    }
+
+    // Register.
+    Projector *registered = RegisterProjector(context.manager, candidate);
+    if (!registered || !context.doc.SaveSettings())
+        return ExitRefused;
+    Tell(kMsgRegistered, MessageIcon::Information);
+    context.report.Projectors(u"projectors"_s, {registered});
+    context.report.Events();
+    return ExitDone;
+}
+
+int RunSearch(CommandContext &context, const CommandArgs &args)
+{
+    const bool doRegister = args.IsSet(u"register"_s);
+    QString password;
+    const bool passwordGiven = PasswordOption(args, password);
+    if (passwordGiven && !doRegister) {
+        ShowUserMessage(u"--password goes with --register."_s);
+        return ExitUsage;
+    }
+
+    ProjectorManager::SearchResults candidates;
+    RunAutomaticSearch(context.manager, candidates);
+    if (candidates.empty()) {
+        Tell(kMsgNoProjectorFound);
+        context.report.Set(u"candidates"_s, QJsonArray());
+        return ExitRefused;
+    }
+
+    // Whether a candidate asks for a password is known before any password is tried.
+    std::vector<bool> asksPassword;
+    for (const auto &candidate : candidates)
+        asksPassword.push_back(candidate->GetConnectResult() == kAuthenticationFailed ||
+                               candidate->IsAuthorizationRequired());
+
+    std::vector<bool> registered(candidates.size(), false);
+    bool anyRegistered = false;
+    if (doRegister) {
+        if (passwordGiven)
+            AuthenticateAll(candidates, password);
+        int ready = 0;
+        for (const auto &candidate : candidates)
+            ready += candidate->IsAuthenticated() ? 1 : 0;
+        if (ready + context.manager.GetProjectorCount() > MAX_PROJECTORS) {
+            ShowUserMessage(
+                FormatText(LoadString(kMsgRegistrationFull), {QString::number(MAX_PROJECTORS)}));
+        } else {
+            for (size_t i = 0; i < candidates.size(); ++i) {
+                if (!candidates[i]->IsAuthenticated())
+                    continue;
+                if (context.manager.IsIPRegistered(candidates[i]->GetIPAddress())) {
+                    Tell(kMsgAddressRegistered);
+                    continue;
+                }
+                registered[i] = RegisterProjector(context.manager, *candidates[i]) != nullptr;
+                anyRegistered = anyRegistered || registered[i];
+            }
+        }
+        if (anyRegistered) {
+            if (!context.doc.SaveSettings())
+                return ExitRefused;
+            Tell(kMsgRegistered, MessageIcon::Information);
+        }
+    }
+
+    QList<QStringList> rows{{LoadString(139), LoadString(165), LoadString(166)}};
+    if (doRegister)
+        rows.front() << u"Registered"_s;
+    QJsonArray array;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        Projector &candidate = *candidates[i];
+        const QString name = candidate.IsAuthenticated() ? candidate.GetName() : kHiddenName;
+        QStringList row{candidate.GetIPAddress(), name,
+                        asksPassword[i] ? u"required"_s : u"none"_s};
+        if (doRegister)
+            row << (registered[i] ? u"yes"_s : u"no"_s);
+        rows << row;
+        QJsonObject object{{u"ipAddress"_s, candidate.GetIPAddress()},
+                           {u"name"_s, name},
+                           {u"passwordRequired"_s, bool(asksPassword[i])},
+                           {u"authenticated"_s, candidate.IsAuthenticated()}};
+        if (doRegister)
+            object.insert(u"registered"_s, bool(registered[i]));
+        array.append(object);
+    }
+    context.report.Table(rows);
+    context.report.Set(u"candidates"_s, array);
+    context.report.Events();
+    return !doRegister || anyRegistered ? ExitDone : ExitRefused;
+}

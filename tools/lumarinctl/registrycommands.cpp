@@ -1,0 +1,279 @@
+// The commands that read or change the registry and the preferences: what the main view's
+// tree, its Edit tab, the Regroup, Rename Group and Delete dialogs and the File and Tool menus
+// do, with their checks and messages.
+
+#include "tools/lumarinctl/commands.h"
+
+#include "model/group.h"
+#include "model/limits.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringtable.h"
+#include "store/cvanteldoc.h"
+#include "store/usermessage.h"
+#include "tools/lumarinctl/report.h"
+#include "tools/lumarinctl/targets.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMaxGroupNameLength = 20;
+
+constexpr int kMsgNoGroupSelected = 309;
+constexpr int kMsgMoveTooDeep = 320;
+constexpr int kMsgMoveToLowerLevel = 321;
+constexpr int kMsgCreateTooDeep = 322;
+constexpr int kMsgGroupNameInvalid = 324;
+constexpr int kMsgGroupNameTaken = 325;
+constexpr int kMsgCannotRename = 339;
+constexpr int kMsgOperationInvalid = 346;
+
+void Tell(int id)
+{
+    ShowUserMessage(LoadString(id));
+}
+
+bool IsValidGroupName(const QString &name)
+{
+    return !name.isEmpty() && name.size() <= kMaxGroupNameLength;
+}
+
+bool IsBelow(const ProjectorNode &node, const ProjectorNode &ancestor)
+{
+    for (const ProjectorNode *n = node.GetParent(); n; n = n->GetParent()) {
+        if (n == &ancestor)
+            return true;
+    }
+    return false;
+}
+
+// The drop check of the group tree: 0 when source may move into target, else the message.
+int CanMoveNode(const ProjectorNode &source, const Group &target)
+{
+    if (&source == &target || !source.GetParent())
+        return kMsgOperationInvalid; // the root goes nowhere
+    if (source.IsProjector())
+        return 0; // any group, its own included
+    if (source.GetParent() == &target)
+        return kMsgOperationInvalid;
+    if (IsBelow(target, source))
+        return kMsgMoveToLowerLevel;
+    const int below = static_cast<const Group &>(source).GetMaxDepth() - source.GetDepth();
+    if (target.GetDepth() + 1 + below > MAX_GROUP_DEPTH)
+        return kMsgMoveTooDeep;
+    if (target.HasChildNamed(source.GetName()))
+        return kMsgGroupNameTaken;
+    return 0;
+}
+
+int SaveAndFinish(CommandContext &context)
+{
+    return context.doc.SaveSettings() ? ExitDone : ExitRefused;
+}
+
+void AddTreeLines(const ProjectorNode &node, int indent, QList<QStringList> &rows)
+{
+    const QString pad(indent * 2, u' ');
+    if (node.IsProjector()) {
+        const auto &projector = static_cast<const Projector &>(node);
+        rows << QStringList{pad + projector.GetName(), projector.GetIPAddress(),
+                            projector.HasPassword() ? u"password"_s : u"no password"_s,
+                            projector.GetPath()};
+        return;
+    }
+    const auto &group = static_cast<const Group &>(node);
+    rows << QStringList{pad + (group.GetParent() ? group.GetFullPath() : u"/"_s)};
+    for (const auto &child : group.GetChildren())
+        AddTreeLines(*child, indent + 1, rows);
+}
+
+void AddJsonEntries(const ProjectorNode &node, QJsonArray &groups, QJsonArray &projectors)
+{
+    if (node.IsProjector()) {
+        const auto &projector = static_cast<const Projector &>(node);
+        projectors.append(QJsonObject{{u"name"_s, projector.GetName()},
+                                      {u"ipAddress"_s, projector.GetIPAddress()},
+                                      {u"passwordSet"_s, projector.HasPassword()},
+                                      {u"groupPath"_s, projector.GetPath()}});
+        return;
+    }
+    const auto &group = static_cast<const Group &>(node);
+    if (group.GetParent())
+        groups.append(QJsonObject{{u"name"_s, group.GetName()},
+                                  {u"path"_s, group.GetPath()},
+                                  {u"fullPath"_s, group.GetFullPath()},
+                                  {u"depth"_s, group.GetDepth()}});
+    for (const auto &child : group.GetChildren())
+        AddJsonEntries(*child, groups, projectors);
+}
+
+} // namespace
+
+int RunList(CommandContext &context, const CommandArgs &)
+{
+    const Group &root = *context.manager.GetRoot();
+    if (context.report.IsJson()) {
+        QJsonArray groups;
+        QJsonArray projectors;
+        AddJsonEntries(root, groups, projectors);
+        context.report.Set(u"groups"_s, groups);
+        context.report.Set(u"projectors"_s, projectors);
+        context.report.Set(u"refreshInterval"_s, context.doc.GetRefreshInterval());
+        context.report.Set(u"timeout"_s, context.doc.GetTimeout());
+        return ExitDone;
+    }
+    QList<QStringList> rows;
+    AddTreeLines(root, 0, rows);
+    // Group lines have one cell; the table pads only the rows that have more.
+    context.report.Table(rows);
+    return ExitDone;
+}
+
+int RunGroupAdd(CommandContext &context, const CommandArgs &args)
+{
+    QString path = args.positional.at(0);
+    if (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash < 0) {
+        ShowUserMessage(u"A group path starts with \"/\", as in /Building/Floor."_s);
+        return ExitUsage;
+    }
+    const QString name = path.mid(slash + 1);
+    Group *parent = FindGroup(context.manager, slash == 0 ? u"/"_s : path.left(slash));
+    if (!parent)
+        return ExitRefused;
+    if (parent->GetDepth() + 1 > MAX_GROUP_DEPTH) {
+        Tell(kMsgCreateTooDeep);
+        return ExitRefused;
+    }
+    if (!IsValidGroupName(name)) {
+        Tell(kMsgGroupNameInvalid);
+        return ExitRefused;
+    }
+    if (parent->HasChildNamed(name)) {
+        Tell(kMsgGroupNameTaken);
+        return ExitRefused;
+    }
+    context.manager.AddGroupTo(parent, std::make_unique<Group>(name));
+    return SaveAndFinish(context);
+}
+
+int RunGroupRename(CommandContext &context, const CommandArgs &args)
+{
+    Group *group = FindGroup(context.manager, args.positional.at(0));
+    if (!group)
+        return ExitRefused;
+    const QString name = args.positional.at(1);
+    if (!group->GetParent()) {
+        ShowUserMessage(FormatText(LoadString(kMsgCannotRename), {group->GetName()}));
+        return ExitRefused;
+    }
+    if (!IsValidGroupName(name)) {
+        Tell(kMsgGroupNameInvalid);
+        return ExitRefused;
+    }
+    // The group's own name counts too: renaming to the same name is refused.
+    if (group->GetParent()->HasChildNamed(name)) {
+        Tell(kMsgGroupNameTaken);
+        return ExitRefused;
+    }
+    group->Rename(name);
+    return SaveAndFinish(context);
+}
+
+int RunMove(CommandContext &context, const CommandArgs &args)
+{
+    if (!args.IsSet(u"to"_s)) {
+        Tell(kMsgNoGroupSelected);
+        return ExitUsage;
+    }
+    Group *target = FindGroup(context.manager, args.Value(u"to"_s));
+    if (!target)
+        return ExitRefused;
+    std::vector<ProjectorNode *> sources;
+    if (!ResolveTargets(context.manager, args.positional, sources))
+        return ExitRefused;
+
+    // All or nothing, as a drop on the tree: every source is checked before anything moves.
+    QStringList arrivingGroups;
+    for (const ProjectorNode *source : sources) {
+        int refusal = CanMoveNode(*source, *target);
+        if (refusal == 0 && !source->IsProjector()) {
+            if (arrivingGroups.contains(source->GetName()))
+                refusal = kMsgGroupNameTaken;
+            arrivingGroups << source->GetName();
+        }
+        if (refusal != 0) {
+            Tell(refusal);
+            return ExitRefused;
+        }
+    }
+    for (ProjectorNode *source : sources)
+        source->MoveTo(target);
+    return SaveAndFinish(context);
+}
+
+int RunRemove(CommandContext &context, const CommandArgs &args)
+{
+    std::vector<ProjectorNode *> nodes;
+    if (!ResolveTargets(context.manager, args.positional, nodes))
+        return ExitRefused;
+    if (std::any_of(nodes.begin(), nodes.end(), [](ProjectorNode *n) { return !n->GetParent(); })) {
+        Tell(kMsgOperationInvalid); // the root stays
+        return ExitRefused;
+    }
+    // Nested targets were folded into their ancestors, so no node is destroyed twice.
+    for (ProjectorNode *node : nodes)
+        context.manager.RemoveNode(node);
+    return SaveAndFinish(context);
+}
+
+int RunSet(CommandContext &context, const CommandArgs &args)
+{
+    const QString key = args.positional.at(0);
+    const bool refresh = key == u"refresh-interval"_s;
+    if (!refresh && key != u"timeout"_s) {
+        ShowUserMessage(u"Unknown setting \"%1\": use refresh-interval or timeout."_s.arg(key));
+        return ExitUsage;
+    }
+    if (args.positional.size() == 1) {
+        const int value = refresh ? context.doc.GetRefreshInterval() : context.doc.GetTimeout();
+        context.report.Line(QString::number(value));
+        context.report.Set(refresh ? u"refreshInterval"_s : u"timeout"_s, value);
+        return ExitDone;
+    }
+    bool ok = false;
+    const int value = args.positional.at(1).toInt(&ok);
+    if (!ok || value < Preferences::MIN_MINUTES_OR_SECONDS ||
+        value > Preferences::MAX_MINUTES_OR_SECONDS) {
+        ShowUserMessage(u"%1 takes a whole number from %2 to %3."_s.arg(
+            key, QString::number(Preferences::MIN_MINUTES_OR_SECONDS),
+            QString::number(Preferences::MAX_MINUTES_OR_SECONDS)));
+        return ExitUsage;
+    }
+    if (refresh)
+        context.doc.SetRefreshInterval(value);
+    else
+        context.doc.SetTimeout(value);
+    context.report.Set(refresh ? u"refreshInterval"_s : u"timeout"_s, value);
+    return SaveAndFinish(context);
+}
+
+int RunExport(CommandContext &context, const CommandArgs &args)
+{
+    return context.doc.SaveAs(args.positional.at(0)) ? ExitDone : ExitRefused;
+}
+
+int RunImport(CommandContext &context, const CommandArgs &args)
+{
+    // Open saves the settings file itself once it has read the other file.
+    return context.doc.Open(args.positional.at(0)) ? ExitDone : ExitRefused;
+}
