@@ -397,14 +397,15 @@ int queryList(std::string_view name, pjlink::ListAnswer (*parse)(std::string_vie
 
 extern "C" {
 
-// Also resets: a second PJLInit starts from the same state as the first.
+// Also resets the connection state. The receive time-out is a setting, not state: it is
+// usually given while the settings load, before the application starts the library, and must
+// survive that.
 int PJLInit(void)
 {
     Library &lib = library();
     const Lock lock(lib.mutex);
     lib.client.close();
     lib.forgetAnswers();
-    lib.client.setTimeout(kDefaultTimeoutSeconds);
     return PJL_OK;
 }
 

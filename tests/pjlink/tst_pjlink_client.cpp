@@ -574,17 +574,23 @@ void TestPjlinkClient::malformedAnswers_allRejected()
 void TestPjlinkClient::timeOut_data()
 {
     QTest::addColumn<int>("timeOut");
-    QTest::newRow("1 s") << 1;
-    QTest::newRow("0 clamps to 1 s") << 0;
-    QTest::newRow("negative clamps to 1 s") << -7;
+    QTest::addColumn<bool>("initAfterwards");
+    QTest::newRow("1 s") << 1 << false;
+    QTest::newRow("0 clamps to 1 s") << 0 << false;
+    QTest::newRow("negative clamps to 1 s") << -7 << false;
+    // The settings load before the application starts the library.
+    QTest::newRow("1 s given before PJLInit") << 1 << true;
 }
 
 void TestPjlinkClient::timeOut()
 {
     QFETCH(int, timeOut);
+    QFETCH(bool, initAfterwards);
 
     EmulatedProjector *projector = startProjector();
     QCOMPARE(PJLSetRecvTimeOut(timeOut), PJL_OK);
+    if (initAfterwards)
+        QCOMPARE(PJLInit(), PJL_OK);
     QCOMPARE(connectTo(), PJL_OK);
     projector->update([](EmulatorConfig &c) { c.answerDelayMs = 2500; });
 

@@ -24,7 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kMaxGroupNameLength = 20;
 
 constexpr int kMsgNoGroupSelected = 309;
 constexpr int kMsgMoveTooDeep = 320;
@@ -42,7 +41,7 @@ void Tell(int id)
 
 bool IsValidGroupName(const QString &name)
 {
-    return !name.isEmpty() && name.size() <= kMaxGroupNameLength;
+    return !name.isEmpty() && name.size() <= MAX_GROUP_NAME_LENGTH;
 }
 
 bool IsBelow(const ProjectorNode &node, const ProjectorNode &ancestor)
