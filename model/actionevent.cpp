@@ -1,5 +1,6 @@
 #include "model/actionevent.h"
 
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QTime>
@@ -13,7 +14,7 @@ ActionEvent::ActionEvent(const QString &source, const QString &message, int leve
 
 QString ActionEvent::LevelText() const
 {
-    return LoadString(230 + m_level);
+    return LoadString(STR_LEVEL_BASE + m_level);
 }
 
 QString ActionEvent::LogLine() const

@@ -1,5 +1,6 @@
 #include "model/errorstatus.h"
 
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 ErrorStatus::ErrorStatus(int category, int level)
@@ -11,5 +12,5 @@ QString ErrorStatus::GetText() const
 {
     if (m_level == UnknownLevel || m_category == UnknownCategory)
         return QString();
-    return LoadString(240 + m_category);
+    return LoadString(STR_ERROR_CATEGORY_BASE + m_category);
 }

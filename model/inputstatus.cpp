@@ -1,17 +1,13 @@
 #include "model/inputstatus.h"
 
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-constexpr int kTypeTextBase = 210;
-constexpr int kCameraText = 216;
-
-} // namespace
+namespace {} // namespace
 
 InputStatus::InputStatus(int type, int number) : m_type(type), m_number(number) {}
 
@@ -20,8 +16,8 @@ QString InputStatus::GetShortText(bool korvane) const
     if (!HasTypeText())
         return QString();
     if (IsKorvaneCamera(korvane))
-        return LoadString(kCameraText);
-    return LoadString(kTypeTextBase + m_type) + QString::number(m_number);
+        return LoadString(STR_CAMERA);
+    return LoadString(STR_INPUT_TYPE_BASE + m_type) + QString::number(m_number);
 }
 
 QString InputStatus::GetLongText(bool korvane) const
@@ -29,8 +25,8 @@ QString InputStatus::GetLongText(bool korvane) const
     if (!HasTypeText())
         return QString();
     const QString camera =
-        IsKorvaneCamera(korvane) ? u'(' + LoadString(kCameraText) + u')' : QString();
-    return LoadString(kTypeTextBase + m_type) +
+        IsKorvaneCamera(korvane) ? u'(' + LoadString(STR_CAMERA) + u')' : QString();
+    return LoadString(STR_INPUT_TYPE_BASE + m_type) +
            FormatText(u"%d%s"_s, {QString::number(m_number), camera});
 }
 

@@ -4,6 +4,7 @@
 #include "model/limits.h"
 #include "model/projector.h"
 #include "pjlink/pjlib.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ void ProjectorManager::DestroyInstance()
     s_instance.reset();
 }
 
-ProjectorManager::ProjectorManager() : m_root(std::make_unique<Group>(LoadString(132))) {}
+ProjectorManager::ProjectorManager() : m_root(std::make_unique<Group>(LoadString(STR_ROOT))) {}
 
 ProjectorManager::~ProjectorManager()
 {
@@ -224,12 +225,13 @@ std::unique_ptr<ActionEvent> ProjectorManager::UpdateStatus(Projector *projector
     if (projector->GetWorstError(worst) != 0 || !worst)
         return nullptr;
     if (worst->GetLevel() == ErrorStatus::Error)
-        return std::make_unique<ActionEvent>(projector->GetName(), LoadString(335),
+        return std::make_unique<ActionEvent>(projector->GetName(), LoadString(MSG_ERROR_OCCURRED),
                                              ActionEvent::Error);
     const bool lampLife =
         worst->GetCategory() == ErrorStatus::Lamp && Projector::IsKorvaneProjector(*projector);
-    return std::make_unique<ActionEvent>(projector->GetName(), LoadString(lampLife ? 344 : 336),
-                                         ActionEvent::Warning);
+    return std::make_unique<ActionEvent>(
+        projector->GetName(), LoadString(lampLife ? MSG_LAMP_LIFE_ENDING : MSG_WARNING_OCCURRED),
+        ActionEvent::Warning);
 }
 
 void ProjectorManager::SetRunning(bool running)

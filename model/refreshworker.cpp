@@ -9,8 +9,7 @@
 RefreshWorker::RefreshWorker(ProjectorManager &manager, RefreshOne refreshOne, QObject *receiver)
     : m_thread([this, projectors = manager.GetProjectors(), refreshOne = std::move(refreshOne),
                 receiver] { Run(projectors, refreshOne, receiver); })
-{
-}
+{}
 
 RefreshWorker::~RefreshWorker()
 {

@@ -7,6 +7,7 @@
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "platform/profile.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/settingsfile.h"
@@ -24,14 +25,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int kMsgRegisterProjectors = 300;
-constexpr int kMsgRegistrationFull = 314;
-constexpr int kMsgPowerTurned = 331;
-constexpr int kMsgInputSwitched = 332;
-constexpr int kMsgMuteOn = 333;
-constexpr int kMsgMuteOff = 334;
-constexpr int kMsgSettingFileCannotBeOpened = 343;
 
 platform::ProfileFile ReadProfile(const QString &path)
 {
@@ -68,7 +61,7 @@ CVantelDoc::CVantelDoc(const QString &settingsPath)
         }
     }
     if (m_manager->GetProjectorCount() == 0)
-        ShowUserMessage(LoadString(kMsgRegisterProjectors));
+        ShowUserMessage(LoadString(MSG_REGISTER_PROJECTORS));
 
     m_events = ActionEventManager::GetInstance();
 }
@@ -106,7 +99,7 @@ void CVantelDoc::LoadProjectorsFrom(const platform::ProfileFile &profile)
 {
     if (!ReadProjectors(profile, *m_manager))
         ShowUserMessage(
-            FormatText(LoadString(kMsgRegistrationFull), {QString::number(MAX_PROJECTORS)}));
+            FormatText(LoadString(MSG_REGISTRATION_FULL), {QString::number(MAX_PROJECTORS)}));
 }
 
 bool CVantelDoc::SaveSettings()
@@ -133,7 +126,7 @@ bool CVantelDoc::Open(const QString &path)
     const platform::ProfileFile profile = ReadProfile(m_profilePath);
     if (!ReadProperties(profile, m_prefs)) {
         m_profilePath = m_settingsPath;
-        ShowUserMessage(LoadString(kMsgSettingFileCannotBeOpened));
+        ShowUserMessage(LoadString(MSG_SETTING_FILE_CANNOT_BE_OPENED));
         return false;
     }
     m_manager->ClearAll();
@@ -222,7 +215,7 @@ int CVantelDoc::SendPower(const std::vector<ProjectorNode *> &selection,
         return projector.SetPower(power);
     };
     command.message = [power](Projector &) {
-        return FormatText(LoadString(kMsgPowerTurned), {power.GetText()});
+        return FormatText(LoadString(MSG_POWER_TURNED), {power.GetText()});
     };
     return SendToSelection(selection, touched, command);
 }
@@ -243,7 +236,7 @@ int CVantelDoc::SendInput(const std::vector<ProjectorNode *> &selection,
     };
     command.message = [input](Projector &projector) {
         // Outside the window the maker is read from what the last refresh stored.
-        return FormatText(LoadString(kMsgInputSwitched),
+        return FormatText(LoadString(MSG_INPUT_SWITCHED),
                           {input.GetShortText(Projector::IsKorvaneProjector(projector))});
     };
     return SendToSelection(selection, touched, command);
@@ -257,7 +250,7 @@ int CVantelDoc::SendMute(const std::vector<ProjectorNode *> &selection,
         return projector.SetMute(mute, on);
     };
     command.message = [mute, on](Projector &) {
-        return FormatText(LoadString(on ? kMsgMuteOn : kMsgMuteOff), {mute.GetText()});
+        return FormatText(LoadString(on ? MSG_MUTE_ON : MSG_MUTE_OFF), {mute.GetText()});
     };
     return SendToSelection(selection, touched, command);
 }

@@ -4,6 +4,7 @@
 
 #include "model/projectormanager.h"
 #include "platform/instance_lock.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
@@ -24,7 +25,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kMsgRegisterProjectors = 300;
 // The application's own name: it decides the settings file's name and the instance lock.
 const QString kApplicationName = u"lumarin"_s;
 
@@ -171,7 +171,7 @@ int Run(const Invocation &invocation)
     messages.Hold();
     CVantelDoc doc(settingsPath);
     const bool greets = spec.name == u"list"_s || spec.name == u"status"_s;
-    messages.Release(greets ? QStringList() : QStringList{LoadString(kMsgRegisterProjectors)});
+    messages.Release(greets ? QStringList() : QStringList{LoadString(MSG_REGISTER_PROJECTORS)});
 
     CommandContext context{doc, *ProjectorManager::GetInstance(), report};
     const int status = spec.run(context, invocation.args);

@@ -8,6 +8,7 @@
 #include "model/powerstatus.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
 #include "store/usermessage.h"
@@ -24,9 +25,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int kMsgCommunicationFailed = 337;
-constexpr int kMsgNoProjectorInGroup = 338;
 
 // The pauses the main view makes before it reads the state back.
 constexpr std::chrono::milliseconds kPowerWait{3000};
@@ -45,7 +43,7 @@ bool SelectProjectors(CommandContext &context, const QStringList &tokens,
     if (!ResolveTargets(context.manager, tokens, selection))
         return false;
     if (ProjectorManager::CountProjectors(selection) == 0) {
-        ShowUserMessage(LoadString(kMsgNoProjectorInGroup));
+        ShowUserMessage(LoadString(MSG_NO_PROJECTOR_IN_GROUP));
         return false;
     }
     return true;
@@ -75,7 +73,7 @@ int SendCommand(CommandContext &context, const QStringList &tokens, const Sender
         std::this_thread::sleep_for(wait);
         context.doc.RequeryStatus(touched);
     } else {
-        ShowUserMessage(LoadString(kMsgCommunicationFailed));
+        ShowUserMessage(LoadString(MSG_COMMUNICATION_FAILED));
     }
 
     context.report.Set(u"selected"_s, int(projectors.size()));
@@ -131,7 +129,7 @@ int RunStatus(CommandContext &context, const CommandArgs &args)
     const bool anyAnswered = std::any_of(projectors.begin(), projectors.end(),
                                          [](Projector *p) { return p->GetConnectResult() != -1; });
     if (!anyAnswered)
-        ShowUserMessage(LoadString(kMsgCommunicationFailed));
+        ShowUserMessage(LoadString(MSG_COMMUNICATION_FAILED));
     context.report.Projectors(u"projectors"_s, projectors);
     context.report.Events();
     return anyAnswered ? ExitDone : ExitRefused;

@@ -9,6 +9,7 @@
 #include "model/limits.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
@@ -28,13 +29,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int kMsgNoProjectorFound = 311;
-constexpr int kMsgRegistered = 313;
-constexpr int kMsgRegistrationFull = 314;
-constexpr int kMsgAddressInvalid = 315;
-constexpr int kMsgAddressRegistered = 316;
-constexpr int kMsgPasswordInvalid = 317;
 
 constexpr int kAuthenticationFailed = 10;
 const QString kHiddenName = u"********"_s;
@@ -77,7 +71,7 @@ Projector *RegisterProjector(ProjectorManager &manager, const Projector &candida
     Projector *added = manager.AddProjector(std::make_unique<Projector>(candidate));
     if (!added) {
         ShowUserMessage(
-            FormatText(LoadString(kMsgRegistrationFull), {QString::number(MAX_PROJECTORS)}));
+            FormatText(LoadString(MSG_REGISTRATION_FULL), {QString::number(MAX_PROJECTORS)}));
         return nullptr;
     }
     if (std::unique_ptr<ActionEvent> event = manager.UpdateStatus(added, true))
@@ -108,7 +102,7 @@ void RunAutomaticSearch(ProjectorManager &manager, ProjectorManager::SearchResul
 int AuthenticateAll(ProjectorManager::SearchResults &candidates, const QString &password)
 {
     if (password.isEmpty()) {
-        Tell(kMsgPasswordInvalid);
+        Tell(MSG_PASSWORD_INVALID);
         return -1;
     }
     int accepted = 0;
@@ -120,7 +114,7 @@ int AuthenticateAll(ProjectorManager::SearchResults &candidates, const QString &
             ++accepted;
     }
     if (accepted == 0)
-        Tell(kMsgPasswordInvalid);
+        Tell(MSG_PASSWORD_INVALID);
     return accepted;
 }
 
@@ -131,7 +125,7 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     // Confirm.
     const std::optional<quint32> parsed = ParseIPv4(args.positional.at(0));
     if (!parsed || *parsed == 0) {
-        Tell(kMsgAddressInvalid);
+        Tell(MSG_ADDRESS_INVALID);
         return ExitRefused;
     }
     const QString address = FormatIPv4(*parsed);
@@ -144,7 +138,7 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
             groupPath = group->GetFullPath();
     }
     if (context.manager.IsIPRegistered(address)) {
-        Tell(kMsgAddressRegistered);
+        Tell(MSG_ADDRESS_REGISTERED);
         return ExitRefused;
     }
     QString password;
@@ -158,13 +152,13 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
         result = Probe(candidate);
     }
     if (result == kAuthenticationFailed) {
-        Tell(kMsgPasswordInvalid);
+        Tell(MSG_PASSWORD_INVALID);
         if (!passwordGiven)
             ShowUserMessage(u"The projector asks for a password: give it with --password."_s);
         return ExitRefused;
     }
     if (result != 0) {
-        Tell(kMsgNoProjectorFound);
+        Tell(MSG_NO_PROJECTOR_FOUND);
         return ExitRefused;
     }
 
@@ -172,7 +166,7 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     Projector *registered = RegisterProjector(context.manager, candidate);
     if (!registered || !context.doc.SaveSettings())
         return ExitRefused;
-    Tell(kMsgRegistered, MessageIcon::Information);
+    Tell(MSG_REGISTERED, MessageIcon::Information);
     context.report.Projectors(u"projectors"_s, {registered});
     context.report.Events();
     return ExitDone;
@@ -191,7 +185,7 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     ProjectorManager::SearchResults candidates;
     RunAutomaticSearch(context.manager, candidates);
     if (candidates.empty()) {
-        Tell(kMsgNoProjectorFound);
+        Tell(MSG_NO_PROJECTOR_FOUND);
         context.report.Set(u"candidates"_s, QJsonArray());
         return ExitRefused;
     }
@@ -212,13 +206,13 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
             ready += candidate->IsAuthenticated() ? 1 : 0;
         if (ready + context.manager.GetProjectorCount() > MAX_PROJECTORS) {
             ShowUserMessage(
-                FormatText(LoadString(kMsgRegistrationFull), {QString::number(MAX_PROJECTORS)}));
+                FormatText(LoadString(MSG_REGISTRATION_FULL), {QString::number(MAX_PROJECTORS)}));
         } else {
             for (size_t i = 0; i < candidates.size(); ++i) {
                 if (!candidates[i]->IsAuthenticated())
                     continue;
                 if (context.manager.IsIPRegistered(candidates[i]->GetIPAddress())) {
-                    Tell(kMsgAddressRegistered);
+                    Tell(MSG_ADDRESS_REGISTERED);
                     continue;
                 }
                 registered[i] = RegisterProjector(context.manager, *candidates[i]) != nullptr;
@@ -228,7 +222,7 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
         if (anyRegistered) {
             if (!context.doc.SaveSettings())
                 return ExitRefused;
-            Tell(kMsgRegistered, MessageIcon::Information);
+            Tell(MSG_REGISTERED, MessageIcon::Information);
         }
     }
 

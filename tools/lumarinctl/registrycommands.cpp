@@ -8,6 +8,7 @@
 #include "model/limits.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
 #include "store/usermessage.h"
@@ -23,16 +24,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-
-constexpr int kMsgNoGroupSelected = 309;
-constexpr int kMsgMoveTooDeep = 320;
-constexpr int kMsgMoveToLowerLevel = 321;
-constexpr int kMsgCreateTooDeep = 322;
-constexpr int kMsgGroupNameInvalid = 324;
-constexpr int kMsgGroupNameTaken = 325;
-constexpr int kMsgCannotRename = 339;
-constexpr int kMsgOperationInvalid = 346;
 
 void Tell(int id)
 {
@@ -57,18 +48,18 @@ bool IsBelow(const ProjectorNode &node, const ProjectorNode &ancestor)
 int CanMoveNode(const ProjectorNode &source, const Group &target)
 {
     if (&source == &target || !source.GetParent())
-        return kMsgOperationInvalid; // the root goes nowhere
+        return MSG_OPERATION_INVALID; // the root goes nowhere
     if (source.IsProjector())
         return 0; // any group, its own included
     if (source.GetParent() == &target)
-        return kMsgOperationInvalid;
+        return MSG_OPERATION_INVALID;
     if (IsBelow(target, source))
-        return kMsgMoveToLowerLevel;
+        return MSG_MOVE_TO_LOWER_LEVEL;
     const int below = static_cast<const Group &>(source).GetMaxDepth() - source.GetDepth();
     if (target.GetDepth() + 1 + below > MAX_GROUP_DEPTH)
-        return kMsgMoveTooDeep;
+        return MSG_MOVE_TOO_DEEP;
     if (target.HasChildNamed(source.GetName()))
-        return kMsgGroupNameTaken;
+        return MSG_GROUP_NAME_TAKEN;
     return 0;
 }
 
@@ -150,15 +141,15 @@ int RunGroupAdd(CommandContext &context, const CommandArgs &args)
     if (!parent)
         return ExitRefused;
     if (parent->GetDepth() + 1 > MAX_GROUP_DEPTH) {
-        Tell(kMsgCreateTooDeep);
+        Tell(MSG_CREATE_TOO_DEEP);
         return ExitRefused;
     }
     if (!IsValidGroupName(name)) {
-        Tell(kMsgGroupNameInvalid);
+        Tell(MSG_GROUP_NAME_INVALID);
         return ExitRefused;
     }
     if (parent->HasChildNamed(name)) {
-        Tell(kMsgGroupNameTaken);
+        Tell(MSG_GROUP_NAME_TAKEN);
         return ExitRefused;
     }
     context.manager.AddGroupTo(parent, std::make_unique<Group>(name));
@@ -172,16 +163,16 @@ int RunGroupRename(CommandContext &context, const CommandArgs &args)
         return ExitRefused;
     const QString name = args.positional.at(1);
     if (!group->GetParent()) {
-        ShowUserMessage(FormatText(LoadString(kMsgCannotRename), {group->GetName()}));
+        ShowUserMessage(FormatText(LoadString(MSG_CANNOT_RENAME), {group->GetName()}));
         return ExitRefused;
     }
     if (!IsValidGroupName(name)) {
-        Tell(kMsgGroupNameInvalid);
+        Tell(MSG_GROUP_NAME_INVALID);
         return ExitRefused;
     }
     // The group's own name counts too: renaming to the same name is refused.
     if (group->GetParent()->HasChildNamed(name)) {
-        Tell(kMsgGroupNameTaken);
+        Tell(MSG_GROUP_NAME_TAKEN);
         return ExitRefused;
     }
     group->Rename(name);
@@ -191,7 +182,7 @@ int RunGroupRename(CommandContext &context, const CommandArgs &args)
 int RunMove(CommandContext &context, const CommandArgs &args)
 {
     if (!args.IsSet(u"to"_s)) {
-        Tell(kMsgNoGroupSelected);
+        Tell(MSG_NO_GROUP_SELECTED);
         return ExitUsage;
     }
     Group *target = FindGroup(context.manager, args.Value(u"to"_s));
@@ -207,7 +198,7 @@ int RunMove(CommandContext &context, const CommandArgs &args)
         int refusal = CanMoveNode(*source, *target);
         if (refusal == 0 && !source->IsProjector()) {
             if (arrivingGroups.contains(source->GetName()))
-                refusal = kMsgGroupNameTaken;
+                refusal = MSG_GROUP_NAME_TAKEN;
             arrivingGroups << source->GetName();
         }
         if (refusal != 0) {
@@ -226,7 +217,7 @@ int RunRemove(CommandContext &context, const CommandArgs &args)
     if (!ResolveTargets(context.manager, args.positional, nodes))
         return ExitRefused;
     if (std::any_of(nodes.begin(), nodes.end(), [](ProjectorNode *n) { return !n->GetParent(); })) {
-        Tell(kMsgOperationInvalid); // the root stays
+        Tell(MSG_OPERATION_INVALID); // the root stays
         return ExitRefused;
     }
     // Nested targets were folded into their ancestors, so no node is destroyed twice.
