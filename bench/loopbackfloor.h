@@ -26,15 +26,13 @@ private:
 };
 
 // Median microseconds of reads calls of read(); a failed read ends the program.
-template<typename Read>
-double MedianMicroseconds(Read read, int reads);
+template <typename Read> double MedianMicroseconds(Read read, int reads);
 
 // ---- implementation of the template
 
 void BenchFail(const char *what);
 
-template<typename Read>
-double MedianMicroseconds(Read read, int reads)
+template <typename Read> double MedianMicroseconds(Read read, int reads)
 {
     using Clock = std::chrono::steady_clock;
     std::vector<double> samples;

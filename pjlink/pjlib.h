@@ -39,16 +39,16 @@ int PJLSetRecvTimeOut(int seconds);
 int PJLConnectWithPassword(const char *ip, int port, const char *password);
 int PJLIsAuthorizationRequired(void);
 int PJLDisconnect(void);
-int PJLPower(int code);                /* 0 off, 1 on */
+int PJLPower(int code); /* 0 off, 1 on */
 int PJLChangeInput(int type, int number);
-int PJLMute(int code, int on);         /* code 1 video, 2 audio, 3 both */
+int PJLMute(int code, int on); /* code 1 video, 2 audio, 3 both */
 int PJLGetPowerStatus(int *power);
 int PJLGetInput(int *type, int *number);
-int PJLGetMuteStatus(int *value);      /* 11, 21, 31, 30 as the projector says */
+int PJLGetMuteStatus(int *value); /* 11, 21, 31, 30 as the projector says */
 int PJLGetErrorStatus(const int **levels, int *count);
 int PJLGetLampStatus(const int **pairs, int *count);         /* count lamps; pairs: hours, on */
 int PJLGetAvailableInputList(const int **pairs, int *count); /* count inputs; pairs: type, number */
-int PJLGetName(const char **text);     /* UTF-8, NUL-terminated */
+int PJLGetName(const char **text);                           /* UTF-8, NUL-terminated */
 int PJLGetInf1(const char **text);
 int PJLGetInf2(const char **text);
 int PJLGetInfo(const char **text);

@@ -11,8 +11,8 @@ namespace {
 
 std::unique_ptr<Projector> makeProjector(int n, const QString &path = u"/"_s)
 {
-    return std::make_unique<Projector>(u"P%1"_s.arg(n), u"10.1.%1.%2"_s.arg(n / 200).arg(n % 200 + 1),
-                                       QString(), u"M"_s, path);
+    return std::make_unique<Projector>(
+        u"P%1"_s.arg(n), u"10.1.%1.%2"_s.arg(n / 200).arg(n % 200 + 1), QString(), u"M"_s, path);
 }
 
 } // namespace

@@ -124,14 +124,14 @@ void TestRefresh::events_data()
     const QString lampLife = u"The lamp life is ending. Please check the projector."_s;
     const QString warning = u"A warning has occurred. Please check the projector."_s;
     const QString error = u"An error has occurred. Please check the projector."_s;
-    QTest::newRow("no problem, no event") << u"Emulux"_s << QList<int>{0, 0, 0, 0, 0, 0} << -1
-                                          << QString();
-    QTest::newRow("lamp warning, the maker") << u"KORVANE"_s << QList<int>{0, 1, 0, 0, 0, 0} << 1
-                                             << lampLife;
-    QTest::newRow("lamp warning, another maker") << u"Emulux"_s << QList<int>{0, 1, 0, 0, 0, 0}
-                                                 << 1 << warning;
-    QTest::newRow("fan warning, the maker") << u"Korvane"_s << QList<int>{1, 0, 0, 0, 0, 0} << 1
-                                            << warning;
+    QTest::newRow("no problem, no event")
+        << u"Emulux"_s << QList<int>{0, 0, 0, 0, 0, 0} << -1 << QString();
+    QTest::newRow("lamp warning, the maker")
+        << u"KORVANE"_s << QList<int>{0, 1, 0, 0, 0, 0} << 1 << lampLife;
+    QTest::newRow("lamp warning, another maker")
+        << u"Emulux"_s << QList<int>{0, 1, 0, 0, 0, 0} << 1 << warning;
+    QTest::newRow("fan warning, the maker")
+        << u"Korvane"_s << QList<int>{1, 0, 0, 0, 0, 0} << 1 << warning;
     QTest::newRow("error wins over an earlier warning")
         << u"Korvane"_s << QList<int>{0, 1, 0, 2, 0, 0} << 2 << error;
 }
@@ -276,7 +276,7 @@ void TestRefresh::concurrent_removeDuringCycle()
     }
     QCOMPARE(manager->GetProjectorCount(), 0);
     QCOMPARE(refresher.refreshed.size(), size_t(8)); // every one handed over, removed ones skipped
-    QCOMPARE(receiver.types.size(), 0);               // not delivered yet: posted, never sent
+    QCOMPARE(receiver.types.size(), 0);              // not delivered yet: posted, never sent
     QCoreApplication::sendPostedEvents(&receiver);
     QCOMPARE(receiver.types, (QList<int>{0x8001, 0x8002}));
 }

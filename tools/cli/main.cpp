@@ -22,7 +22,8 @@ enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 QString describeResult(int result)
 {
     if (result > PJL_ERR_SOCKET_BASE)
-        return u"unreachable: %1"_s.arg(QString::fromLocal8Bit(strerror(result - PJL_ERR_SOCKET_BASE)));
+        return u"unreachable: %1"_s.arg(
+            QString::fromLocal8Bit(strerror(result - PJL_ERR_SOCKET_BASE)));
     switch (result) {
     case PJL_OK:
         return u"ok"_s;
@@ -113,29 +114,29 @@ QList<std::pair<QString, Field>> readStatus()
 
     int cls = 0;
     int result = PJLGetClss(&cls);
-    fields.append({u"class"_s, result == PJL_OK ? Field{QString::number(cls), cls} : failed(result)});
+    fields.append(
+        {u"class"_s, result == PJL_OK ? Field{QString::number(cls), cls} : failed(result)});
 
     int power = 0;
     result = PJLGetPowerStatus(&power);
-    fields.append({u"power"_s, result == PJL_OK
-                                    ? Field{powerText(power), QJsonObject{{u"code"_s, power},
-                                                                          {u"text"_s, powerText(power)}}}
-                                    : failed(result)});
+    fields.append({u"power"_s, result == PJL_OK ? Field{powerText(power),
+                                                        QJsonObject{{u"code"_s, power},
+                                                                    {u"text"_s, powerText(power)}}}
+                                                : failed(result)});
 
     int type = 0, number = 0;
     result = PJLGetInput(&type, &number);
-    fields.append({u"input"_s,
-                   result == PJL_OK
-                       ? Field{u"%1 %2"_s.arg(inputTypeText(type)).arg(number),
-                               QJsonObject{{u"type"_s, type}, {u"number"_s, number}}}
-                       : failed(result)});
+    fields.append({u"input"_s, result == PJL_OK
+                                   ? Field{u"%1 %2"_s.arg(inputTypeText(type)).arg(number),
+                                           QJsonObject{{u"type"_s, type}, {u"number"_s, number}}}
+                                   : failed(result)});
 
     int mute = 0;
     result = PJLGetMuteStatus(&mute);
     fields.append({u"mute"_s, result == PJL_OK
-                                   ? Field{muteText(mute), QJsonObject{{u"code"_s, mute},
-                                                                       {u"text"_s, muteText(mute)}}}
-                                   : failed(result)});
+                                  ? Field{muteText(mute), QJsonObject{{u"code"_s, mute},
+                                                                      {u"text"_s, muteText(mute)}}}
+                                  : failed(result)});
 
     const int *levels = nullptr;
     int count = 0;
@@ -159,8 +160,9 @@ QList<std::pair<QString, Field>> readStatus()
         QStringList parts;
         QJsonArray json;
         for (int i = 0; i < count; ++i) {
-            parts.append(u"%1: %2 h, %3"_s.arg(i + 1).arg(pairs[2 * i]).arg(pairs[2 * i + 1] ? u"on"_s
-                                                                                             : u"off"_s));
+            parts.append(u"%1: %2 h, %3"_s.arg(i + 1)
+                             .arg(pairs[2 * i])
+                             .arg(pairs[2 * i + 1] ? u"on"_s : u"off"_s));
             json.append(QJsonObject{{u"hours"_s, pairs[2 * i]}, {u"on"_s, pairs[2 * i + 1] != 0}});
         }
         fields.append({u"lamps"_s, {parts.isEmpty() ? u"none"_s : parts.join(u"; "_s), json}});
@@ -212,11 +214,12 @@ int main(int argc, char *argv[])
         "  mute video|audio|both on|off"_s);
     parser.addHelpOption();
     parser.addPositionalArgument(u"address"_s, u"IPv4 address of the projector"_s);
-    parser.addPositionalArgument(u"command"_s, u"status, power, input or mute, with its arguments"_s);
+    parser.addPositionalArgument(u"command"_s,
+                                 u"status, power, input or mute, with its arguments"_s);
     const QCommandLineOption passwordOption(u"password"_s, u"PJLink password"_s, u"P"_s);
     const QCommandLineOption portOption(u"port"_s, u"TCP port (default 4352)"_s, u"N"_s, u"4352"_s);
-    const QCommandLineOption timeoutOption(u"timeout"_s, u"answer time-out in seconds (default 5)"_s,
-                                           u"S"_s, u"5"_s);
+    const QCommandLineOption timeoutOption(
+        u"timeout"_s, u"answer time-out in seconds (default 5)"_s, u"S"_s, u"5"_s);
     const QCommandLineOption jsonOption(u"json"_s, u"print one JSON object"_s);
     parser.addOptions({passwordOption, portOption, timeoutOption, jsonOption});
     parser.process(app);
@@ -288,7 +291,8 @@ int main(int argc, char *argv[])
     if (command == u"status"_s) {
         const auto fields = readStatus();
         if (parser.isSet(jsonOption)) {
-            QJsonObject json{{u"address"_s, address}, {u"port"_s, port},
+            QJsonObject json{{u"address"_s, address},
+                             {u"port"_s, port},
                              {u"authentication"_s, PJLIsAuthorizationRequired() != 0}};
             for (const auto &[key, field] : fields)
                 json.insert(key, field.json);
