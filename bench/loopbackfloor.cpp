@@ -1,5 +1,7 @@
 #include "bench/loopbackfloor.h"
 
+#include "platform/uniquefd.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,23 +15,6 @@
 #include <thread>
 
 namespace {
-
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 sockaddr_in endpoint(const char *address)
 {
@@ -82,7 +67,7 @@ struct LoopbackFloor::Impl
             pollfd p{listener, POLLIN, 0};
             if (::poll(&p, 1, 100) <= 0)
                 continue;
-            Fd client(::accept(listener, nullptr, nullptr));
+            platform::UniqueFd client(::accept(listener, nullptr, nullptr));
             if (client.get() < 0)
                 continue;
             noDelay(client.get());
@@ -119,7 +104,7 @@ LoopbackFloor::~LoopbackFloor()
 
 bool LoopbackFloor::Read() const
 {
-    Fd fd(::socket(AF_INET, SOCK_STREAM, 0));
+    platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM, 0));
     if (::connect(fd.get(), reinterpret_cast<const sockaddr *>(&d->address), sizeof d->address) !=
         0)
         return false;

@@ -1,6 +1,7 @@
 #include "pjlink/pjlib.h"
 
 #include "pjlink/answer.h"
+#include "platform/uniquefd.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -29,32 +30,7 @@ constexpr int kDefaultTimeoutSeconds = 5;
 constexpr int kMinTimeoutSeconds = 1;
 constexpr int kMaxTimeoutSeconds = 60;
 
-class Socket
-{
-public:
-    Socket() = default;
-    explicit Socket(int fd) : m_fd(fd) {}
-    ~Socket() { close(); }
-    Socket(const Socket &) = delete;
-    Socket &operator=(const Socket &) = delete;
-    Socket &operator=(Socket &&other) noexcept
-    {
-        std::swap(m_fd, other.m_fd);
-        return *this;
-    }
-
-    int fd() const { return m_fd; }
-    bool isOpen() const { return m_fd >= 0; }
-    void close()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
+using Socket = platform::UniqueFd;
 
 // Milliseconds left for poll, rounded up so that we never wake just before the deadline.
 int remainingMs(Clock::time_point deadline)
@@ -122,7 +98,7 @@ private:
 
 void Client::close()
 {
-    m_socket.close();
+    m_socket.reset();
     m_buffer.clear();
     m_digest.clear();
 }
@@ -130,28 +106,28 @@ void Client::close()
 int Client::openSocket(const in_addr &address, int port)
 {
     Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!socket.isOpen())
+    if (!socket.valid())
         return PJL_ERR_SOCKET_BASE + errno;
 
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(static_cast<uint16_t>(port));
     addr.sin_addr = address;
-    if (::connect(socket.fd(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
         if (errno != EINPROGRESS && errno != EINTR)
             return PJL_ERR_SOCKET_BASE + errno;
-        if (!waitFor(socket.fd(), POLLOUT, Clock::now() + m_timeout))
+        if (!waitFor(socket.get(), POLLOUT, Clock::now() + m_timeout))
             return PJL_ERR_SOCKET_BASE + ETIMEDOUT;
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+        if (::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
             return PJL_ERR_SOCKET_BASE + errno;
         if (error != 0)
             return PJL_ERR_SOCKET_BASE + error;
     }
     // Requests are single writes; answers should not wait on Nagle.
     const int one = 1;
-    ::setsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     m_socket = std::move(socket);
     return PJL_OK;
 }
@@ -197,7 +173,7 @@ int Client::connect(const char *ip, int port, const char *password)
 
     // A wrong password is only answered to a command, and the caller wants to know at connect.
     const Exchange check = request("CLSS", "?");
-    if (!m_socket.isOpen())
+    if (!m_socket.valid())
         return check.code;
     return PJL_OK;
 }
@@ -214,11 +190,11 @@ Client::ReadStatus Client::readLine(Clock::time_point deadline, std::string &lin
         if (split.status == pjlink::LineSplit::FramingLost)
             return ReadStatus::FramingLost;
 
-        if (!waitFor(m_socket.fd(), POLLIN, deadline))
+        if (!waitFor(m_socket.get(), POLLIN, deadline))
             return ReadStatus::TimedOut;
         char chunk[pjlink::kMaxUnframedBytes];
         const std::size_t room = pjlink::kMaxUnframedBytes - m_buffer.size();
-        const ssize_t got = ::recv(m_socket.fd(), chunk, std::min(room, sizeof chunk), 0);
+        const ssize_t got = ::recv(m_socket.get(), chunk, std::min(room, sizeof chunk), 0);
         if (got == 0)
             return ReadStatus::Closed;
         if (got < 0) {
@@ -237,7 +213,7 @@ bool Client::discardStale()
     m_buffer.clear();
     char scratch[pjlink::kMaxUnframedBytes];
     for (int i = 0; i < 8; ++i) {
-        const ssize_t got = ::recv(m_socket.fd(), scratch, sizeof scratch, MSG_DONTWAIT);
+        const ssize_t got = ::recv(m_socket.get(), scratch, sizeof scratch, MSG_DONTWAIT);
         if (got > 0)
             continue;
         if (got == 0)
@@ -250,7 +226,7 @@ bool Client::discardStale()
 bool Client::sendAll(std::string_view data, Clock::time_point deadline)
 {
     while (!data.empty()) {
-        const ssize_t sent = ::send(m_socket.fd(), data.data(), data.size(), MSG_NOSIGNAL);
+        const ssize_t sent = ::send(m_socket.get(), data.data(), data.size(), MSG_NOSIGNAL);
         if (sent > 0) {
             data.remove_prefix(static_cast<std::size_t>(sent));
             continue;
@@ -258,7 +234,7 @@ bool Client::sendAll(std::string_view data, Clock::time_point deadline)
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-            waitFor(m_socket.fd(), POLLOUT, deadline))
+            waitFor(m_socket.get(), POLLOUT, deadline))
             continue;
         return false;
     }
@@ -268,7 +244,7 @@ bool Client::sendAll(std::string_view data, Clock::time_point deadline)
 Exchange Client::request(std::string_view command, std::string_view parameter)
 {
     Exchange exchange;
-    if (!m_socket.isOpen())
+    if (!m_socket.valid())
         return exchange;
 
     const Clock::time_point deadline = Clock::now() + m_timeout;

@@ -1,5 +1,7 @@
 #include "platform/echo.h"
 
+#include "platform/uniquefd.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -38,27 +40,6 @@ constexpr int kPacketSize = kHeaderSize + kPayloadSize;
 
 // ICMP_FILTER of <linux/icmp.h>, whose other declarations clash with the C library's.
 constexpr int kIcmpFilter = 1;
-
-class UniqueFd
-{
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    ~UniqueFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    UniqueFd(UniqueFd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    UniqueFd(const UniqueFd &) = delete;
-    UniqueFd &operator=(const UniqueFd &) = delete;
-    UniqueFd &operator=(UniqueFd &&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 // What one request puts on the wire and what its reply must carry back.
 struct Request

@@ -1,5 +1,7 @@
 #include "platform/tcpconnect.h"
 
+#include "platform/uniquefd.h"
+
 #include <QByteArray>
 
 #include <arpa/inet.h>
@@ -16,24 +18,6 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class SocketFd
-{
-public:
-    explicit SocketFd(int fd) : m_fd(fd) {}
-    ~SocketFd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    SocketFd(const SocketFd &) = delete;
-    SocketFd &operator=(const SocketFd &) = delete;
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 bool ParseAddress(const QString &address, in_addr &parsed)
 {
@@ -77,7 +61,7 @@ int TcpConnect(const QString &address, int port, int timeoutMs)
 
     // Non-blocking, so the system's own connect time-out (minutes) never applies.
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    SocketFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (fd.get() < 0)
         return errno;
     if (::connect(fd.get(), reinterpret_cast<const sockaddr *>(&dest), sizeof dest) == 0)

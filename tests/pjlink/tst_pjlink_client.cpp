@@ -1,4 +1,5 @@
 #include "pjlink/pjlib.h"
+#include "platform/uniquefd.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QElapsedTimer>
@@ -33,23 +34,6 @@ std::string nextAddress()
     Q_ASSERT(host < 200);
     return "127.0.0." + std::to_string(host);
 }
-
-class Fd
-{
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 sockaddr_in endpoint(const std::string &address)
 {
@@ -108,7 +92,7 @@ private:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         if (!wait(m_listener.get(), end))
             return;
-        Fd client(::accept(m_listener.get(), nullptr, nullptr));
+        platform::UniqueFd client(::accept(m_listener.get(), nullptr, nullptr));
         ::send(client.get(), m_greeting.data(), m_greeting.size(), MSG_NOSIGNAL);
         bool answered = false;
         while (wait(client.get(), end)) {
@@ -137,7 +121,7 @@ private:
     std::string m_greeting;
     std::string m_answer;
     int m_dripMs;
-    Fd m_listener{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    platform::UniqueFd m_listener{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     mutable std::mutex m_mutex;
     std::string m_received;
     std::atomic<bool> m_stop{false};
@@ -387,10 +371,10 @@ void TestPjlinkClient::connect_unansweredSyn_timesOut()
 {
     const std::string address = nextAddress();
     const sockaddr_in addr = endpoint(address);
-    Fd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    platform::UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     QCOMPARE(::bind(listener.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr), 0);
     QCOMPARE(::listen(listener.get(), 0), 0);
-    Fd filler(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    platform::UniqueFd filler(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     QCOMPARE(::connect(filler.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr), 0);
 
     QElapsedTimer timer;

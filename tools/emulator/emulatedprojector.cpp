@@ -1,5 +1,6 @@
 #include "tools/emulator/emulatedprojector.h"
 
+#include "platform/uniquefd.h"
 #include "tools/emulator/emulatorreplies.h"
 
 #include <QByteArray>
@@ -30,40 +31,9 @@ constexpr std::size_t MaxPendingBytes = 4096; // pipelined requests waiting for 
 constexpr std::size_t MaxConnections = 8;     // beyond this a connection is accepted and closed
 constexpr std::size_t DigestChars = 32;
 
-class Fd
-{
-public:
-    Fd() = default;
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd &&other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
-    Fd &operator=(Fd &&other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            m_fd = std::exchange(other.m_fd, -1);
-        }
-        return *this;
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    void reset()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd = -1;
-};
-
 struct Connection
 {
-    Fd fd;
+    platform::UniqueFd fd;
     std::string in;
     std::string out; // one answer at a time, sent from sendAt on
     Clock::time_point sendAt;
@@ -93,8 +63,8 @@ int msUntil(Clock::time_point deadline, Clock::time_point now)
     return static_cast<int>(std::min<long long>(ms, 60000));
 }
 
-bool bindListener(const std::string &address, int port, Fd *listener, int *boundPort,
-                  std::string *error)
+bool bindListener(const std::string &address, int port, platform::UniqueFd *listener,
+                  int *boundPort, std::string *error)
 {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -103,7 +73,7 @@ bool bindListener(const std::string &address, int port, Fd *listener, int *bound
         *error = "not an IPv4 address and port: " + address + ":" + std::to_string(port);
         return false;
     }
-    Fd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     const int one = 1;
     if (!fd.valid() || ::setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
         ::bind(fd.get(), reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
@@ -120,7 +90,7 @@ bool bindListener(const std::string &address, int port, Fd *listener, int *bound
 
 // Closing with unread input makes the kernel send a reset, which may destroy an answer the
 // peer has not read yet (ERRA above all); reading first lets it end with an orderly FIN.
-void closeGently(Fd &fd)
+void closeGently(platform::UniqueFd &fd)
 {
     if (!fd.valid())
         return;
@@ -144,10 +114,10 @@ struct EmulatedProjector::Impl
     std::mutex lifecycle; // serialises start and stop
     std::thread thread;
     std::atomic<bool> stopping{false};
-    Fd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+    platform::UniqueFd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
 
     // Owned by the serving thread while it runs.
-    Fd listener;
+    platform::UniqueFd listener;
     std::string boundAddress;
     int boundPort = -1;
     std::vector<Connection> open;
@@ -216,7 +186,8 @@ void EmulatedProjector::Impl::syncListener(const Snapshot &s)
 void EmulatedProjector::Impl::acceptPending(const Snapshot &s)
 {
     for (int i = 0; i < 16; ++i) {
-        Fd fd(::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        platform::UniqueFd fd(
+            ::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd.valid())
             return;
         std::string greeting;
