@@ -1,6 +1,7 @@
 #include "pjlink/pjlib.h"
 
 #include "pjlink/answer.h"
+#include "platform/pollwait.h"
 #include "platform/uniquefd.h"
 
 #include <QByteArray>
@@ -31,31 +32,6 @@ constexpr int kMinTimeoutSeconds = 1;
 constexpr int kMaxTimeoutSeconds = 60;
 
 using Socket = platform::UniqueFd;
-
-// Milliseconds left for poll, rounded up so that we never wake just before the deadline.
-int remainingMs(Clock::time_point deadline)
-{
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero())
-        return 0;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
-// Waits until fd is ready for events or the deadline passes; false on time-out.
-bool waitFor(int fd, short events, Clock::time_point deadline)
-{
-    for (;;) {
-        const int ms = remainingMs(deadline);
-        if (ms <= 0)
-            return false;
-        pollfd p{fd, events, 0};
-        const int ready = ::poll(&p, 1, ms);
-        if (ready > 0)
-            return true;
-        if (ready < 0 && errno != EINTR)
-            return true; // let the following recv or send report the error
-    }
-}
 
 bool isBlankLine(std::string_view line)
 {
@@ -116,7 +92,7 @@ int Client::openSocket(const in_addr &address, int port)
     if (::connect(socket.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
         if (errno != EINPROGRESS && errno != EINTR)
             return PJL_ERR_SOCKET_BASE + errno;
-        if (!waitFor(socket.get(), POLLOUT, Clock::now() + m_timeout))
+        if (!platform::WaitReady(socket.get(), POLLOUT, Clock::now() + m_timeout))
             return PJL_ERR_SOCKET_BASE + ETIMEDOUT;
         int error = 0;
         socklen_t length = sizeof error;
@@ -190,7 +166,7 @@ Client::ReadStatus Client::readLine(Clock::time_point deadline, std::string &lin
         if (split.status == pjlink::LineSplit::FramingLost)
             return ReadStatus::FramingLost;
 
-        if (!waitFor(m_socket.get(), POLLIN, deadline))
+        if (!platform::WaitReady(m_socket.get(), POLLIN, deadline))
             return ReadStatus::TimedOut;
         char chunk[pjlink::kMaxUnframedBytes];
         const std::size_t room = pjlink::kMaxUnframedBytes - m_buffer.size();
@@ -234,7 +210,7 @@ bool Client::sendAll(std::string_view data, Clock::time_point deadline)
         if (sent < 0 && errno == EINTR)
             continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
-            waitFor(m_socket.get(), POLLOUT, deadline))
+            platform::WaitReady(m_socket.get(), POLLOUT, deadline))
             continue;
         return false;
     }

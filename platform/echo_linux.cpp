@@ -1,5 +1,7 @@
 #include "platform/echo.h"
 
+#include "platform/pollwait.h"
+#include "platform/tcpconnect.h"
 #include "platform/uniquefd.h"
 
 #include <QByteArray>
@@ -130,31 +132,6 @@ bool IsReplyTo(const Request &r, const std::uint8_t *icmp, ssize_t size, bool co
            std::memcmp(icmp + 12, &r.serial, 4) == 0;
 }
 
-// Milliseconds left until deadline, rounded up so that poll never returns early; 0 when past.
-int MillisecondsLeft(Clock::time_point deadline)
-{
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero())
-        return 0;
-    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
-}
-
-// Waits until fd is ready for events or the deadline passes. Returns false at the deadline.
-bool WaitReady(int fd, short events, Clock::time_point deadline)
-{
-    for (;;) {
-        const int left = MillisecondsLeft(deadline);
-        if (left == 0)
-            return false;
-        pollfd pfd{fd, events, 0};
-        const int n = ::poll(&pfd, 1, left);
-        if (n > 0)
-            return true;
-        if (n < 0 && errno != EINTR)
-            return false;
-    }
-}
-
 // Sends one echo request on an ICMP socket and waits for its own reply until the deadline.
 // Anything else arriving meanwhile (other processes' replies, our own request looped back on a
 // raw socket, replies of concurrent checks) is read and dropped without extending the wait.
@@ -205,24 +182,10 @@ bool IcmpRequest(int fd, EchoMechanism mechanism, const sockaddr_in &dest,
 
 // A connect that completes or is refused proves the host is up; silence until the deadline
 // or an unreachable error does not.
-bool TcpRequest(const sockaddr_in &dest, Clock::time_point deadline)
+bool TcpAnswers(const QString &address, int port, Clock::time_point deadline)
 {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    if (!fd.valid())
-        return false;
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr *>(&dest), sizeof dest) == 0)
-        return true;
-    if (errno == ECONNREFUSED)
-        return true;
-    if (errno != EINPROGRESS)
-        return false;
-    if (!WaitReady(fd.get(), POLLOUT, deadline))
-        return false;
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0)
-        return false;
-    return error == 0 || error == ECONNREFUSED;
+    const int result = TcpConnect(address, port, MillisecondsLeft(deadline));
+    return result == 0 || result == ECONNREFUSED;
 }
 
 // The system refuses this kind of socket to this process (or lacks it): try the next kind.
@@ -306,7 +269,6 @@ bool EchoCheck(const QString &address, int fallbackPort)
         ReportTcpFallback(fallbackPort);
         if (fallbackPort <= 0 || fallbackPort > 65535)
             return false;
-        dest.sin_port = htons(static_cast<std::uint16_t>(fallbackPort));
     } else if (!icmp.valid()) {
         return false;
     }
@@ -314,7 +276,7 @@ bool EchoCheck(const QString &address, int fallbackPort)
     for (int i = 0; i < kRequests; ++i) {
         const auto deadline = Clock::now() + kReplyWait;
         const bool replied = mechanism == EchoMechanism::TcpConnect
-                                 ? TcpRequest(dest, deadline)
+                                 ? TcpAnswers(address, fallbackPort, deadline)
                                  : IcmpRequest(icmp.get(), mechanism, dest, deadline);
         if (replied)
             return true;

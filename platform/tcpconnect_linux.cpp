@@ -1,5 +1,6 @@
 #include "platform/tcpconnect.h"
 
+#include "platform/pollwait.h"
 #include "platform/uniquefd.h"
 
 #include <QByteArray>
@@ -31,17 +32,8 @@ bool ParseAddress(const QString &address, in_addr &parsed)
 // Waits for the connect in progress to end; its result, or ETIMEDOUT at the deadline.
 int WaitConnected(int fd, Clock::time_point deadline)
 {
-    for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
-            return ETIMEDOUT;
-        pollfd pfd{fd, POLLOUT, 0};
-        const int n = ::poll(&pfd, 1, int(left.count()));
-        if (n < 0 && errno != EINTR)
-            return errno;
-        if (n > 0)
-            break;
-    }
+    if (!WaitReady(fd, POLLOUT, deadline))
+        return ETIMEDOUT;
     int error = 0;
     socklen_t size = sizeof error;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
