@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QStyleOptionFocusRect>
 
 CImageTextButton::CImageTextButton(QWidget *parent) : QPushButton(parent) {}
 
@@ -116,9 +115,10 @@ void CImageTextButton::paintEvent(QPaintEvent *)
     }
 
     if (hasFocus()) {
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        focus.rect = this->rect().adjusted(8, 8, -8, -8);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+        // Drawn by hand: styles may leave the focus frame out unless the keyboard moved the
+        // focus, and the tab buttons are often reached by mouse.
+        painter.setPen(QPen(enabled ? m_textColor : m_disabledTextColor, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(this->rect().adjusted(8, 8, -9, -9));
     }
 }
