@@ -19,6 +19,17 @@ bool CanCreateFilesIn(const QString &directory, const QString &baseName)
     return probe.open();
 }
 
+// The directories that hold a system's programs and nothing else: an installed package's
+// program keeps no settings there, even for root, who could write them.
+bool IsSystemProgramDirectory(const QString &directory)
+{
+    static const QStringList system{
+        u"/bin"_s,       u"/sbin"_s,          u"/usr/bin"_s,        u"/usr/sbin"_s,
+        u"/usr/games"_s, u"/usr/local/bin"_s, u"/usr/local/sbin"_s, u"/usr/local/games"_s};
+    const QString canonical = QFileInfo(directory).canonicalFilePath();
+    return system.contains(canonical.isEmpty() ? directory : canonical);
+}
+
 } // namespace
 
 QString ResolveSettingsPathFor(const QString &executablePath, const QString &configDir)
@@ -34,7 +45,7 @@ QString ResolveSettingsPathFor(const QString &executablePath, const QString &con
 
     const QString besideDirectory = executable.absolutePath();
     const QString beside = QDir(besideDirectory).filePath(iniName);
-    if (CanCreateFilesIn(besideDirectory, baseName)) {
+    if (!IsSystemProgramDirectory(besideDirectory) && CanCreateFilesIn(besideDirectory, baseName)) {
         QDir::setCurrent(besideDirectory);
         return beside;
     }

@@ -10,7 +10,8 @@
 //    path, used unchanged; the working directory stays as it is.
 // 2. Otherwise the file is the executable's base name with ".ini" beside the executable, and
 //    the executable's directory becomes the working directory (where "event.log" is written).
-// 3. When that directory cannot hold the file (a system-wide install), the file is
+// 3. When that directory cannot hold the file (a system-wide install), or is a system program
+//    directory such as /usr/bin (a package's install, also when root runs it), the file is
 //    <configuration directory>/<base name>/<base name>.ini instead: the directory is created
 //    and becomes the working directory, and a settings file beside the executable, if there is
 //    one, is copied there the first time, as the starting point.

@@ -672,6 +672,10 @@ void TestSettingsFile::settingsLocation_data()
     QTest::newRow("directory that cannot take files")
         << u"/proc/lumarin"_s << QByteArray() << u"<config>/lumarin/lumarin.ini"_s
         << u"<config>/lumarin"_s;
+    // Root could write /usr/bin, but a package's program keeps no settings there.
+    QTest::newRow("system program directory")
+        << u"/usr/bin/lumarin"_s << QByteArray() << u"<config>/lumarin/lumarin.ini"_s
+        << u"<config>/lumarin"_s;
 }
 
 void TestSettingsFile::settingsLocation()
