@@ -16,6 +16,11 @@ bool EchoCheck(const QString &address, int fallbackPort);
 // The mechanism the last check used.
 EchoMechanism CurrentEchoMechanism();
 
+// Who hears that the TCP fallback is in use: by default a qWarning, once per process. A program
+// may take the notice over (to tell it less often); an empty function restores the warning.
+// The notice may run on any thread that checks.
+void SetTcpFallbackNotice(std::function<void(int port)> notice);
+
 // Tests replace the check with their own; an empty function restores the real one.
 void SetEchoCheckOverride(std::function<bool(const QString &address)> check);
 

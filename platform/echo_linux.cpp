@@ -63,6 +63,7 @@ struct OverrideSlot
 {
     std::mutex mutex;
     std::shared_ptr<const std::function<bool(const QString &)>> check;
+    std::shared_ptr<const std::function<void(int)>> fallbackNotice;
 };
 
 OverrideSlot &Override()
@@ -228,6 +229,15 @@ UniqueFd OpenIcmpSocket(EchoMechanism &mechanism)
 void ReportTcpFallback(int port)
 {
     std::call_once(s_fallbackReported, [port] {
+        std::shared_ptr<const std::function<void(int)>> notice;
+        {
+            std::lock_guard lock(Override().mutex);
+            notice = Override().fallbackNotice;
+        }
+        if (notice) {
+            (*notice)(port);
+            return;
+        }
         qWarning("ICMP echo is not permitted for this process; checking reachability by TCP "
                  "connect to port %d instead",
                  port);
@@ -299,6 +309,15 @@ void SetEchoCheckOverride(std::function<bool(const QString &address)> check)
             std::make_shared<const std::function<bool(const QString &)>>(std::move(check));
     std::lock_guard lock(Override().mutex);
     Override().check = std::move(replacement);
+}
+
+void SetTcpFallbackNotice(std::function<void(int port)> notice)
+{
+    std::shared_ptr<const std::function<void(int)>> replacement;
+    if (notice)
+        replacement = std::make_shared<const std::function<void(int)>>(std::move(notice));
+    std::lock_guard lock(Override().mutex);
+    Override().fallbackNotice = std::move(replacement);
 }
 
 } // namespace platform

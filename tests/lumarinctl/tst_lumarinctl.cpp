@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -108,14 +109,19 @@ QProcessEnvironment CtlEnvironment()
     return environment;
 }
 
-// Runs a program to its end (killed after timeoutMs).
+// Runs a program to its end (killed after timeoutMs), input on its standard input.
 CtlRun RunProgram(const QString &program, const QStringList &args, int timeoutMs = 60000,
-                  const QProcessEnvironment &environment = CtlEnvironment())
+                  const QProcessEnvironment &environment = CtlEnvironment(),
+                  const QByteArray &input = QByteArray())
 {
     CtlRun run;
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, args);
+    if (process.waitForStarted(10000)) {
+        process.write(input);
+        process.closeWriteChannel();
+    }
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(5000);
@@ -203,6 +209,10 @@ private slots:
     void usageErrors_exit2_data();
     void usageErrors_exit2();
     void help_everyCommand();
+    void helpFamiliesAndSuggestions_data();
+    void helpFamiliesAndSuggestions();
+    void exportImport_standardStreams();
+    void tcpFallbackNotice_oncePerUserAndMachine();
     void registerGreeting_onlyForCommandsThatShowProjectors_data();
     void registerGreeting_onlyForCommandsThatShowProjectors();
 
@@ -308,6 +318,129 @@ void TestLumarinctl::help_everyCommand()
                      qPrintable(args.join(u' ') + u": "_s + Describe(run)));
         }
     }
+}
+
+void TestLumarinctl::helpFamiliesAndSuggestions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("out"); // each must be on standard output
+    QTest::addColumn<QString>("err");     // must be on standard error; empty: nothing there
+    QTest::newRow("help group")
+        << QStringList{u"help"_s, u"group"_s} << 0
+        << QStringList{u"lumarinctl [--settings FILE] [--json] group add PATH"_s,
+                       u"lumarinctl [--settings FILE] [--json] group rename PATH NAME"_s}
+        << QString();
+    QTest::newRow("group alone") << QStringList{u"group"_s} << 2 << QStringList{}
+                                 << u"group takes one of: add, rename"_s;
+    QTest::newRow("misspelt command") << QStringList{u"stauts"_s} << 2 << QStringList{}
+                                      << u"no command \"stauts\"; did you mean \"status\"?"_s;
+    QTest::newRow("misspelt family") << QStringList{u"grup"_s, u"add"_s, u"/A"_s} << 2
+                                     << QStringList{} << u"did you mean \"group\"?"_s;
+    QTest::newRow("misspelt help topic") << QStringList{u"help"_s, u"imprt"_s} << 2 << QStringList{}
+                                         << u"did you mean \"import\"?"_s;
+    QTest::newRow("nothing close")
+        << QStringList{u"reboot"_s} << 2 << QStringList{} << u"no command \"reboot\"\n"_s;
+}
+
+void TestLumarinctl::helpFamiliesAndSuggestions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, out);
+    QFETCH(QString, err);
+    const CtlRun run = RunProgram(kLumarinctl, args);
+    QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(Describe(run)));
+    for (const QString &text : out)
+        QVERIFY2(QString::fromUtf8(run.out).contains(text), qPrintable(Describe(run)));
+    if (err.isEmpty())
+        QVERIFY2(run.err.isEmpty(), qPrintable(Describe(run)));
+    else
+        QVERIFY2(run.err.contains(err), qPrintable(Describe(run)));
+}
+
+// "-" stands for standard output in export and for standard input in import.
+void TestLumarinctl::exportImport_standardStreams()
+{
+    const QByteArray content =
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"P"_s, Address(49), u"pw"_s, u"/A"_s}});
+    const QString settings = NewSettings(content);
+    const QString copy = m_dir.filePath(u"export-%1.ini"_s.arg(++m_files));
+    QCOMPARE(Ctl(settings, {u"export"_s, copy}).exitCode, 0);
+
+    const CtlRun exported = Ctl(settings, {u"export"_s, u"-"_s});
+    QVERIFY2(exported.exitCode == 0, qPrintable(Describe(exported)));
+    QCOMPARE(exported.out, ReadFile(copy));
+    QVERIFY(!QFile::exists(u"-"_s));
+    QCOMPARE(Ctl(settings, {u"--json"_s, u"export"_s, u"-"_s}).exitCode, 2);
+
+    // An empty standard input changes nothing, as an empty file does.
+    const auto import = [&](const QByteArray &input) {
+        return RunProgram(kLumarinctl, {u"--settings"_s, settings, u"import"_s, u"-"_s}, 60000,
+                          CtlEnvironment(), input);
+    };
+    const CtlRun empty = import(QByteArray());
+    QVERIFY2(empty.exitCode == 0, qPrintable(Describe(empty)));
+    QCOMPARE(ReadFile(settings), content);
+
+    const CtlRun broken = import("[Group]\r\n");
+    QVERIFY2(broken.exitCode == 1 && broken.err.contains(LoadString(343)),
+             qPrintable(Describe(broken)));
+    QCOMPARE(ReadFile(settings), content);
+
+    const CtlRun other = import(SettingsContent({{u"X"_s, u"/"_s}}, {}));
+    QVERIFY2(other.exitCode == 0, qPrintable(Describe(other)));
+    QCOMPARE(Listing(settings), u"/X |"_s);
+}
+
+// Where ICMP echo is not permitted (here: an ordinary user in a namespace that forbids it), the
+// TCP fallback is told once per user and machine, and with --verbose every time.
+void TestLumarinctl::tcpFallbackNotice_oncePerUserAndMachine()
+{
+    if (const QString why = TestNamespace::SkipReason(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    if (QStandardPaths::findExecutable(u"setpriv"_s).isEmpty())
+        QSKIP("setpriv (util-linux) is not installed");
+    TestNamespace ns(u"lumarin-ctlfb"_s);
+    if (!ns.IsCreated())
+        QSKIP(qPrintable(u"cannot create a network namespace: "_s + ns.GetError()));
+    QVERIFY2(ns.Ip({u"link"_s, u"set"_s, u"lo"_s, u"up"_s}), qPrintable(ns.GetError()));
+    QVERIFY(RunProgram(u"ip"_s,
+                       ns.ExecArgs(u"sh"_s, {u"-c"_s, u"echo 1 0 > "
+                                                      "/proc/sys/net/ipv4/ping_group_range"_s}))
+                .exitCode == 0);
+
+    // Everything the ordinary user needs, readable and writable by it.
+    const QString home = m_dir.filePath(u"nobody-%1"_s.arg(++m_files));
+    QVERIFY(QDir().mkpath(home + u"/state"_s));
+    const QString program = home + u"/lumarinctl"_s;
+    QVERIFY(QFile::copy(kLumarinctl, program));
+    const QString settings = home + u"/fleet.ini"_s;
+    QVERIFY(WriteFile(settings, SettingsContent({}, {{u"P"_s, Address(50), QString(), u"/"_s}})));
+    for (const QString &path :
+         QStringList{m_dir.path(), home, home + u"/state"_s, program, settings})
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x7777)));
+
+    QProcessEnvironment environment = CtlEnvironment();
+    environment.insert(u"HOME"_s, home);
+    environment.insert(u"XDG_STATE_HOME"_s, home + u"/state"_s);
+    const auto status = [&](const QStringList &options) {
+        return RunProgram(
+            u"ip"_s,
+            ns.ExecArgs(u"setpriv"_s,
+                        QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s,
+                                    program, u"--settings"_s, settings} +
+                            options + QStringList{u"status"_s}),
+            60000, environment);
+    };
+    const QString notice = u"ICMP echo is not permitted"_s;
+    const CtlRun first = status({});
+    QVERIFY2(first.finished && first.err.contains(notice), qPrintable(Describe(first)));
+    QCOMPARE(QDir(home + u"/state/lumarin"_s).entryList(QDir::Files).size(), 1);
+    const CtlRun second = status({});
+    QVERIFY2(second.finished && !second.err.contains(notice), qPrintable(Describe(second)));
+    const CtlRun verbose = status({u"--verbose"_s});
+    QVERIFY2(verbose.finished && verbose.err.contains(notice), qPrintable(Describe(verbose)));
 }
 
 void TestLumarinctl::registerGreeting_onlyForCommandsThatShowProjectors_data()

@@ -2,6 +2,9 @@
 
 #include "tools/lumarinctl/commands.h"
 
+#include <algorithm>
+#include <vector>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -179,19 +182,21 @@ QList<CommandSpec> BuildCommands()
          WithValue,
          RunSet},
         {u"export"_s,
-         u"FILE"_s,
+         u"FILE|-"_s,
          u"Write a copy of the register and preferences to FILE."_s,
          u"Writes the register and the preferences to FILE in the settings file's format, as "
-         "Save As does; the settings file itself is not touched."_s,
+         "Save As does, or with \"-\" to standard output; the settings file itself is not "
+         "touched."_s,
          {},
          1,
          1,
          nullptr,
          RunExport},
         {u"import"_s,
-         u"FILE"_s,
+         u"FILE|-"_s,
          u"Replace the register and preferences with those of FILE."_s,
-         u"Reads FILE as Open does: when its preferences are complete and valid, the register "
+         u"Reads FILE, or with \"-\" standard input, as Open does: when its preferences are "
+         u"complete and valid, the register "
          "and the preferences are replaced by those of FILE and the settings file is saved; "
          "otherwise nothing changes. An empty FILE changes nothing."_s,
          {},
@@ -251,6 +256,80 @@ QString CommandLineOf(const CommandSpec &spec)
     return spec.synopsis.isEmpty() ? spec.name : spec.name + u' ' + spec.synopsis;
 }
 
+QStringList FamilyMembers(const QString &family)
+{
+    QStringList members;
+    for (const CommandSpec &spec : Commands()) {
+        if (spec.name.startsWith(family + u' '))
+            members << spec.name.mid(family.size() + 1);
+    }
+    return members;
+}
+
+QString FamilyHelpText(const QString &family)
+{
+    QString text;
+    for (const CommandSpec &spec : Commands()) {
+        if (spec.name.startsWith(family + u' '))
+            text += (text.isEmpty() ? QString() : u"\n"_s) + CommandHelpText(spec);
+    }
+    return text;
+}
+
+namespace {
+
+// Edits (insert, delete, replace, swap two neighbours) that turn a into b.
+int EditDistance(const QString &a, const QString &b)
+{
+    const qsizetype n = a.size(), m = b.size();
+    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+    for (qsizetype i = 0; i <= n; ++i)
+        d[i][0] = int(i);
+    for (qsizetype j = 0; j <= m; ++j)
+        d[0][j] = int(j);
+    for (qsizetype i = 1; i <= n; ++i) {
+        for (qsizetype j = 1; j <= m; ++j) {
+            const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[n][m];
+}
+
+} // namespace
+
+QString UnknownCommandText(const QString &word)
+{
+    // Candidates are whole command names and their first words ("group").
+    QStringList names{u"help"_s};
+    for (const CommandSpec &spec : Commands()) {
+        names << spec.name;
+        const QString first = spec.name.section(u' ', 0, 0);
+        if (!names.contains(first))
+            names << first;
+    }
+    const QString lower = word.toLower();
+    // A third of the word may be wrong, at least one edit and at most two.
+    const int allowed = std::clamp(int(lower.size()) / 3, 1, 2);
+    int best = allowed + 1;
+    QStringList closest;
+    for (const QString &name : std::as_const(names)) {
+        const int distance = EditDistance(lower, name);
+        if (distance < best) {
+            best = distance;
+            closest = {name};
+        } else if (distance == best) {
+            closest << name;
+        }
+    }
+    QString text = u"no command \"%1\""_s.arg(word);
+    if (!closest.isEmpty() && best <= allowed)
+        text += u"; did you mean %1?"_s.arg(u"\""_s + closest.join(u"\" or \""_s) + u'"');
+    return text;
+}
+
 QString UsageText()
 {
     QString text = u"Usage: lumarinctl [--settings FILE] [--json] COMMAND [ARGUMENTS]\n\n"
@@ -262,6 +341,8 @@ QString UsageText()
             u"\nOptions:\n"
             "  --settings FILE  Use FILE instead of Lumarin's own settings file.\n"
             "  --json           Print one JSON document on standard output.\n"
+            "  --verbose        Tell every time when projectors are checked by TCP instead of\n"
+            "                   ICMP echo (otherwise told once per user and machine).\n"
             "  -h, --help       Show this help; lumarinctl COMMAND --help explains a command.\n"
             "  --version        Show the version.\n\n"_s +
             Wrap(u"Messages go to standard error. Exit status: 0 done, 1 refused or no "

@@ -39,5 +39,12 @@ const CommandSpec *FindCommand(const QStringList &words, int *wordsUsed = nullpt
 // The command's name and arguments, as "power on|off TARGET...".
 QString CommandLineOf(const CommandSpec &spec);
 
+// The help of every command whose name starts with family ("group"); empty when none does.
+QString FamilyHelpText(const QString &family);
+QStringList FamilyMembers(const QString &family); // "add", "rename"
+
+// "no command X", with the closest command names when X looks like a misspelling of them.
+QString UnknownCommandText(const QString &word);
+
 QString UsageText();                              // lumarinctl --help
 QString CommandHelpText(const CommandSpec &spec); // lumarinctl help COMMAND

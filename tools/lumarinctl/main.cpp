@@ -11,6 +11,7 @@
 #include "store/settingslocation.h"
 #include "store/usermessage.h"
 #include "tools/lumarinctl/commandtable.h"
+#include "tools/lumarinctl/fallbacknotice.h"
 #include "tools/lumarinctl/messagecapture.h"
 #include "tools/lumarinctl/report.h"
 
@@ -61,6 +62,7 @@ struct Invocation
     CommandArgs args;
     QString settings;
     bool json = false;
+    bool verbose = false;
 };
 
 // Options may follow the command's words too; the global ones are accepted there as well.
@@ -69,8 +71,9 @@ int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &
     QCommandLineParser parser;
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s});
     const QCommandLineOption json(u"json"_s);
+    const QCommandLineOption verbose(u"verbose"_s);
     const QCommandLineOption settings(u"settings"_s, QString(), u"FILE"_s);
-    parser.addOptions({help, json, settings});
+    parser.addOptions({help, json, verbose, settings});
     QList<QCommandLineOption> own;
     for (const CommandOption &option : spec.options) {
         own << (option.valueName.isEmpty()
@@ -94,6 +97,7 @@ int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &
             invocation.args.values.insert(option.names().front(), parser.value(option));
     }
     invocation.json = invocation.json || parser.isSet(json);
+    invocation.verbose = invocation.verbose || parser.isSet(verbose);
     if (parser.isSet(settings))
         invocation.settings = parser.value(settings);
     return ExitDone;
@@ -107,8 +111,9 @@ int ParseInvocation(const QStringList &arguments, Invocation &invocation)
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s});
     const QCommandLineOption version(u"version"_s);
     const QCommandLineOption json(u"json"_s);
+    const QCommandLineOption verbose(u"verbose"_s);
     const QCommandLineOption settings(u"settings"_s, QString(), u"FILE"_s);
-    parser.addOptions({help, version, json, settings});
+    parser.addOptions({help, version, json, verbose, settings});
     if (!parser.parse(arguments))
         return UsageError(parser.errorText());
     if (parser.isSet(version))
@@ -122,21 +127,28 @@ int ParseInvocation(const QStringList &arguments, Invocation &invocation)
     if (words.front() == u"help"_s) {
         if (words.size() == 1)
             return PrintText(UsageText());
+        const QString topic = words.mid(1).join(u' ');
         int used = 0;
         const CommandSpec *spec = FindCommand(words.mid(1), &used);
-        if (!spec || used != words.size() - 1)
-            return UsageError(u"no command \"%1\""_s.arg(words.mid(1).join(u' ')));
-        return PrintText(CommandHelpText(*spec));
+        if (spec && used == words.size() - 1)
+            return PrintText(CommandHelpText(*spec));
+        // "help group": every command of the family.
+        if (const QString family = FamilyHelpText(topic); !family.isEmpty())
+            return PrintText(family);
+        return UsageError(UnknownCommandText(topic));
     }
 
     int used = 0;
     const CommandSpec *spec = FindCommand(words, &used);
     if (!spec) {
-        if (words.front() == u"group"_s)
-            return UsageError(u"group takes add or rename"_s);
-        return UsageError(u"no command \"%1\""_s.arg(words.front()));
+        if (!FamilyHelpText(words.front()).isEmpty())
+            return UsageError(u"%1 takes one of: %2"_s.arg(
+                                  words.front(), FamilyMembers(words.front()).join(u", "_s)),
+                              words.front());
+        return UsageError(UnknownCommandText(words.front()));
     }
     invocation.json = parser.isSet(json);
+    invocation.verbose = parser.isSet(verbose);
     if (parser.isSet(settings))
         invocation.settings = parser.value(settings);
     if (parser.isSet(help))
@@ -158,6 +170,7 @@ int Run(const Invocation &invocation)
         return ExitRefused;
     }
 
+    InstallFallbackNotice(invocation.verbose);
     // The library first: starting it resets the response wait time that the settings give it.
     ProjectorManager::InitProjectors();
     // The application's "event.log" stays as it is; events are printed instead.

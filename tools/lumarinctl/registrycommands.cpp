@@ -15,8 +15,10 @@
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <memory>
@@ -259,11 +261,47 @@ int RunSet(CommandContext &context, const CommandArgs &args)
 
 int RunExport(CommandContext &context, const CommandArgs &args)
 {
-    return context.doc.SaveAs(args.positional.at(0)) ? ExitDone : ExitRefused;
+    const QString path = args.positional.at(0);
+    if (path != u"-"_s)
+        return context.doc.SaveAs(path) ? ExitDone : ExitRefused;
+    if (context.report.IsJson()) {
+        ShowUserMessage(u"\"export -\" writes the settings file itself to standard output; it "
+                        "does not go with --json."_s);
+        return ExitUsage;
+    }
+    // The document writes files only; the copy goes through a private temporary one.
+    const QTemporaryDir dir;
+    const QString copy = dir.filePath(u"export.ini"_s);
+    if (!dir.isValid() || !context.doc.SaveAs(copy))
+        return ExitRefused;
+    QFile file(copy);
+    QFile out;
+    if (!file.open(QIODevice::ReadOnly) || !out.open(stdout, QIODevice::WriteOnly))
+        return ExitRefused;
+    const QByteArray content = file.readAll();
+    return out.write(content) == content.size() && out.flush() ? ExitDone : ExitRefused;
 }
 
 int RunImport(CommandContext &context, const CommandArgs &args)
 {
+    const QString path = args.positional.at(0);
     // Open saves the settings file itself once it has read the other file.
-    return context.doc.Open(args.positional.at(0)) ? ExitDone : ExitRefused;
+    if (path != u"-"_s)
+        return context.doc.Open(path) ? ExitDone : ExitRefused;
+    QFile in;
+    const QTemporaryDir dir;
+    const QString copy = dir.filePath(u"import.ini"_s);
+    QFile file(copy);
+    if (!in.open(stdin, QIODevice::ReadOnly) || !dir.isValid() ||
+        !file.open(QIODevice::WriteOnly)) {
+        ShowUserMessage(u"Standard input cannot be read."_s);
+        return ExitRefused;
+    }
+    const QByteArray content = in.readAll();
+    if (file.write(content) != content.size() || !file.flush()) {
+        ShowUserMessage(u"Standard input cannot be read."_s);
+        return ExitRefused;
+    }
+    file.close();
+    return context.doc.Open(copy) ? ExitDone : ExitRefused;
 }
