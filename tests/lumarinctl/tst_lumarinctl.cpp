@@ -213,6 +213,7 @@ private slots:
     void helpFamiliesAndSuggestions();
     void exportImport_standardStreams();
     void tcpFallbackNotice_oncePerUserAndMachine();
+    void japaneseLocale_helpAndMessagesTranslated();
     void registerGreeting_onlyForCommandsThatShowProjectors_data();
     void registerGreeting_onlyForCommandsThatShowProjectors();
 
@@ -441,6 +442,53 @@ void TestLumarinctl::tcpFallbackNotice_oncePerUserAndMachine()
     QVERIFY2(second.finished && !second.err.contains(notice), qPrintable(Describe(second)));
     const CtlRun verbose = status({u"--verbose"_s});
     QVERIFY2(verbose.finished && verbose.err.contains(notice), qPrintable(Describe(verbose)));
+}
+
+// Under a Japanese locale the help and the messages come from the Japanese table; nothing of
+// the English one is left over.
+void TestLumarinctl::japaneseLocale_helpAndMessagesTranslated()
+{
+    QProcessEnvironment japanese = CtlEnvironment();
+    japanese.insert(u"LC_ALL"_s, u"ja_JP.UTF-8"_s);
+    japanese.insert(u"LANG"_s, u"ja_JP.UTF-8"_s);
+    const auto both = [&](const QStringList &args) {
+        return std::pair{RunProgram(kLumarinctl, args),
+                         RunProgram(kLumarinctl, args, 60000, japanese)};
+    };
+    const auto japaneseText = [](int id) { return LoadStringFor(id, StringLanguage::Japanese); };
+    const auto englishText = [](int id) { return LoadStringFor(id, StringLanguage::English); };
+
+    const auto [helpEn, helpJa] = both({u"--help"_s});
+    QCOMPARE(helpJa.exitCode, 0);
+    const QString usageJa = QString::fromUtf8(helpJa.out);
+    // Summaries of list and status, the exit status paragraph's start, and a heading.
+    for (int id : {2200, 2201, 2102}) {
+        QVERIFY2(usageJa.contains(japaneseText(id)), qPrintable(usageJa));
+        QVERIFY2(!usageJa.contains(englishText(id)), qPrintable(usageJa));
+    }
+    QVERIFY(usageJa.startsWith(FormatText(japaneseText(2100), {u"COMMAND"_s}).section(u' ', 0, 0)));
+    // Japanese has no blanks to break at, yet no line is wider than 78 terminal columns.
+    for (const QString &line : usageJa.split(u'\n')) {
+        qsizetype columns = 0;
+        for (const QChar c : line)
+            columns += c.unicode() >= 0x2E80 ? 2 : 1;
+        QVERIFY2(columns <= 78, qPrintable(line));
+    }
+
+    const auto [unknownEn, unknownJa] = both({u"stauts"_s});
+    QCOMPARE(unknownJa.exitCode, 2);
+    QVERIFY2(unknownJa.err.contains(FormatText(japaneseText(2004), {u"stauts"_s})),
+             qPrintable(unknownJa.err));
+    QVERIFY2(unknownEn.err.contains(FormatText(englishText(2004), {u"stauts"_s})),
+             qPrintable(unknownEn.err));
+
+    const QString settings = NewSettings(SettingsContent({{u"A"_s, u"/"_s}}, {}));
+    const CtlRun noGroup = RunProgram(
+        kLumarinctl, {u"--settings"_s, settings, u"group"_s, u"rename"_s, u"/B"_s, u"C"_s}, 60000,
+        japanese);
+    QCOMPARE(noGroup.exitCode, 1);
+    QVERIFY2(noGroup.err.contains(FormatText(japaneseText(2020), {u"/B"_s})),
+             qPrintable(noGroup.err));
 }
 
 void TestLumarinctl::registerGreeting_onlyForCommandsThatShowProjectors_data()

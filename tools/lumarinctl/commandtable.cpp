@@ -1,6 +1,9 @@
 #include "tools/lumarinctl/commandtable.h"
 
+#include "res/stringtable.h"
 #include "tools/lumarinctl/commands.h"
+#include "tools/lumarinctl/ctlstrings.h"
+#include "tools/lumarinctl/report.h"
 
 #include <algorithm>
 #include <vector>
@@ -24,29 +27,26 @@ bool WithRegister(const CommandArgs &args)
     return args.IsSet(u"register"_s);
 }
 
-const QString kTargetHelp = u"A TARGET is a group path (\"/\" for everything, \"/A\", \"/A/B\"), "
-                            "a projector's name or its IP address. A name that two projectors "
-                            "share is refused; name one of them by its address."_s;
+QString Text(int id)
+{
+    return LoadString(id);
+}
 
-const QString kCommandHelp =
-    u"Each projector is read once first (a fresh process knows nothing of it yet); those that "
-    "do not answer are skipped. The command then goes to every projector reached, the state is "
-    "read back after a pause, and the number of projectors reached, their state and the events "
-    "are printed. Exit status 1 when no projector was reached."_s;
+// The help of power, input and mute: what they do, then the pause before the read-back.
+QString CommandFlowHelp(const QString &pause)
+{
+    return Text(CTL_HELP_COMMAND_FLOW) + u' ' + FormatText(Text(CTL_HELP_PAUSE), {pause}) +
+           u"\n\n"_s + Text(CTL_HELP_TARGET);
+}
 
 QList<CommandSpec> BuildCommands()
 {
-    const CommandOption password{
-        u"password"_s, u"P"_s,
-        u"The PJLink password, tried when the projector asks for one; \"-\" reads it from the "
-        "first line of standard input."_s};
+    const CommandOption password{u"password"_s, u"P"_s, Text(CTL_OPTTEXT_PASSWORD)};
     return {
         {u"list"_s,
          QString(),
-         u"Show the groups and projectors of the register."_s,
-         u"Prints the tree: each group by its path, and below it its projectors with name, "
-         "IP address, whether a password is stored, and group path. Nothing is sent to any "
-         "projector. With --json: \"groups\" and \"projectors\", and the two preferences."_s,
+         Text(CTL_SUMMARY_LIST),
+         Text(CTL_HELPTEXT_LIST),
          {},
          0,
          0,
@@ -54,15 +54,8 @@ QList<CommandSpec> BuildCommands()
          RunList},
         {u"status"_s,
          u"[TARGET...]"_s,
-         u"Read the projectors and show their state."_s,
-         u"Reads each projector once and prints the columns of the projector list: Name, "
-         "Manufacturer, Power, Input, Mute, Error, Lamp time, IP address and Group path; \"?\" "
-         "marks a projector that did not answer, \"X\" an answer with an error code. Then the "
-         "events the reading produced (warnings and errors the projectors report). Without a "
-         "TARGET, every projector. With --json: one object per projector with every cell and, "
-         "under \"codes\", the values and result codes. Exit status 1 when no projector "
-         "answered.\n\n"_s +
-             kTargetHelp,
+         Text(CTL_SUMMARY_STATUS),
+         Text(CTL_HELPTEXT_STATUS) + u"\n\n"_s + Text(CTL_HELP_TARGET),
          {},
          0,
          -1,
@@ -70,8 +63,8 @@ QList<CommandSpec> BuildCommands()
          RunStatus},
         {u"power"_s,
          u"on|off TARGET..."_s,
-         u"Switch projectors on or off."_s,
-         kCommandHelp + u" The pause is 3 seconds.\n\n"_s + kTargetHelp,
+         Text(CTL_SUMMARY_POWER),
+         CommandFlowHelp(u"3"_s),
          {},
          2,
          -1,
@@ -79,10 +72,8 @@ QList<CommandSpec> BuildCommands()
          RunPower},
         {u"input"_s,
          u"TYPE NUMBER TARGET..."_s,
-         u"Switch the input of projectors."_s,
-         u"TYPE is 1 to 5 or RGB, Video, Digital, Storage, Network; NUMBER is 1 to 9. Only "
-         "projectors that offer the input are counted. "_s +
-             kCommandHelp + u" The pause is 1.5 seconds.\n\n"_s + kTargetHelp,
+         Text(CTL_SUMMARY_INPUT),
+         Text(CTL_HELP_INPUT_TYPES) + u' ' + CommandFlowHelp(u"1.5"_s),
          {},
          3,
          -1,
@@ -90,8 +81,8 @@ QList<CommandSpec> BuildCommands()
          RunInput},
         {u"mute"_s,
          u"video|audio|both on|off TARGET..."_s,
-         u"Switch the audio/video mute of projectors."_s,
-         kCommandHelp + u" The pause is 1 second.\n\n"_s + kTargetHelp,
+         Text(CTL_SUMMARY_MUTE),
+         CommandFlowHelp(u"1"_s),
          {},
          3,
          -1,
@@ -99,38 +90,26 @@ QList<CommandSpec> BuildCommands()
          RunMute},
         {u"add"_s,
          u"ADDRESS [--password P] [--group PATH]"_s,
-         u"Register the projector at an IP address."_s,
-         u"Connects to ADDRESS; when the projector asks for a password, --password is tried. "
-         "A projector that answers is registered (in the group PATH, else at the top), read "
-         "once, and the settings file is saved. Refused when the address is 0.0.0.0 or "
-         "registered already, when nothing answers there, when the password is missing or "
-         "wrong, and when 100 projectors are registered."_s,
-         {password,
-          {u"group"_s, u"PATH"_s, u"The group to register the projector in (default: \"/\")."_s}},
+         Text(CTL_SUMMARY_ADD),
+         Text(CTL_HELPTEXT_ADD),
+         {password, {u"group"_s, u"PATH"_s, Text(CTL_OPTTEXT_GROUP)}},
          1,
          1,
          Always,
          RunAdd},
         {u"search"_s,
          u"[--register [--password P]]"_s,
-         u"Search the local networks for projectors."_s,
-         u"Probes every address of every network adapter's IPv4 network for a PJLink "
-         "projector and prints each one found: its IP address, its name (\"********\" while it "
-         "asks for a password) and whether it needs a password. Registered addresses are left "
-         "out. Ctrl+C stops the search and keeps what was found. With --register the "
-         "projectors found are registered: those without a password, and those that accept "
-         "the --password given."_s,
-         {{u"register"_s, QString(), u"Register the projectors found."_s}, password},
+         Text(CTL_SUMMARY_SEARCH),
+         Text(CTL_HELPTEXT_SEARCH),
+         {{u"register"_s, QString(), Text(CTL_OPTTEXT_REGISTER)}, password},
          0,
          0,
          WithRegister,
          RunSearch},
         {u"group add"_s,
          u"PATH"_s,
-         u"Create a group."_s,
-         u"Creates the group PATH, as /A or /A/B: its last part is the new group's name (1 to "
-         "20 characters), the rest names the group that holds it. Groups go two levels deep "
-         "below \"/\"; no two nodes of one group share a name."_s,
+         Text(CTL_SUMMARY_GROUP_ADD),
+         Text(CTL_HELPTEXT_GROUP_ADD),
          {},
          1,
          1,
@@ -138,9 +117,8 @@ QList<CommandSpec> BuildCommands()
          RunGroupAdd},
         {u"group rename"_s,
          u"PATH NAME"_s,
-         u"Rename a group."_s,
-         u"Gives the group PATH the name NAME (1 to 20 characters), which no other node of "
-         "its group may have; the paths below it follow. \"/\" keeps its name."_s,
+         Text(CTL_SUMMARY_GROUP_RENAME),
+         Text(CTL_HELPTEXT_GROUP_RENAME),
          {},
          2,
          2,
@@ -148,23 +126,17 @@ QList<CommandSpec> BuildCommands()
          RunGroupRename},
         {u"move"_s,
          u"TARGET... --to PATH"_s,
-         u"Move projectors and groups into a group."_s,
-         u"Moves every TARGET into the group PATH. All targets are checked first, and when "
-         "one may not move, nothing moves: a group does not go into itself, its own group or "
-         "a group below it, nor deeper than two levels below \"/\", nor next to a node of its "
-         "name. A projector may go into any group.\n\n"_s +
-             kTargetHelp,
-         {{u"to"_s, u"PATH"_s, u"The group to move into."_s}},
+         Text(CTL_SUMMARY_MOVE),
+         Text(CTL_HELPTEXT_MOVE) + u"\n\n"_s + Text(CTL_HELP_TARGET),
+         {{u"to"_s, u"PATH"_s, Text(CTL_OPTTEXT_TO)}},
          1,
          -1,
          Always,
          RunMove},
         {u"remove"_s,
          u"TARGET..."_s,
-         u"Remove projectors and groups from the register."_s,
-         u"Removes every TARGET, a group with everything below it. There is no question "
-         "asked; \"/\" itself stays.\n\n"_s +
-             kTargetHelp,
+         Text(CTL_SUMMARY_REMOVE),
+         Text(CTL_HELPTEXT_REMOVE) + u"\n\n"_s + Text(CTL_HELP_TARGET),
          {},
          1,
          -1,
@@ -172,10 +144,8 @@ QList<CommandSpec> BuildCommands()
          RunRemove},
         {u"set"_s,
          u"refresh-interval|timeout [N]"_s,
-         u"Show or change a preference."_s,
-         u"refresh-interval is the number of minutes between two refresh cycles of the "
-         "application, timeout the number of seconds to wait for a projector's answer; both "
-         "from 1 to 10. Without N the current value is printed."_s,
+         Text(CTL_SUMMARY_SET),
+         Text(CTL_HELPTEXT_SET),
          {},
          1,
          2,
@@ -183,10 +153,8 @@ QList<CommandSpec> BuildCommands()
          RunSet},
         {u"export"_s,
          u"FILE|-"_s,
-         u"Write a copy of the register and preferences to FILE."_s,
-         u"Writes the register and the preferences to FILE in the settings file's format, as "
-         "Save As does, or with \"-\" to standard output; the settings file itself is not "
-         "touched."_s,
+         Text(CTL_SUMMARY_EXPORT),
+         Text(CTL_HELPTEXT_EXPORT),
          {},
          1,
          1,
@@ -194,11 +162,8 @@ QList<CommandSpec> BuildCommands()
          RunExport},
         {u"import"_s,
          u"FILE|-"_s,
-         u"Replace the register and preferences with those of FILE."_s,
-         u"Reads FILE, or with \"-\" standard input, as Open does: when its preferences are "
-         u"complete and valid, the register "
-         "and the preferences are replaced by those of FILE and the settings file is saved; "
-         "otherwise nothing changes. An empty FILE changes nothing."_s,
+         Text(CTL_SUMMARY_IMPORT),
+         Text(CTL_HELPTEXT_IMPORT),
          {},
          1,
          1,
@@ -207,21 +172,65 @@ QList<CommandSpec> BuildCommands()
     };
 }
 
-// Each paragraph filled to 78 columns, every line after indent blanks.
+// Each paragraph filled to 78 columns, every line after indent blanks. Lines break at blanks,
+// and between wide characters, since Japanese text has no blanks; never before a closing mark.
 QString Wrap(const QString &text, int indent)
 {
+    constexpr qsizetype kColumns = 78;
     const QString pad(indent, u' ');
+    const auto noBreakBefore = [](QChar c) {
+        return QStringView(u"、。，．・：；？！」』）］｝〕〉》ー).,;:!?").contains(c);
+    };
     QStringList out;
     for (const QString &paragraph : text.split(u'\n')) {
+        // Units that stay together: a run of narrow characters up to a blank, or one wide
+        // character with the closing marks that follow it.
+        QStringList units;
+        QList<bool> blankBefore;
+        bool blank = false;
+        QString current;
+        const auto flush = [&] {
+            if (!current.isEmpty()) {
+                units << current;
+                blankBefore << blank;
+                blank = false;
+                current.clear();
+            }
+        };
+        for (const QChar c : paragraph) {
+            if (c == u' ') {
+                flush();
+                blank = true;
+            } else if (DisplayWidth(QString(c)) == 2 && !noBreakBefore(c)) {
+                flush();
+                current = c;
+            } else if (!current.isEmpty() && DisplayWidth(current.right(1)) == 2 &&
+                       !noBreakBefore(c)) {
+                flush();
+                current = c;
+            } else {
+                current += c;
+            }
+        }
+        flush();
+
         QString line = pad;
-        for (const QString &word : paragraph.split(u' ', Qt::SkipEmptyParts)) {
-            if (line.size() > indent && line.size() + 1 + word.size() > 78) {
+        qsizetype width = indent;
+        for (qsizetype i = 0; i < units.size(); ++i) {
+            const bool space = blankBefore[i] && width > indent;
+            const qsizetype unitWidth = DisplayWidth(units[i]);
+            if (width > indent && width + (space ? 1 : 0) + unitWidth > kColumns) {
                 out << line;
                 line = pad;
+                width = indent;
+            } else if (space) {
+                line += u' ';
+                ++width;
             }
-            line += (line.size() > indent ? u" "_s : QString()) + word;
+            line += units[i];
+            width += unitWidth;
         }
-        out << (line.size() > indent ? line : QString());
+        out << (width > indent ? line : QString());
     }
     return out.join(u'\n') + u'\n';
 }
@@ -324,41 +333,38 @@ QString UnknownCommandText(const QString &word)
             closest << name;
         }
     }
-    QString text = u"no command \"%1\""_s.arg(word);
+    QString text = FormatText(Text(CTL_UNKNOWN_COMMAND), {word});
     if (!closest.isEmpty() && best <= allowed)
-        text += u"; did you mean %1?"_s.arg(u"\""_s + closest.join(u"\" or \""_s) + u'"');
+        text += FormatText(Text(CTL_DID_YOU_MEAN),
+                           {u"\""_s + closest.join(u'"' + Text(CTL_OR) + u'"') + u'"'});
     return text;
 }
 
 QString UsageText()
 {
-    QString text = u"Usage: lumarinctl [--settings FILE] [--json] COMMAND [ARGUMENTS]\n\n"
-                   "Keeps Lumarin's register of projectors and commands the projectors, without "
-                   "a window.\n\nCommands:\n"_s;
+    const QString usage = FormatText(Text(CTL_HELP_USAGE), {u"COMMAND [ARGUMENTS]"_s}) + u"\n\n"_s;
+    QString text =
+        usage + Wrap(Text(CTL_HELP_DESCRIPTION), 0) + u'\n' + Text(CTL_HELP_COMMANDS) + u'\n';
     for (const CommandSpec &spec : Commands())
-        text += u"  %1\n      %2\n"_s.arg(CommandLineOf(spec), spec.summary);
-    text += u"  help [COMMAND]\n      Explain a command.\n\n"_s + Wrap(kTargetHelp, 0) +
-            u"\nOptions:\n"
-            "  --settings FILE  Use FILE instead of Lumarin's own settings file.\n"
-            "  --json           Print one JSON document on standard output.\n"
-            "  --verbose        Tell every time when projectors are checked by TCP instead of\n"
-            "                   ICMP echo (otherwise told once per user and machine).\n"
-            "  -h, --help       Show this help; lumarinctl COMMAND --help explains a command.\n"
-            "  --version        Show the version.\n\n"_s +
-            Wrap(u"Messages go to standard error. Exit status: 0 done, 1 refused or no "
-                 "projector reached, 2 usage error. While Lumarin runs, commands that change the "
-                 "register or a preference are refused."_s,
-                 0);
-    return text;
+        text += u"  "_s + CommandLineOf(spec) + u'\n' + Wrap(spec.summary, 6);
+    text += u"  help [COMMAND]\n"_s + Wrap(Text(CTL_HELP_HELP_SUMMARY), 6) + u'\n' +
+            Wrap(Text(CTL_HELP_TARGET), 0) + u'\n' + Text(CTL_HELP_OPTIONS) + u'\n';
+    const std::pair<QString, int> options[] = {
+        {u"--settings FILE"_s, CTL_OPT_SETTINGS}, {u"--json"_s, CTL_OPT_JSON},
+        {u"--verbose"_s, CTL_OPT_VERBOSE},        {u"-h, --help"_s, CTL_OPT_HELP},
+        {u"--version"_s, CTL_OPT_VERSION},
+    };
+    for (const auto &[option, id] : options)
+        text += u"  "_s + option + u'\n' + Wrap(Text(id), 6);
+    return text + u'\n' + Wrap(Text(CTL_HELP_EXIT_STATUS), 0);
 }
 
 QString CommandHelpText(const CommandSpec &spec)
 {
-    QString text = u"Usage: lumarinctl [--settings FILE] [--json] %1\n\n%2\n\n"_s.arg(
-                       CommandLineOf(spec), spec.summary) +
-                   Wrap(spec.help, 0);
+    QString text = FormatText(Text(CTL_HELP_USAGE), {CommandLineOf(spec)}) + u"\n\n"_s +
+                   Wrap(spec.summary, 0) + u'\n' + Wrap(spec.help, 0);
     if (!spec.options.isEmpty()) {
-        text += u"\nOptions:\n"_s;
+        text += u'\n' + Text(CTL_HELP_OPTIONS) + u'\n';
         for (const CommandOption &option : spec.options) {
             const QString left = option.valueName.isEmpty()
                                      ? u"--"_s + option.name

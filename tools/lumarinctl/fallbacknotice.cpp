@@ -1,6 +1,8 @@
 #include "tools/lumarinctl/fallbacknotice.h"
 
 #include "platform/echo.h"
+#include "res/stringtable.h"
+#include "tools/lumarinctl/ctlstrings.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,9 +16,7 @@ namespace {
 
 QString NoticeText(int port)
 {
-    return u"lumarinctl: ICMP echo is not permitted for this user; projectors are checked by a "
-           "TCP connect to port %1 instead. This is told once; --verbose tells it every time."_s
-               .arg(port);
+    return FormatText(LoadString(CTL_TCP_FALLBACK), {QString::number(port)});
 }
 
 // True when this call created the marker: the notice has not been given before.

@@ -14,6 +14,7 @@
 #include "tools/lumarinctl/fallbacknotice.h"
 #include "tools/lumarinctl/messagecapture.h"
 #include "tools/lumarinctl/report.h"
+#include "tools/lumarinctl/ctlstrings.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -33,8 +34,9 @@ int UsageError(const QString &text, const QString &helpTopic = QString())
 {
     QTextStream err(stderr);
     err << "lumarinctl: " << text << Qt::endl;
-    err << "Try 'lumarinctl " << (helpTopic.isEmpty() ? u"--help"_s : u"help "_s + helpTopic)
-        << "' for more information." << Qt::endl;
+    const QString help =
+        helpTopic.isEmpty() ? u"lumarinctl --help"_s : u"lumarinctl help "_s + helpTopic;
+    err << FormatText(LoadString(CTL_TRY_HELP), {help}) << Qt::endl;
     return ExitUsage;
 }
 
@@ -88,7 +90,7 @@ int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &
 
     const QStringList positional = parser.positionalArguments();
     if (positional.size() < spec.minArgs || (spec.maxArgs >= 0 && positional.size() > spec.maxArgs))
-        return UsageError(u"usage: lumarinctl %1"_s.arg(CommandLineOf(spec)), spec.name);
+        return UsageError(FormatText(LoadString(CTL_USAGE_LINE), {CommandLineOf(spec)}), spec.name);
 
     invocation.spec = &spec;
     invocation.args.positional = positional;
@@ -123,7 +125,7 @@ int ParseInvocation(const QStringList &arguments, Invocation &invocation)
     if (parser.isSet(help) && words.isEmpty())
         return PrintText(UsageText());
     if (words.isEmpty())
-        return UsageError(u"no command given"_s);
+        return UsageError(LoadString(CTL_NO_COMMAND));
     if (words.front() == u"help"_s) {
         if (words.size() == 1)
             return PrintText(UsageText());
@@ -142,9 +144,10 @@ int ParseInvocation(const QStringList &arguments, Invocation &invocation)
     const CommandSpec *spec = FindCommand(words, &used);
     if (!spec) {
         if (!FamilyHelpText(words.front()).isEmpty())
-            return UsageError(u"%1 takes one of: %2"_s.arg(
-                                  words.front(), FamilyMembers(words.front()).join(u", "_s)),
-                              words.front());
+            return UsageError(
+                FormatText(LoadString(CTL_FAMILY_TAKES),
+                           {words.front(), FamilyMembers(words.front()).join(u", "_s)}),
+                words.front());
         return UsageError(UnknownCommandText(words.front()));
     }
     invocation.json = parser.isSet(json);
@@ -164,8 +167,7 @@ int Run(const Invocation &invocation)
 
     if (spec.changes && spec.changes(invocation.args) &&
         platform::InstanceLock::IsHeldElsewhere(kApplicationName)) {
-        ShowUserMessage(u"Lumarin is running. Close it first: it keeps the register and the "
-                        "preferences in memory and would overwrite the settings file with them."_s);
+        ShowUserMessage(LoadString(CTL_APP_RUNNING));
         report.Finish(ExitRefused, messages.GetShown());
         return ExitRefused;
     }

@@ -14,6 +14,7 @@
 #include "store/usermessage.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
+#include "tools/lumarinctl/ctlstrings.h"
 
 #include <QStringList>
 
@@ -78,7 +79,8 @@ int SendCommand(CommandContext &context, const QStringList &tokens, const Sender
 
     context.report.Set(u"selected"_s, int(projectors.size()));
     context.report.Set(u"reached"_s, reached);
-    context.report.Line(u"%1 of %2 projectors reached."_s.arg(reached).arg(projectors.size()));
+    context.report.Line(FormatText(LoadString(CTL_REACHED_COUNT),
+                                   {QString::number(reached), QString::number(projectors.size())}));
     if (!touched.empty())
         context.report.Projectors(u"projectors"_s, touched);
     context.report.Events();
@@ -91,7 +93,7 @@ bool ParseOnOff(const QString &text, bool &on)
     on = text == u"on"_s;
     if (on || text == u"off"_s)
         return true;
-    ShowUserMessage(u"Expected on or off, not \"%1\"."_s.arg(text));
+    ShowUserMessage(FormatText(LoadString(CTL_EXPECTED_ON_OFF), {text}));
     return false;
 }
 
@@ -155,8 +157,7 @@ int RunInput(CommandContext &context, const CommandArgs &args)
     bool isNumber = false;
     const int number = args.positional.at(1).toInt(&isNumber);
     if (type < 0 || !isNumber || number < 1 || number > kMaxInputNumber) {
-        ShowUserMessage(u"An input is a type (1 to 5, or RGB, Video, Digital, Storage, Network) "
-                        "and a number from 1 to 9."_s);
+        ShowUserMessage(LoadString(CTL_INPUT_USAGE));
         return ExitUsage;
     }
     const InputStatus input(type, number);
@@ -176,7 +177,7 @@ int RunMute(CommandContext &context, const CommandArgs &args)
                      : kind == u"both"_s  ? MuteStatus::VideoAndAudio
                                           : MuteStatus::Unknown;
     if (code == MuteStatus::Unknown) {
-        ShowUserMessage(u"Expected video, audio or both, not \"%1\"."_s.arg(kind));
+        ShowUserMessage(FormatText(LoadString(CTL_EXPECTED_MUTE_KIND), {kind}));
         return ExitUsage;
     }
     bool on = false;

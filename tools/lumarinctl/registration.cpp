@@ -16,6 +16,7 @@
 #include "store/usermessage.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
+#include "tools/lumarinctl/ctlstrings.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -154,7 +155,7 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     if (result == kAuthenticationFailed) {
         Tell(MSG_PASSWORD_INVALID);
         if (!passwordGiven)
-            ShowUserMessage(u"The projector asks for a password: give it with --password."_s);
+            ShowUserMessage(LoadString(CTL_PASSWORD_NEEDED));
         return ExitRefused;
     }
     if (result != 0) {
@@ -178,7 +179,7 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     QString password;
     const bool passwordGiven = PasswordOption(args, password);
     if (passwordGiven && !doRegister) {
-        ShowUserMessage(u"--password goes with --register."_s);
+        ShowUserMessage(LoadString(CTL_PASSWORD_WITH_REGISTER));
         return ExitUsage;
     }
 
@@ -228,15 +229,16 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
 
     QList<QStringList> rows{{LoadString(139), LoadString(165), LoadString(166)}};
     if (doRegister)
-        rows.front() << u"Registered"_s;
+        rows.front() << LoadString(CTL_HEADING_REGISTERED);
     QJsonArray array;
     for (size_t i = 0; i < candidates.size(); ++i) {
         Projector &candidate = *candidates[i];
         const QString name = candidate.IsAuthenticated() ? candidate.GetName() : kHiddenName;
         QStringList row{candidate.GetIPAddress(), name,
-                        asksPassword[i] ? u"required"_s : u"none"_s};
+                        asksPassword[i] ? LoadString(CTL_PASSWORD_REQUIRED)
+                                        : LoadString(CTL_PASSWORD_NONE)};
         if (doRegister)
-            row << (registered[i] ? u"yes"_s : u"no"_s);
+            row << LoadString(registered[i] ? CTL_YES : CTL_NO);
         rows << row;
         QJsonObject object{{u"ipAddress"_s, candidate.GetIPAddress()},
                            {u"name"_s, name},

@@ -14,6 +14,7 @@
 #include "store/usermessage.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
+#include "tools/lumarinctl/ctlstrings.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -75,9 +76,10 @@ void AddTreeLines(const ProjectorNode &node, int indent, QList<QStringList> &row
     const QString pad(indent * 2, u' ');
     if (node.IsProjector()) {
         const auto &projector = static_cast<const Projector &>(node);
-        rows << QStringList{pad + projector.GetName(), projector.GetIPAddress(),
-                            projector.HasPassword() ? u"password"_s : u"no password"_s,
-                            projector.GetPath()};
+        rows << QStringList{
+            pad + projector.GetName(), projector.GetIPAddress(),
+            LoadString(projector.HasPassword() ? CTL_LIST_PASSWORD : CTL_LIST_NO_PASSWORD),
+            projector.GetPath()};
         return;
     }
     const auto &group = static_cast<const Group &>(node);
@@ -135,7 +137,7 @@ int RunGroupAdd(CommandContext &context, const CommandArgs &args)
         path.chop(1);
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash < 0) {
-        ShowUserMessage(u"A group path starts with \"/\", as in /Building/Floor."_s);
+        ShowUserMessage(LoadString(CTL_GROUP_PATH_SLASH));
         return ExitUsage;
     }
     const QString name = path.mid(slash + 1);
@@ -233,7 +235,7 @@ int RunSet(CommandContext &context, const CommandArgs &args)
     const QString key = args.positional.at(0);
     const bool refresh = key == u"refresh-interval"_s;
     if (!refresh && key != u"timeout"_s) {
-        ShowUserMessage(u"Unknown setting \"%1\": use refresh-interval or timeout."_s.arg(key));
+        ShowUserMessage(FormatText(LoadString(CTL_UNKNOWN_SETTING), {key}));
         return ExitUsage;
     }
     if (args.positional.size() == 1) {
@@ -246,9 +248,9 @@ int RunSet(CommandContext &context, const CommandArgs &args)
     const int value = args.positional.at(1).toInt(&ok);
     if (!ok || value < Preferences::MIN_MINUTES_OR_SECONDS ||
         value > Preferences::MAX_MINUTES_OR_SECONDS) {
-        ShowUserMessage(u"%1 takes a whole number from %2 to %3."_s.arg(
-            key, QString::number(Preferences::MIN_MINUTES_OR_SECONDS),
-            QString::number(Preferences::MAX_MINUTES_OR_SECONDS)));
+        ShowUserMessage(FormatText(LoadString(CTL_SETTING_RANGE),
+                                   {key, QString::number(Preferences::MIN_MINUTES_OR_SECONDS),
+                                    QString::number(Preferences::MAX_MINUTES_OR_SECONDS)}));
         return ExitUsage;
     }
     if (refresh)
@@ -265,8 +267,7 @@ int RunExport(CommandContext &context, const CommandArgs &args)
     if (path != u"-"_s)
         return context.doc.SaveAs(path) ? ExitDone : ExitRefused;
     if (context.report.IsJson()) {
-        ShowUserMessage(u"\"export -\" writes the settings file itself to standard output; it "
-                        "does not go with --json."_s);
+        ShowUserMessage(LoadString(CTL_EXPORT_NO_JSON));
         return ExitUsage;
     }
     // The document writes files only; the copy goes through a private temporary one.
@@ -294,12 +295,12 @@ int RunImport(CommandContext &context, const CommandArgs &args)
     QFile file(copy);
     if (!in.open(stdin, QIODevice::ReadOnly) || !dir.isValid() ||
         !file.open(QIODevice::WriteOnly)) {
-        ShowUserMessage(u"Standard input cannot be read."_s);
+        ShowUserMessage(LoadString(CTL_STDIN_UNREADABLE));
         return ExitRefused;
     }
     const QByteArray content = in.readAll();
     if (file.write(content) != content.size() || !file.flush()) {
-        ShowUserMessage(u"Standard input cannot be read."_s);
+        ShowUserMessage(LoadString(CTL_STDIN_UNREADABLE));
         return ExitRefused;
     }
     file.close();

@@ -20,20 +20,6 @@ QTextStream &StandardOutput()
     return out;
 }
 
-// Columns a text takes on a terminal: East Asian wide and full-width characters take two.
-qsizetype DisplayWidth(const QString &text)
-{
-    qsizetype width = 0;
-    for (const char32_t c : text.toUcs4()) {
-        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
-                          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-                          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-                          (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
-        width += wide ? 2 : 1;
-    }
-    return width;
-}
-
 } // namespace
 
 void Report::Line(const QString &text)
@@ -116,4 +102,17 @@ QString FormatTable(const QList<QStringList> &rows)
         text += line + u'\n';
     }
     return text;
+}
+
+qsizetype DisplayWidth(const QString &text)
+{
+    qsizetype width = 0;
+    for (const char32_t c : text.toUcs4()) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) ||
+                          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+                          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                          (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        width += wide ? 2 : 1;
+    }
+    return width;
 }

@@ -41,5 +41,8 @@ private:
     bool m_hasEvents = false; // Events was called: the document gets "events", maybe empty
 };
 
+// Columns a text takes on a terminal: East Asian wide and full-width characters take two.
+qsizetype DisplayWidth(const QString &text);
+
 // Rows padded to aligned columns, the last column unpadded.
 QString FormatTable(const QList<QStringList> &rows);

@@ -5,6 +5,8 @@
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "store/usermessage.h"
+#include "res/stringtable.h"
+#include "tools/lumarinctl/ctlstrings.h"
 
 #include <algorithm>
 
@@ -48,8 +50,8 @@ bool HasName(const Projector &projector, const QString &name)
 
 void TellAmbiguous(const QString &token, const std::vector<Projector *> &projectors)
 {
-    QStringList lines{u"\"%1\" names %2 projectors; give the IP address of one of them:"_s.arg(
-        token, QString::number(projectors.size()))};
+    QStringList lines{
+        FormatText(LoadString(CTL_AMBIGUOUS_NAME), {token, QString::number(projectors.size())})};
     for (const Projector *projector : projectors)
         lines << u"  %1  %2  %3"_s.arg(projector->GetName(), projector->GetIPAddress(),
                                        projector->GetPath());
@@ -80,8 +82,8 @@ ProjectorNode *ResolveTarget(ProjectorManager &manager, const QString &token)
         return nullptr;
     }
     ShowUserMessage(token.startsWith(u'/')
-                        ? u"There is no group \"%1\"."_s.arg(token)
-                        : u"No projector is named \"%1\" or has that IP address."_s.arg(token));
+                        ? FormatText(LoadString(CTL_NO_GROUP), {token})
+                        : FormatText(LoadString(CTL_NO_PROJECTOR_NAMED), {token}));
     return nullptr;
 }
 
@@ -110,7 +112,7 @@ Group *FindGroup(ProjectorManager &manager, const QString &path)
 {
     Group *group = GroupAt(manager, path);
     if (!group)
-        ShowUserMessage(u"There is no group \"%1\"."_s.arg(path));
+        ShowUserMessage(FormatText(LoadString(CTL_NO_GROUP), {path}));
     return group;
 }
 
