@@ -18,6 +18,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -43,9 +44,9 @@ struct Look
     QColor tabBar; // bar under the active tab
 };
 
-const Look BLUE{QColor(0x1d, 0x56, 0xb0), QColor(0x3d, 0x7f, 0xe0), QColor(0xc9, 0xd9, 0xf0),
+const Look BLUE{QColor(0x1d, 0x56, 0xb0), QColor(0x3d, 0x7f, 0xe0), QColor(0xb9, 0xcf, 0xef),
                 QColor(0xee, 0xf4, 0xfc), QColor(0x9d, 0xb9, 0xe0), QColor(0x2f, 0x6f, 0xd0)};
-const Look TEAL{QColor(0x0b, 0x6e, 0x6c), QColor(0x1c, 0xa3, 0x9d), QColor(0xc4, 0xe4, 0xe1),
+const Look TEAL{QColor(0x0b, 0x6e, 0x6c), QColor(0x1c, 0xa3, 0x9d), QColor(0xb2, 0xdc, 0xd8),
                 QColor(0xec, 0xf7, 0xf6), QColor(0x8c, 0xc8, 0xc3), QColor(0x12, 0x8c, 0x87)};
 const QColor NEUTRAL_OUTER(0xdc, 0xe2, 0xe8);
 const QColor NEUTRAL_CARD(0xf8, 0xfa, 0xfc);
@@ -53,10 +54,10 @@ const QColor NEUTRAL_LINE(0xb9, 0xc3, 0xce);
 const QColor NEUTRAL_ACCENT(0x6f, 0x7f, 0x90);
 const QColor INK(0x2b, 0x34, 0x3e);
 
-// The card (the light area behind lists and buttons) runs from x = 12 to 17 pixels before the
-// right edge, so every control of the design size stands on it.
-constexpr int CARD_LEFT = 12;
-constexpr int CARD_RIGHT_MARGIN = 17;
+// The card (the light area behind lists and buttons) runs from x = 4 to 8 pixels before the
+// right edge, so every control of the design size, the tab buttons included, stands on it.
+constexpr int CARD_LEFT = 4;
+constexpr int CARD_RIGHT_MARGIN = 8;
 constexpr qreal CARD_RADIUS = 6;
 
 // ---- output -------------------------------------------------------------------------------
@@ -258,60 +259,49 @@ void Stripes(QPainter &p, const QRectF &area, const QColor &base, const QColor &
     p.restore();
 }
 
-// The notches the tab buttons sit in (the buttons stand at x 8..149 and 151..278, 33 pixels
-// below the row's top, 35 high).
-const QRect RC_NOTCH(6, 31, 145, 40);
-const QRect ED_NOTCH(150, 31, 131, 40);
+// The tab buttons stand at x 8..148 and 151..277, 33 to 67 pixels below the bottom row's top;
+// the notches frame them with a one-pixel border.
+const QRect RC_TAB(8, 33, 141, 35);
+const QRect ED_TAB(151, 33, 127, 35);
+constexpr int CARD_BOTTOM = 28; // in the bottom row
+const QColor INACTIVE_LINE(0xa4, 0xaf, 0xbb);
+const QColor INACTIVE_BASE(0xe9, 0xec, 0xef);
+const QColor INACTIVE_STRIPE(0xd6, 0xdb, 0xe1);
 
 void BottomRow(QPainter &p, int width, int height, const Look &look, bool remoteActive)
 {
-    constexpr int cardBottom = 28;
     p.fillRect(0, 0, width, height, look.outer);
+    // The card's lower end: square on the left where the tabs hang, rounded on the right.
+    const qreal left = CARD_LEFT + 0.5;
+    const qreal right = width - CARD_RIGHT_MARGIN - 0.5;
+    const qreal bottom = CARD_BOTTOM - 0.5;
+    QPainterPath card;
+    card.moveTo(left, -1);
+    card.lineTo(left, bottom);
+    card.lineTo(right - CARD_RADIUS, bottom);
+    card.quadTo(right, bottom, right, bottom - CARD_RADIUS);
+    card.lineTo(right, -1);
     p.setRenderHint(QPainter::Antialiasing);
-    // The card's lower end.
-    const QRectF body(CARD_LEFT + 0.5, -2 * CARD_RADIUS, width - CARD_RIGHT_MARGIN - CARD_LEFT - 1,
-                      cardBottom + 2 * CARD_RADIUS);
     p.setPen(QPen(look.line, 1));
     p.setBrush(look.card);
-    p.drawRoundedRect(body, CARD_RADIUS, CARD_RADIUS);
+    p.drawPath(card);
+    p.setRenderHint(QPainter::Antialiasing, false);
 
-    // The inactive tab's notch, striped.
-    const QRect inactive = remoteActive ? ED_NOTCH : RC_NOTCH;
-    QPainterPath notch;
-    notch.addRoundedRect(QRectF(inactive).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
-    p.save();
-    p.setClipPath(notch);
-    Stripes(p, inactive, QColor(0xe4, 0xe8, 0xec), QColor(0xd2, 0xd8, 0xdf));
-    p.restore();
-    p.setPen(QPen(QColor(0xa9, 0xb4, 0xc0), 1));
+    // The inactive tab's notch: striped inside a grey frame.
+    const QRect inactive = (remoteActive ? ED_TAB : RC_TAB).adjusted(-1, -1, 1, 1);
+    Stripes(p, inactive, INACTIVE_BASE, INACTIVE_STRIPE);
+    p.setPen(INACTIVE_LINE);
     p.setBrush(Qt::NoBrush);
-    p.drawPath(notch);
+    p.drawRect(inactive.adjusted(0, 0, -1, -1));
 
     // The active tab's notch opens into the card above it.
-    const QRect active = remoteActive ? RC_NOTCH : ED_NOTCH;
-    QPainterPath open;
-    const QRectF a = QRectF(active).adjusted(0.5, 0.5, -0.5, -0.5);
-    open.moveTo(a.left(), cardBottom - 6);
-    open.lineTo(a.left(), a.bottom() - 5);
-    open.quadTo(a.left(), a.bottom(), a.left() + 5, a.bottom());
-    open.lineTo(a.right() - 5, a.bottom());
-    open.quadTo(a.right(), a.bottom(), a.right(), a.bottom() - 5);
-    open.lineTo(a.right(), cardBottom - 6);
-    p.setPen(Qt::NoPen);
-    p.setBrush(look.card);
-    p.drawRect(QRectF(a.left(), cardBottom - 6, a.width(), 8));
-    p.drawPath(open);
-    p.setPen(QPen(look.line, 1));
-    p.setBrush(Qt::NoBrush);
-    QPainterPath edge;
-    edge.moveTo(a.left(), cardBottom + 0.5);
-    edge.lineTo(a.left(), a.bottom() - 5);
-    edge.quadTo(a.left(), a.bottom(), a.left() + 5, a.bottom());
-    edge.lineTo(a.right() - 5, a.bottom());
-    edge.quadTo(a.right(), a.bottom(), a.right(), a.bottom() - 5);
-    edge.lineTo(a.right(), cardBottom + 0.5);
-    p.drawPath(edge);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    const QRect tab = remoteActive ? RC_TAB : ED_TAB;
+    const QRect open(tab.left(), CARD_BOTTOM - 1, tab.width(), tab.bottom() - CARD_BOTTOM + 2);
+    p.fillRect(open, look.card);
+    p.setPen(look.line);
+    p.drawLine(tab.left() - 1, CARD_BOTTOM - 1, tab.left() - 1, tab.bottom() + 1);
+    p.drawLine(tab.right() + 1, CARD_BOTTOM - 1, tab.right() + 1, tab.bottom() + 1);
+    p.drawLine(tab.left() - 1, tab.bottom() + 1, tab.right() + 1, tab.bottom() + 1);
 }
 
 struct RowPieces
@@ -401,38 +391,20 @@ void WriteBackgrounds(Output &out)
 
 // ---- tabs ---------------------------------------------------------------------------------
 
-// A tab picture; the button paints its caption over it in black.
+// A tab picture: flat, framed by the notch of the background; the button paints its caption over
+// it in black. The active tab continues the card above it and carries its look's colour at the
+// bottom; the inactive one is striped.
 QImage Tab(int width, const Look &look, bool active)
 {
     constexpr int height = 35;
-    QImage image = Opaque(width, height, look.outer);
+    QImage image = Opaque(width, height);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRectF r(0.5, -6, width - 1, height + 5.5);
-    QPainterPath shape;
-    shape.addRoundedRect(r, 5, 5);
     if (active) {
-        p.fillRect(image.rect(), look.outer);
-        p.setPen(Qt::NoPen);
-        p.setBrush(look.card);
-        p.drawPath(shape);
-        p.setClipPath(shape);
-        p.fillRect(QRectF(0, height - 4, width, 4), look.tabBar);
-        p.setClipping(false);
-        p.setPen(QPen(look.line, 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(shape);
+        p.fillRect(image.rect(), look.card);
+        p.fillRect(QRect(0, height - 4, width, 4), look.tabBar);
     } else {
-        p.fillRect(image.rect(), QColor(0xe4, 0xe8, 0xec));
-        p.save();
-        p.setClipPath(shape);
-        Stripes(p, image.rect(), QColor(0xec, 0xef, 0xf2), QColor(0xdc, 0xe1, 0xe6));
-        p.fillRect(QRectF(0, height - 3, width, 3), look.line);
-        p.restore();
-        p.setPen(QPen(QColor(0xa9, 0xb4, 0xc0), 1));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(shape);
-        p.drawLine(QPointF(0, 0.5), QPointF(width, 0.5));
+        Stripes(p, image.rect(), INACTIVE_BASE, INACTIVE_STRIPE);
+        p.fillRect(QRect(0, height - 3, width, 3), look.line);
     }
     return image;
 }
@@ -485,11 +457,18 @@ QImage Button(QSize size, const Look &look, ButtonState state, const QString &ca
     }
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(font);
+    // Centre the ink of a capital (or of a full-height ideograph) rather than the line box,
+    // whose descent would lift the caption; every caption of a language shares the baseline.
+    const QFontMetricsF metrics(font);
+    const bool ideographs = font.family() == u"IPAGothic"_s;
+    const QRectF ink = metrics.tightBoundingRect(ideographs ? u"\u56FD"_s : u"H"_s);
+    const qreal baseline = std::round(size.height() / 2.0 - (ink.top() + ink.bottom()) / 2.0);
+    const qreal x = std::round((size.width() - metrics.horizontalAdvance(caption)) / 2.0);
     const int shift = state == ButtonState::Pressed ? 1 : 0;
-    p.setPen(QColor(0, 0, 0, 60));
-    p.drawText(image.rect().translated(shift, shift + 1), Qt::AlignCenter, caption);
+    p.setPen(QColor(0, 0, 0, 70));
+    p.drawText(QPointF(x + shift, baseline + shift + 1), caption);
     p.setPen(Qt::white);
-    p.drawText(image.rect().translated(shift, shift), Qt::AlignCenter, caption);
+    p.drawText(QPointF(x + shift, baseline + shift), caption);
     return image;
 }
 
@@ -570,20 +549,23 @@ const QColor RED(0xd9, 0x3a, 0x3a);
 
 void Projector(QPainter &p, bool ip)
 {
-    QLinearGradient g(0, 6, 0, 13);
-    g.setColorAt(0, QColor(0x74, 0x80, 0x8d));
+    QLinearGradient g(0, 5, 0, 13);
+    g.setColorAt(0, QColor(0x7c, 0x88, 0x95));
     g.setColorAt(1, METAL);
     p.setPen(QPen(METAL_DARK, 1));
     p.setBrush(g);
-    p.drawRoundedRect(QRectF(0.5, 6.5, 15, 6.5), 1.5, 1.5);
-    p.fillRect(QRectF(2.5, 13, 2, 1.5), METAL_DARK);
-    p.fillRect(QRectF(11.5, 13, 2, 1.5), METAL_DARK);
-    p.setPen(QPen(QColor(255, 255, 255, 120), 1));
-    p.drawLine(QPointF(2.5, 9), QPointF(6, 9));
-    p.drawLine(QPointF(2.5, 11), QPointF(6, 11));
+    p.drawRoundedRect(QRectF(0.5, 5.5, 15, 8), 1.5, 1.5);
+    p.fillRect(QRectF(2, 13.5, 2.5, 1.5), METAL_DARK);
+    p.fillRect(QRectF(11.5, 13.5, 2.5, 1.5), METAL_DARK);
+    p.setPen(QPen(QColor(255, 255, 255, 130), 1));
+    p.drawLine(QPointF(2.5, 8.5), QPointF(6, 8.5));
+    p.drawLine(QPointF(2.5, 10.5), QPointF(6, 10.5));
     p.setPen(QPen(QColor(0x2b, 0x5c, 0x8a), 1));
     p.setBrush(GLASS);
-    p.drawEllipse(QPointF(11, 9.75), 2.6, 2.6);
+    p.drawEllipse(QPointF(10.8, 9.5), 3, 3);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawEllipse(QPointF(10, 8.7), 0.9, 0.9);
     if (ip) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0x1e, 0x6f, 0xd9));
@@ -1076,6 +1058,235 @@ bool WriteSheet(const QString &path, const std::vector<Written> &all)
     return sheet.save(path, "PNG");
 }
 
+// ---- preview ------------------------------------------------------------------------------
+
+// A rectangle from a layout entry of the string table: "top bottom left right", optionally after
+// a one-word caption, or "caption,top,bottom,left,right".
+QRect LayoutRect(int id, StringLanguage language)
+{
+    const QString text = LoadStringFor(id, language);
+    QStringList fields =
+        text.contains(u',') ? text.split(u',') : text.split(u' ', Qt::SkipEmptyParts);
+    if (fields.size() < 4)
+        return {};
+    fields = fields.mid(fields.size() - 4);
+    const int top = fields[0].toInt(), bottom = fields[1].toInt();
+    const int left = fields[2].toInt(), right = fields[3].toInt();
+    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
+}
+
+QString FirstWord(int id, StringLanguage language)
+{
+    return LoadStringFor(id, language).section(u' ', 0, 0);
+}
+
+QImage Load(const QDir &dir, const QString &name)
+{
+    return QImage(dir.filePath(name));
+}
+
+// The main window's background, pictures and stand-ins for the system controls at their layout
+// rectangles, at the design size: how the skin looks in place, for whoever draws it.
+QImage Preview(const QDir &dir, StringLanguage language, bool edit, bool information)
+{
+    const QString folder = language == StringLanguage::Japanese ? u"ja"_s : u"en"_s;
+    constexpr int width = 777;
+    constexpr int height = 530;
+    QImage image = Opaque(width, height);
+    QPainter p(&image);
+    auto row = [&](int y, int l, int m, int r) {
+        const std::vector<QImage> pieces{Load(dir, u"%1.png"_s.arg(l)),
+                                         Load(dir, u"%1.png"_s.arg(m)),
+                                         Load(dir, u"%1.png"_s.arg(r))};
+        ComposeRow(p, y, width, pieces);
+        return pieces[0].height();
+    };
+    int y = row(0, 1121, 1120, 1122);
+    if (information)
+        y += row(y, 193, 313, 315);
+    if (edit)
+        y += information ? row(y, 1162, 1161, 1160) : row(y, 1124, 1123, 1125);
+    else
+        y += information ? row(y, 1163, 1164, 1165) : row(y, 1133, 1132, 1134);
+    for (; y < height - 80; y += 400) {
+        QImage band = Opaque(width, 400);
+        QPainter bp(&band);
+        if (edit)
+            ComposeRow(
+                bp, 0, width,
+                {Load(dir, u"1130.png"_s), Load(dir, u"1129.png"_s), Load(dir, u"1131.png"_s)});
+        else
+            ComposeRow(
+                bp, 0, width,
+                {Load(dir, u"1139.png"_s), Load(dir, u"1138.png"_s), Load(dir, u"1140.png"_s)});
+        bp.end();
+        p.drawImage(QPoint(0, y), band, QRect(0, 0, width, std::min(400, height - 80 - y)));
+    }
+    if (edit)
+        row(height - 80, 1127, 1126, 1128);
+    else
+        row(height - 80, 1136, 1135, 1137);
+
+    QFont font(language == StringLanguage::Japanese ? u"IPAGothic"_s : u"DejaVu Sans"_s);
+    font.setPixelSize(12);
+    QFont bold = font;
+    bold.setBold(true);
+    bold.setPixelSize(13);
+    const QColor ink(1, 1, 1);
+    p.setFont(font);
+
+    auto box = [&](const QRect &r) {
+        p.fillRect(r, Qt::white);
+        p.setPen(QColor(0x8f, 0x9b, 0xa7));
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+    };
+    auto header = [&](const QRect &r, const QStringList &titles, int columnWidth) {
+        p.fillRect(r, QColor(0xf0, 0xf2, 0xf4));
+        p.setPen(QColor(0xc4, 0xcb, 0xd2));
+        p.drawLine(r.bottomLeft(), r.bottomRight());
+        int x = r.left() + 6;
+        for (const QString &t : titles) {
+            p.setPen(ink);
+            p.drawText(QRect(x, r.top(), columnWidth - 8, r.height()), Qt::AlignVCenter, t);
+            x += columnWidth;
+            p.setPen(QColor(0xc4, 0xcb, 0xd2));
+            p.drawLine(x - 3, r.top() + 3, x - 3, r.bottom() - 3);
+        }
+    };
+    auto systemButton = [&](const QRect &r, const QString &text) {
+        QLinearGradient g(0, r.top(), 0, r.bottom());
+        g.setColorAt(0, QColor(0xfb, 0xfb, 0xfb));
+        g.setColorAt(1, QColor(0xe4, 0xe6, 0xe9));
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QColor(0x8f, 0x9b, 0xa7));
+        p.setBrush(g);
+        p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(ink);
+        p.drawText(r, Qt::AlignCenter, text);
+    };
+
+    // Information field and the captions above the lists.
+    const QRect listRect = LayoutRect(422, language).adjusted(0, 0, 0, 0);
+    QRect list = listRect;
+    list.setTop(information ? 165 : 62);
+    p.setFont(bold);
+    p.setPen(ink);
+    p.drawText(LayoutRect(424, language), Qt::AlignLeft | Qt::AlignVCenter,
+               LoadStringFor(information ? 129 : 130, language));
+    if (information) {
+        p.drawText(LayoutRect(425, language), Qt::AlignLeft | Qt::AlignVCenter,
+                   LoadStringFor(130, language));
+        p.setFont(font);
+        box(LayoutRect(421, language));
+        p.drawImage(24, 65, Load(dir, u"205.png"_s));
+        p.setPen(QColor(0xc0, 0x20, 0x20));
+        p.drawText(QRect(44, 64, 600, 18), Qt::AlignVCenter, u"12:00:00   Lamp"_s);
+    }
+    p.setFont(font);
+    box(list);
+    const QRect listHeader(list.left() + 1, list.top() + 1, list.width() - 2, 20);
+    header(listHeader,
+           {LoadStringFor(133, language), LoadStringFor(135, language),
+            LoadStringFor(136, language), LoadStringFor(137, language),
+            LoadStringFor(138, language)},
+           100);
+    const char *rows[] = {"225", "227", "227"};
+    for (int i = 0; i < 3; ++i) {
+        const int ry = listHeader.bottom() + 4 + i * 18;
+        p.drawImage(list.left() + 4, ry, Load(dir, QString::fromLatin1(rows[i]) + u".png"_s));
+        p.setPen(ink);
+        p.drawText(QRect(list.left() + 24, ry, 80, 16), Qt::AlignVCenter, u"Hall %1"_s.arg(i + 1));
+        p.drawImage(list.left() + 106, ry, Load(dir, i == 2 ? u"221.png"_s : u"223.png"_s));
+        p.drawImage(list.left() + 206, ry, Load(dir, u"229.png"_s));
+        if (i == 1)
+            p.drawImage(list.left() + 406, ry, Load(dir, u"205.png"_s));
+    }
+    QRect tree = LayoutRect(423, language);
+    tree.setTop(listHeader.bottom() + 1);
+    QRect strip = LayoutRect(168, language);
+    strip.setTop(list.top() + 1);
+    strip.setBottom(listHeader.bottom());
+    box(tree.adjusted(0, -1, 0, 0));
+    header(strip, {FirstWord(168, language)}, strip.width() + 8);
+    p.drawImage(tree.left() + 4, tree.top() + 4, Load(dir, u"208.png"_s));
+    p.setPen(ink);
+    p.drawText(QRect(tree.left() + 24, tree.top() + 4, 150, 16), Qt::AlignVCenter,
+               LoadStringFor(131, language));
+    p.drawImage(tree.left() + 20, tree.top() + 22, Load(dir, u"209.png"_s));
+    p.drawText(QRect(tree.left() + 40, tree.top() + 22, 150, 16), Qt::AlignVCenter, u"Floor 1"_s);
+    p.drawImage(tree.left() + 20, tree.top() + 40, Load(dir, u"325.png"_s));
+    p.drawText(QRect(tree.left() + 40, tree.top() + 40, 150, 16), Qt::AlignVCenter, u"Floor 2"_s);
+
+    // Buttons of the tab.
+    auto bitmap = [&](int layout, int picture) {
+        const QRect r = LayoutRect(layout, language);
+        p.drawImage(r.topLeft(), Load(dir, u"%1/%2.png"_s.arg(folder).arg(picture)));
+    };
+    if (edit) {
+        for (int i = 0; i < 6; ++i)
+            bitmap(500 + i, 257 + 3 * i);
+        bitmap(431, 275);
+    } else {
+        bitmap(400, 245);
+        bitmap(401, 248);
+        bitmap(402, 251);
+        bitmap(403, 245);
+        bitmap(404, 248);
+        bitmap(431, 254);
+        for (int id : {169, 170, 171}) {
+            p.setPen(ink);
+            p.drawText(LayoutRect(id, language), Qt::AlignRight | Qt::AlignVCenter,
+                       FirstWord(id, language));
+        }
+        for (int id : {419, 420}) {
+            const QRect r = LayoutRect(id, language);
+            box(r);
+            p.setPen(ink);
+            p.drawText(r.adjusted(4, 0, -20, 0), Qt::AlignVCenter,
+                       id == 419 ? LoadStringFor(211, language) : LoadStringFor(221, language));
+            p.drawText(QRect(r.right() - 16, r.top(), 14, r.height()), Qt::AlignCenter,
+                       u"\u25BE"_s);
+        }
+    }
+    systemButton(LayoutRect(417, language), FirstWord(417, language));
+    systemButton(LayoutRect(418, language), FirstWord(418, language));
+    p.drawImage(LayoutRect(416, language).topLeft(), Load(dir, u"139.png"_s));
+    p.setPen(ink);
+    p.drawText(LayoutRect(415, language), Qt::AlignLeft | Qt::AlignVCenter,
+               LoadStringFor(327, language).trimmed());
+
+    // The tab buttons: their pictures with the caption drawn over them in black.
+    const QPoint remote = LayoutRect(427, language).topLeft();
+    const QPoint editTab = LayoutRect(426, language).topLeft();
+    const QImage remotePicture = Load(dir, edit ? u"133.png"_s : u"135.png"_s);
+    const QImage editPicture = Load(dir, edit ? u"134.png"_s : u"136.png"_s);
+    p.drawImage(remote, remotePicture);
+    p.drawImage(editTab, editPicture);
+    p.setPen(Qt::black);
+    p.drawText(QRect(remote, remotePicture.size()), Qt::AlignCenter, LoadStringFor(142, language));
+    p.drawText(QRect(editTab, editPicture.size()), Qt::AlignCenter, LoadStringFor(141, language));
+    return image;
+}
+
+bool WritePreview(const QString &path, const QDir &dir)
+{
+    constexpr int gap = 12;
+    QImage sheet(2 * 777 + 3 * gap, 4 * 530 + 5 * gap, QImage::Format_RGB32);
+    sheet.fill(QColor(0x60, 0x68, 0x70));
+    QPainter p(&sheet);
+    int y = gap;
+    for (StringLanguage language : {StringLanguage::English, StringLanguage::Japanese}) {
+        for (bool information : {true, false}) {
+            p.drawImage(gap, y, Preview(dir, language, false, information));
+            p.drawImage(2 * gap + 777, y, Preview(dir, language, true, information));
+            y += 530 + gap;
+        }
+    }
+    p.end();
+    return sheet.save(path, "PNG");
+}
+
 bool CheckFonts()
 {
     bool ok = true;
@@ -1103,6 +1314,9 @@ int main(int argc, char *argv[])
     QCommandLineOption sheet(u"sheet"_s, u"Also write a contact sheet of every picture."_s,
                              u"file"_s);
     parser.addOption(sheet);
+    QCommandLineOption preview(
+        u"preview"_s, u"Also write both tabs at the design size, in both languages."_s, u"file"_s);
+    parser.addOption(preview);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
@@ -1126,6 +1340,11 @@ int main(int argc, char *argv[])
         return 1;
     if (parser.isSet(sheet) && !WriteSheet(parser.value(sheet), out.All())) {
         Err() << "cannot write " << parser.value(sheet) << "\n";
+        return 1;
+    }
+    if (parser.isSet(preview) &&
+        !WritePreview(parser.value(preview), QDir(parser.positionalArguments().front()))) {
+        Err() << "cannot write " << parser.value(preview) << "\n";
         return 1;
     }
     QTextStream(stdout) << out.All().size() << " pictures written\n";
