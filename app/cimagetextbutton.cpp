@@ -52,12 +52,11 @@ void CImageTextButton::SetTextColors(const QColor &normal, const QColor &disable
 
 void CImageTextButton::SetFont(const QString &face, int height)
 {
-    QFont font(face);
+    QFont font = QWidget::font();
+    font.setFamily(face);
     const int pixels = height < 0 ? -height : height;
     if (pixels > 0)
         font.setPixelSize(pixels);
-    else
-        font.setPointSizeF(QWidget::font().pointSizeF());
     font.setWeight(QFont::Normal);
     font.setItalic(false);
     font.setUnderline(false);

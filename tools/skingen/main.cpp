@@ -988,25 +988,15 @@ void WriteMarks(Output &out)
         g.setColorAt(0, QColor(0xff, 0xff, 0xff));
         g.setColorAt(1, QColor(0xe3, 0xee, 0xf8));
         p.fillRect(splash.rect(), g);
-        // Soft beam from the lower right.
-        QPainterPath beam;
-        beam.moveTo(width + 10, height - 40);
-        beam.lineTo(width * 0.38, height * 0.08);
-        beam.lineTo(width * 0.30, height * 0.62);
-        beam.closeSubpath();
-        QLinearGradient bg(width, height, width * 0.3, height * 0.3);
-        bg.setColorAt(0, QColor(0x12, 0xa0, 0x98, 70));
-        bg.setColorAt(1, QColor(0x2a, 0x6c, 0xe0, 0));
-        p.setPen(Qt::NoPen);
-        p.setBrush(bg);
-        p.drawPath(beam);
+        // Rings spreading from the mark in the lower right corner.
+        const QPointF source(width - 60, height - 68);
         for (int i = 0; i < 3; ++i) {
-            p.setPen(QPen(QColor(0x2a, 0x6c, 0xe0, 26 + 10 * i), 1.5));
+            p.setPen(QPen(QColor(0x2a, 0x6c, 0xe0, 48 - 12 * i), 1.2));
             p.setBrush(Qt::NoBrush);
-            const qreal r = 120 + 46 * i;
-            p.drawEllipse(QPointF(width - 40, height + 10), r, r);
+            const qreal r = 50 + 30 * i;
+            p.drawEllipse(source, r, r);
         }
-        DrawMark(p, QRectF(width - 92, height - 100, 64, 64));
+        DrawMark(p, QRectF(source.x() - 32, source.y() - 32, 64, 64));
         QLinearGradient bar(0, 0, width, 0);
         bar.setColorAt(0, QColor(0x2a, 0x6c, 0xe0));
         bar.setColorAt(1, QColor(0x12, 0xa0, 0x98));
