@@ -125,7 +125,7 @@ void TestSkin::picture_existsAtItsSize_data()
     add(134, {127, 35});
     add(136, {127, 35});
     add(139, {17, 21});
-    add(156, {480, 308});
+    add(156, {180, 260});
     add(235, {32, 32});
     for (int id = 245; id <= 253; ++id)
         add(id, {46, 22}, true);

@@ -100,6 +100,25 @@ public:
         return true;
     }
 
+    // The application icon for the desktop, where the install rules take it from
+    // (res/icons/hicolor beside the skin folder).
+    bool SaveIcon(int size, const QImage &image)
+    {
+        const QString sub = u"../icons/hicolor/%1x%1/apps"_s.arg(size);
+        if (!m_dir.mkpath(sub)) {
+            Err() << "cannot create " << m_dir.filePath(sub) << "\n";
+            m_ok = false;
+            return false;
+        }
+        const QString path = m_dir.filePath(sub + u"/lumarin.png"_s);
+        if (!image.save(path, "PNG")) {
+            Err() << "cannot write " << path << "\n";
+            m_ok = false;
+            return false;
+        }
+        return true;
+    }
+
     bool Ok() const { return m_ok; }
     const std::vector<Written> &All() const { return m_written; }
 
@@ -937,6 +956,7 @@ void WriteMarks(Output &out)
         DrawMark(p, QRectF(inset, inset, size - 2 * inset, size - 2 * inset));
         p.end();
         out.Save(u"app-%1.png"_s.arg(size), image);
+        out.SaveIcon(size, image);
         if (size == 32)
             out.Save(u"235.png"_s, image);
     }
@@ -976,35 +996,33 @@ void WriteMarks(Output &out)
     }
     out.Save(u"139.png"_s, glass);
 
-    // 156: the backdrop of the splash window and the About box; the windows put their own texts
-    // over its left part, so that part stays quiet and light.
-    constexpr int width = 480;
-    constexpr int height = 308;
+    // 156: the picture beside the texts of the splash window and the About box: a brand panel
+    // with the mark, in the colours of both looks.
+    constexpr int width = 180;
+    constexpr int height = 260;
     QImage splash = Opaque(width, height);
     {
         QPainter p(&splash);
         p.setRenderHint(QPainter::Antialiasing);
-        QLinearGradient g(0, 0, width, height);
-        g.setColorAt(0, QColor(0xff, 0xff, 0xff));
-        g.setColorAt(1, QColor(0xe3, 0xee, 0xf8));
+        QLinearGradient g(0, 0, width * 0.4, height);
+        g.setColorAt(0, QColor(0x2a, 0x6c, 0xe0));
+        g.setColorAt(1, QColor(0x12, 0xa0, 0x98));
         p.fillRect(splash.rect(), g);
-        // Rings spreading from the mark in the lower right corner.
-        const QPointF source(width - 60, height - 68);
-        for (int i = 0; i < 3; ++i) {
-            p.setPen(QPen(QColor(0x2a, 0x6c, 0xe0, 48 - 12 * i), 1.2));
+        const QPointF centre(width / 2.0, height * 0.44);
+        for (int i = 0; i < 4; ++i) {
+            p.setPen(QPen(QColor(255, 255, 255, 70 - 15 * i), 1.2));
             p.setBrush(Qt::NoBrush);
-            const qreal r = 50 + 30 * i;
-            p.drawEllipse(source, r, r);
+            const qreal r = 56 + 22 * i;
+            p.drawEllipse(centre, r, r);
         }
-        DrawMark(p, QRectF(source.x() - 32, source.y() - 32, 64, 64));
-        QLinearGradient bar(0, 0, width, 0);
-        bar.setColorAt(0, QColor(0x2a, 0x6c, 0xe0));
-        bar.setColorAt(1, QColor(0x12, 0xa0, 0x98));
-        p.fillRect(QRectF(0, height - 6, width, 6), bar);
-        p.setPen(QPen(QColor(0xb9, 0xc3, 0xce), 1));
-        p.setBrush(Qt::NoBrush);
-        p.setRenderHint(QPainter::Antialiasing, false);
-        p.drawRect(QRect(0, 0, width - 1, height - 1));
+        // The mark on a white plate, so that its own blue and teal stay visible.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 255, 255, 235));
+        p.drawRoundedRect(QRectF(centre.x() - 42, centre.y() - 42, 84, 84), 20, 20);
+        DrawMark(p, QRectF(centre.x() - 34, centre.y() - 34, 68, 68));
+        p.setFont(WordFont(18));
+        p.setPen(Qt::white);
+        p.drawText(QRectF(0, height - 58, width, 30), Qt::AlignCenter, u"Lumarin"_s);
     }
     out.Save(u"156.png"_s, splash);
 }
