@@ -100,17 +100,20 @@ public:
         return true;
     }
 
-    // The application icon for the desktop, where the install rules take it from
-    // (res/icons/hicolor beside the skin folder).
+    // The application icon for the desktop, in the hicolor layout the install rules take it
+    // from; only when a folder for it was given.
+    void SetIconFolder(const QString &dir) { m_icons = dir; }
     bool SaveIcon(int size, const QImage &image)
     {
-        const QString sub = u"../icons/hicolor/%1x%1/apps"_s.arg(size);
-        if (!m_dir.mkpath(sub)) {
-            Err() << "cannot create " << m_dir.filePath(sub) << "\n";
+        if (m_icons.isEmpty())
+            return true;
+        const QString folder = m_icons + u"/hicolor/%1x%1/apps"_s.arg(size);
+        if (!QDir().mkpath(folder)) {
+            Err() << "cannot create " << folder << "\n";
             m_ok = false;
             return false;
         }
-        const QString path = m_dir.filePath(sub + u"/lumarin.png"_s);
+        const QString path = folder + u"/lumarin.png"_s;
         if (!image.save(path, "PNG")) {
             Err() << "cannot write " << path << "\n";
             m_ok = false;
@@ -124,6 +127,7 @@ public:
 
 private:
     QDir m_dir;
+    QString m_icons;
     std::vector<Written> m_written;
     bool m_ok = true;
 };
@@ -1325,6 +1329,10 @@ int main(int argc, char *argv[])
     QCommandLineOption preview(
         u"preview"_s, u"Also write both tabs at the design size, in both languages."_s, u"file"_s);
     parser.addOption(preview);
+    QCommandLineOption icons(u"icons"_s,
+                             u"Also write the desktop icons into <folder>/hicolor (res/icons)."_s,
+                             u"folder"_s);
+    parser.addOption(icons);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
@@ -1332,6 +1340,7 @@ int main(int argc, char *argv[])
         return 1;
 
     Output out(parser.positionalArguments().front());
+    out.SetIconFolder(parser.value(icons));
     if (!out.Prepare())
         return 1;
     WriteBackgrounds(out);
