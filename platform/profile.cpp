@@ -142,6 +142,12 @@ QString ProfileFile::GetString(QStringView section, QStringView key,
     return defaultValue.left(MAX_VALUE_LENGTH);
 }
 
+bool ProfileFile::HasSection(QStringView section) const
+{
+    const QString folded = Fold(section);
+    return !folded.isEmpty() && m_sectionIndex.contains(QStringView(folded));
+}
+
 QString GetProfileString(const QString &file, QStringView section, QStringView key,
                          const QString &defaultValue)
 {

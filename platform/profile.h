@@ -29,6 +29,8 @@ public:
     bool Load(const QString &path);
 
     QString GetString(QStringView section, QStringView key, const QString &defaultValue) const;
+    // Whether a header of that name (matched without regard to case) is in the file.
+    bool HasSection(QStringView section) const;
 
 private:
     void Parse();

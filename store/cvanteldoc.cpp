@@ -12,6 +12,7 @@
 #include "store/actioneventmanager.h"
 #include "store/settingsfile.h"
 #include "store/settingslocation.h"
+#include "store/settingslock.h"
 #include "store/usermessage.h"
 
 #include <QCoreApplication>
@@ -35,7 +36,8 @@ platform::ProfileFile ReadProfile(const QString &path)
 
 } // namespace
 
-CVantelDoc::CVantelDoc(const QString &settingsPath)
+CVantelDoc::CVantelDoc(const QString &settingsPath, Access access)
+    : m_readOnly(access == Access::ReadOnly)
 {
     if (settingsPath.isEmpty()) {
         m_settingsPath = ResolveSettingsPath();
@@ -43,27 +45,58 @@ CVantelDoc::CVantelDoc(const QString &settingsPath)
         m_settingsPath = settingsPath;
         m_profilePath = settingsPath;
     }
-    if (!QFile(m_settingsPath).open(QIODevice::ReadOnly))
-        CreateEmptySettingsFile(m_settingsPath);
     m_currentFile = m_settingsPath;
     m_manager = ProjectorManager::GetInstance();
-
-    // Read once for the three loaders: the file may be large.
-    const platform::ProfileFile profile = ReadProfile(m_profilePath);
-    const bool valid = ReadProperties(profile, m_prefs);
-    ReadGroups(profile, *m_manager);
-    LoadProjectorsFrom(profile);
-    if (!valid) {
-        SaveSettings();
-        if (!LoadProperties()) {
-            // The file could not be repaired; the library still needs its port and time-out.
-            ApplyLibrarySettings(m_prefs);
-        }
-    }
-    if (m_manager->GetProjectorCount() == 0)
+    LoadSettingsFile();
+    if (m_manager->GetProjectorCount() == 0 && !m_refused)
         ShowUserMessage(LoadString(MSG_REGISTER_PROJECTORS));
 
     m_events = ActionEventManager::GetInstance();
+}
+
+void CVantelDoc::LoadSettingsFile()
+{
+    // Creating and repairing happen under the lock, so that no other program's change falls
+    // between reading the file and writing it back. Without the lock the file is only read.
+    std::optional<SettingsLock> lock;
+    if (!m_readOnly)
+        lock.emplace(m_settingsPath);
+    const bool mayWrite = lock && lock->IsHeld();
+    if (mayWrite && !QFileInfo::exists(m_settingsPath))
+        CreateEmptySettingsFile(m_settingsPath);
+
+    QByteArray content;
+    QFile file(m_settingsPath);
+    const bool readable = file.open(QIODevice::ReadOnly);
+    if (readable)
+        content = file.readAll();
+    if ((!readable && file.exists()) || !IsSettingsContent(content)) {
+        m_refused = true;
+        ShowUserMessage(NotSettingsFileMessage(m_settingsPath));
+        ApplyLibrarySettings(m_prefs);
+        return;
+    }
+
+    // Read once for the three loaders: the file may be large.
+    const platform::ProfileFile profile(content);
+    const bool valid = ReadProperties(profile, m_prefs);
+    ReadGroups(profile, *m_manager);
+    LoadProjectorsFrom(profile);
+    if (!valid && mayWrite) {
+        // The repair rewrites the whole file; what the user had is kept beside it first.
+        const QString backup = m_settingsPath + u".bak"_s;
+        QString reason;
+        if (content.trimmed().isEmpty() ||
+            WriteSettingsFile(backup, content, &reason) == SettingsWritten) {
+            SaveSettings();
+        } else {
+            ShowUserMessage(u"Failed to save document.\n%1: %2"_s.arg(
+                QDir::toNativeSeparators(backup),
+                reason.isEmpty() ? u"it cannot be written"_s : reason));
+        }
+    }
+    // Also when the file could not be repaired: the library needs its port and time-out.
+    ApplyLibrarySettings(m_prefs);
 }
 
 CVantelDoc::~CVantelDoc()
@@ -82,7 +115,9 @@ QString CVantelDoc::ResolveSettingsPath()
 
 bool CVantelDoc::LoadProperties()
 {
-    return ReadProperties(ReadProfile(m_profilePath), m_prefs);
+    const bool valid = ReadProperties(ReadProfile(m_profilePath), m_prefs);
+    ApplyLibrarySettings(m_prefs);
+    return valid;
 }
 
 void CVantelDoc::LoadGroups()
@@ -124,11 +159,15 @@ bool CVantelDoc::Open(const QString &path)
 
     m_profilePath = path;
     const platform::ProfileFile profile = ReadProfile(m_profilePath);
-    if (!ReadProperties(profile, m_prefs)) {
+    // Read into a copy: a file refused here must leave every preference as it was.
+    Preferences read = m_prefs;
+    if (!ReadProperties(profile, read)) {
         m_profilePath = m_settingsPath;
         ShowUserMessage(LoadString(MSG_SETTING_FILE_CANNOT_BE_OPENED));
         return false;
     }
+    m_prefs = read;
+    ApplyLibrarySettings(m_prefs);
     m_manager->ClearAll();
     ReadGroups(profile, *m_manager);
     LoadProjectorsFrom(profile);
@@ -164,17 +203,15 @@ bool CVantelDoc::WriteFile(const QString &path)
         std::lock_guard window(ConnectionLock());
         content = SettingsContent(*m_manager->GetRoot(), m_manager->GetProjectors(), m_prefs);
     }
-    switch (WriteSettingsFile(path, content)) {
-    case SettingsWritten:
-        return true;
-    case SettingsAccessDenied:
+    // By absolute path: QFileInfo's own comparison finds two missing files equal.
+    const bool settingsFile =
+        QFileInfo(path).absoluteFilePath() == QFileInfo(m_settingsPath).absoluteFilePath();
+    if (settingsFile && m_readOnly) {
         ShowUserMessage(u"Unable to write to %1, it is read-only or opened by someone else."_s.arg(
             QDir::toNativeSeparators(path)));
         return false;
-    default:
-        ShowUserMessage(u"Failed to save document."_s);
-        return false;
     }
+    return SaveSettingsContent(path, content, settingsFile);
 }
 
 void CVantelDoc::SetRefreshInterval(int minutes)

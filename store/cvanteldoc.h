@@ -35,10 +35,17 @@ class ProfileFile;
 class CVantelDoc
 {
 public:
+    // ReadWrite: a missing settings file is created and one whose [Property] section is missing
+    // or invalid is repaired (the original kept as FILE.bak first), while the file's
+    // SettingsLock is held. ReadOnly: the settings file is read when it is there, and never
+    // created, repaired or written.
+    enum class Access { ReadWrite, ReadOnly };
+
     // settingsPath empty: resolved from the running executable (see store/settingslocation.h),
-    // which may change the working directory. The settings file is loaded (and repaired when its
-    // [Property] section is missing or invalid); message 300 when no projector is registered.
-    explicit CVantelDoc(const QString &settingsPath = QString());
+    // which may change the working directory. A file that is not a settings file (see
+    // IsSettingsContent) is refused, told to the user, and never written; the document then
+    // starts empty. Message 300 when no projector is registered.
+    explicit CVantelDoc(const QString &settingsPath = QString(), Access access = Access::ReadWrite);
     ~CVantelDoc(); // destroys the projector manager, then the event manager
 
     CVantelDoc(const CVantelDoc &) = delete;
@@ -48,6 +55,8 @@ public:
     QString ResolveSettingsPath();
 
     const QString &GetSettingsPath() const { return m_settingsPath; }
+    // The settings file held something else and was neither loaded nor will be written.
+    bool IsSettingsFileRefused() const { return m_refused; }
     // The file a plain Save writes: the settings path, except after Open or Save As until the
     // next SaveSettings.
     const QString &GetCurrentFile() const { return m_currentFile; }
@@ -124,13 +133,16 @@ private:
     bool SendToProjector(Projector &projector, const Command &command);
 
     void LoadProjectorsFrom(const platform::ProfileFile &profile);
+    void LoadSettingsFile();
     bool WriteFile(const QString &path);
 
     Preferences m_prefs;
     QString m_settingsPath;
     QString m_currentFile;
     QString m_profilePath; // the file the loaders read
-    std::mutex m_lock;     // the document lock: one whole refresh at a time
+    bool m_readOnly = false;
+    bool m_refused = false;
+    std::mutex m_lock; // the document lock: one whole refresh at a time
     ProjectorManager *m_manager = nullptr;
     ActionEventManager *m_events = nullptr;
 };

@@ -5,6 +5,8 @@
 #include "model/projectormanager.h"
 #include "platform/profile.h"
 #include "platform/settingscodec.h"
+#include "store/settingslock.h"
+#include "store/usermessage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -120,10 +122,34 @@ bool ReadProperties(const platform::ProfileFile &profile, Preferences &prefs)
         return false;
     if (!ReadMinutesOrSeconds(profile, u"Timeout", prefs.timeout))
         return false;
-    ApplyLibrarySettings(prefs);
     return ReadFlag(profile, u"ShowInformation", u"1"_s, prefs.showInformation) &&
            ReadFlag(profile, u"DisplayOnlyError", u"0"_s, prefs.displayOnlyError) &&
            ReadFlag(profile, u"EntryManagerDlg", u"0"_s, prefs.entryManagerDlg);
+}
+
+bool IsSettingsContent(const QByteArray &content)
+{
+    if (content.isEmpty())
+        return true;
+    const platform::ProfileFile profile(content);
+    return profile.HasSection(kGroupSection) || profile.HasSection(kProjectorSection) ||
+           profile.HasSection(kPropertySection);
+}
+
+bool IsSettingsFileOrMissing(const QString &path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return file.size() == 0 || IsSettingsContent(file.readAll());
+}
+
+QString NotSettingsFileMessage(const QString &path)
+{
+    return u"%1 is not a settings file: it has none of the sections [Group], [Projector] and "
+           "[Property]. It is left as it is."_s.arg(QDir::toNativeSeparators(path));
 }
 
 void ApplyLibrarySettings(const Preferences &prefs)
@@ -217,26 +243,81 @@ QByteArray SettingsContent(const Group &root, const std::vector<Projector *> &pr
     return out;
 }
 
-int WriteSettingsFile(const QString &path, const QByteArray &content)
+int WriteSettingsFile(const QString &path, const QByteArray &content, QString *reason)
 {
     const QFileInfo target(path);
     const QFileInfo directory(target.absolutePath());
     if ((target.exists() && !target.isWritable()) || (directory.isDir() && !directory.isWritable()))
         return SettingsAccessDenied;
+    if (target.exists() && !IsSettingsFileOrMissing(path))
+        return SettingsNotSettingsFile;
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return SettingsWriteFailed;
-    // Before any content: a new file would otherwise be readable by everyone, and a replaced
-    // one keeps whatever mode it had.
-    if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
-        file.write(content) != content.size()) {
+    const auto fail = [&file, reason] {
+        if (reason)
+            *reason = file.errorString();
         file.cancelWriting();
         return SettingsWriteFailed;
+    };
+    // Unbuffered, so that a full disk shows in the write's own result rather than in a flush
+    // that could go unnoticed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (reason)
+            *reason = file.errorString();
+        return SettingsWriteFailed;
     }
+    // Before any content: a new file would otherwise be readable by everyone, and a replaced
+    // one keeps whatever mode it had.
+    if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+        return fail();
+    if (file.write(content) != content.size() || !file.flush() ||
+        file.error() != QFileDevice::NoError)
+        return fail();
     if (void (*hook)() = g_beforeCommit.load())
         hook();
-    return file.commit() ? SettingsWritten : SettingsWriteFailed;
+    if (!file.commit()) {
+        if (reason)
+            *reason = file.errorString();
+        return SettingsWriteFailed;
+    }
+    return SettingsWritten;
+}
+
+bool SaveSettingsContent(const QString &path, const QByteArray &content, bool lock)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    const QString denied =
+        u"Unable to write to %1, it is read-only or opened by someone else."_s.arg(file);
+    // Told before the lock is tried: the lock file could not be made there either.
+    const QFileInfo target(path);
+    const QFileInfo directory(target.absolutePath());
+    if ((target.exists() && !target.isWritable()) ||
+        (directory.isDir() && !directory.isWritable())) {
+        ShowUserMessage(denied);
+        return false;
+    }
+    std::optional<SettingsLock> held;
+    if (lock) {
+        held.emplace(path);
+        if (!held->IsHeld()) {
+            ShowUserMessage(u"Failed to save document.\n"_s + held->GetError());
+            return false;
+        }
+    }
+    QString reason;
+    switch (WriteSettingsFile(path, content, &reason)) {
+    case SettingsWritten:
+        return true;
+    case SettingsAccessDenied:
+        ShowUserMessage(denied);
+        return false;
+    case SettingsNotSettingsFile:
+        ShowUserMessage(u"Failed to save document.\n"_s + NotSettingsFileMessage(path));
+        return false;
+    default:
+        ShowUserMessage(u"Failed to save document.\n%1: %2"_s.arg(file, reason));
+        return false;
+    }
 }
 
 bool CreateEmptySettingsFile(const QString &path)

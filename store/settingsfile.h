@@ -23,9 +23,19 @@ class ProfileFile;
 // loads in time roughly linear in its size.
 
 // [Property], key by key in a fixed order, stopping with false at the first missing or invalid
-// key; values read before it stay in prefs. After a valid Timeout the library is given the
-// response wait time and the PJLink port.
+// key; values read before it stay in prefs. The library is not told: the caller decides
+// whether the values read take effect (ApplyLibrarySettings).
 bool ReadProperties(const platform::ProfileFile &profile, Preferences &prefs);
+
+// Whether content can be a settings file: empty, or holding at least one of the sections
+// [Group], [Projector] and [Property] (names matched as the reader matches them). Anything else
+// is some other file given by mistake, and is neither loaded nor ever written over.
+bool IsSettingsContent(const QByteArray &content);
+// Whether the file at path may be read and written as a settings file: missing, empty, or
+// settings content. A file that exists but cannot be read is not.
+bool IsSettingsFileOrMissing(const QString &path);
+// What the user is told about such a file.
+QString NotSettingsFileMessage(const QString &path);
 
 // Hands the response wait time and the PJLink port (4352, never stored) to the library.
 void ApplyLibrarySettings(const Preferences &prefs);
@@ -54,15 +64,23 @@ QByteArray SettingsContent(const Group &root, const std::vector<Projector *> &pr
 // Results of WriteSettingsFile.
 enum SettingsWriteResult {
     SettingsWritten = 0,
-    SettingsAccessDenied = 1, // the file or its directory may not be written
-    SettingsWriteFailed = 2   // anything else: missing directory, full disk, I/O error
+    SettingsAccessDenied = 1,   // the file or its directory may not be written
+    SettingsWriteFailed = 2,    // anything else: missing directory, full disk, I/O error
+    SettingsNotSettingsFile = 3 // the target holds something else and is left alone
 };
 
 // Replaces the file's whole content atomically: the content goes to a temporary file in the
-// same directory, which is renamed over the old file only once it is complete, so a crash or a
-// full disk leaves the old file as it was. The file is readable and writable by its owner only:
-// it holds projector passwords.
-int WriteSettingsFile(const QString &path, const QByteArray &content);
+// same directory, every write and the flush are checked, and only a complete file is renamed
+// over the old one; on any failure the temporary file is removed and the old file stays as it
+// was, also after a crash or on a full disk. The file is readable and writable by its owner
+// only: it holds projector passwords. reason, when given, receives the system's reason for
+// SettingsWriteFailed. The caller holds the file's SettingsLock (store/settingslock.h).
+int WriteSettingsFile(const QString &path, const QByteArray &content, QString *reason = nullptr);
+
+// WriteSettingsFile, holding the file's SettingsLock when lock is set, with every failure told
+// to the user: the save-failure messages, naming the file and the system's reason. Whether the
+// file was written.
+bool SaveSettingsContent(const QString &path, const QByteArray &content, bool lock);
 
 // Creates an empty settings file with owner-only permissions; false when it exists or cannot
 // be created.

@@ -227,6 +227,11 @@ private slots:
     void changes_refusedWhileApplicationRuns_data();
     void changes_refusedWhileApplicationRuns();
     void withoutSettings_usesApplicationsFile_leavesEventLog();
+    void notSettingsFile_neverWritten_data();
+    void notSettingsFile_neverWritten();
+    void readOnlyCommands_missingFileStaysMissing();
+    void concurrentChanges_allLand();
+    void diskFull_changeFailsAndFileStays();
     void search_insideOwnNamespace();
 
 private:
@@ -281,6 +286,7 @@ void TestLumarinctl::usageErrors_exit2_data()
     QTest::newRow("unknown preference") << QStringList{u"set"_s, u"colour"_s, u"3"_s};
     QTest::newRow("group add without a leading slash") << QStringList{u"group"_s, u"add"_s, u"A"_s};
     QTest::newRow("too many arguments") << QStringList{u"export"_s, u"a"_s, u"b"_s};
+    QTest::newRow("empty --settings") << QStringList{u"--settings"_s, QString(), u"list"_s};
 }
 
 // Refused before anything is read or sent; the settings file stays as it was.
@@ -923,6 +929,104 @@ void TestLumarinctl::withoutSettings_usesApplicationsFile_leavesEventLog()
     QVERIFY(ReadFile(settings).contains(platform::EncodeText(u"X"_s).toLatin1()));
     QVERIFY(!QFile::exists(bin + u"/lumarinctl.ini"_s));
     QCOMPARE(ReadFile(bin + u"/event.log"_s), log);
+}
+
+void TestLumarinctl::notSettingsFile_neverWritten_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("JSON") << QByteArray("{\"fleet\": [{\"name\": \"Hall\"}]}\n");
+    QTest::newRow("CSV") << QByteArray("name;address\nHall;10.0.0.1\n");
+    QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\x00\x00\x00\rIHDR", 16);
+}
+
+// A file given by mistake is refused by every command, reading or changing, and keeps every
+// byte.
+void TestLumarinctl::notSettingsFile_neverWritten()
+{
+    QFETCH(QByteArray, content);
+    const QString file = NewSettings(content);
+    for (const QStringList &args : {QStringList{u"list"_s}, QStringList{u"status"_s},
+                                    QStringList{u"set"_s, u"timeout"_s, u"9"_s},
+                                    QStringList{u"group"_s, u"add"_s, u"/X"_s}}) {
+        const CtlRun run = Ctl(file, args);
+        QVERIFY2(run.finished && run.exitCode == 1, qPrintable(Describe(run)));
+        QVERIFY2(run.err.contains(file + u" is not a settings file"_s), qPrintable(run.err));
+        QCOMPARE(ReadFile(file), content);
+    }
+    QVERIFY(!QFile::exists(file + u".bak"_s));
+}
+
+void TestLumarinctl::readOnlyCommands_missingFileStaysMissing()
+{
+    const QString missing = m_dir.filePath(u"missing-%1.ini"_s.arg(++m_files));
+    const QString copy = m_dir.filePath(u"copy-%1.ini"_s.arg(m_files));
+    for (const QStringList &args :
+         {QStringList{u"list"_s}, QStringList{u"status"_s}, QStringList{u"set"_s, u"timeout"_s},
+          QStringList{u"export"_s, copy}}) {
+        const CtlRun run = Ctl(missing, args);
+        QVERIFY2(run.finished && run.exitCode <= 1 && !run.err.contains(u"Failed"_s),
+                 qPrintable(Describe(run)));
+    }
+    QVERIFY(!QFile::exists(missing));
+    QVERIFY(!QFile::exists(missing + u".lock"_s));
+    QVERIFY(ReadFile(copy).startsWith("[Group]\r\n"));
+}
+
+// Changes started at the same moment wait for each other's lock: every one lands.
+void TestLumarinctl::concurrentChanges_allLand()
+{
+    constexpr int kChanges = 20;
+    const QString settings = NewSettings(SettingsContent({}, {}));
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < kChanges; ++i) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(CtlEnvironment());
+        process->start(kLumarinctl, {u"--settings"_s, settings, u"group"_s, u"add"_s,
+                                     u"/G%1"_s.arg(i, 2, 10, QChar(u'0'))});
+        processes.push_back(std::move(process));
+    }
+    QStringList expected;
+    for (int i = 0; i < kChanges; ++i) {
+        QProcess &process = *processes[size_t(i)];
+        QVERIFY(process.waitForFinished(120000));
+        QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+                 process.readAllStandardError().constData());
+        expected << u"/G%1"_s.arg(i, 2, 10, QChar(u'0'));
+    }
+    const QString listing = Listing(settings);
+    QStringList groups = listing.section(u" |"_s, 0, 0).split(u' ', Qt::SkipEmptyParts);
+    groups.sort();
+    QCOMPARE(groups, expected);
+}
+
+// On a full file system a change fails with the system's reason, and the file keeps its bytes.
+// The file system is a small one of the test's own, in a mount namespace of the child.
+void TestLumarinctl::diskFull_changeFailsAndFileStays()
+{
+    if (::getuid() != 0)
+        QSKIP("needs root to mount a small file system of its own");
+    const QString mountPoint = m_dir.filePath(u"small-%1"_s.arg(++m_files));
+    QVERIFY(QDir().mkpath(mountPoint));
+    const QByteArray content = SettingsContent({{u"A"_s, u"/"_s}}, {});
+    const QString original = NewSettings(content);
+    const QString script =
+        u"mount -t tmpfs -o size=64k lumarin-test \"$1\" || exit 90\n"
+        "cp \"$2\" \"$1/lumarin.ini\" || exit 91\n"
+        "head -c 100000 /dev/zero > \"$1/fill\" 2>/dev/null\n"
+        "\"$3\" --settings \"$1/lumarin.ini\" set timeout 9\n"
+        "status=$?\n"
+        "cmp -s \"$2\" \"$1/lumarin.ini\" || exit 92\n"
+        "[ \"$(ls -A \"$1\" | tr '\\n' ' ')\" = 'fill lumarin.ini lumarin.ini.lock ' ] || exit 93\n"
+        "exit $status\n"_s;
+    const CtlRun run =
+        RunProgram(u"unshare"_s, {u"-m"_s, u"--propagation"_s, u"private"_s, u"sh"_s, u"-c"_s,
+                                  script, u"sh"_s, mountPoint, original, kLumarinctl});
+    if (run.exitCode == 90 || !run.finished)
+        QSKIP("cannot mount a file system in a mount namespace here");
+    QVERIFY2(run.exitCode == 1, qPrintable(Describe(run)));
+    QVERIFY2(run.err.contains(u"Failed to save document."_s) &&
+                 run.err.contains(u"No space left on device"_s),
+             qPrintable(run.err));
 }
 
 // The search walks every adapter's network, so it runs only inside a namespace of this test's

@@ -2,10 +2,12 @@
 #include "model/limits.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "platform/filelock.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
 #include "store/settingsfile.h"
 #include "store/settingslocation.h"
+#include "store/settingslock.h"
 #include "store/usermessage.h"
 
 #include <QDir>
@@ -19,6 +21,8 @@
 #include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -142,6 +146,12 @@ private slots:
     void crashDuringSave_keepsPreviousFile();
     void saveFailure_data();
     void saveFailure();
+    void diskFull_keepsOldFileAndTellsWhy();
+    void notSettingsFile_refusedAndNeverWritten_data();
+    void notSettingsFile_refusedAndNeverWritten();
+    void invalidProperties_repairKeepsOneBackup();
+    void readOnly_neverCreatesOrWrites();
+    void settingsLock_excludesOtherProcesses_nestsWithinOne();
     void anyContent_loadsBounded_data();
     void anyContent_loadsBounded();
     void settingsLocation_data();
@@ -357,6 +367,10 @@ void TestSettingsFile::loadRegistry_data()
     QTest::newRow("first of two equal keys wins")
         << QByteArray() << QByteArray("1=0070:10.0.0.1::M:002f\r\n1=0071:10.0.0.2::M:002f\r\n")
         << u"p@10.0.0.1"_s << u"p"_s;
+    QTest::newRow("names no dialog accepts still load: a/b, tab")
+        << QByteArray("1=0061002f0062:002f\r\n2=00410009:002f\r\n")
+        << QByteArray("1=0070:10.0.0.1::M:002f00410009\r\n") << u"a/b{} A\t{p@10.0.0.1}"_s
+        << u"p"_s;
     QTest::newRow("blank value ends the section")
         << QByteArray("1=0041:002f\r\n2=  \r\n3=0042:002f\r\n") << QByteArray() << u"A{}"_s
         << QString();
@@ -459,9 +473,9 @@ void TestSettingsFile::open_data()
         << QByteArray("") << true << QString() << before << 5 << true;
     QTest::newRow("missing file") << QByteArray() << false << u"Failed to open document."_s
                                   << before << 5 << false;
-    QTest::newRow("invalid [Property]: registry kept, values read before the failure stay")
+    QTest::newRow("invalid [Property]: registry and preferences kept")
         << QByteArray("[Group]\r\n1=0042:002f\r\n[Property]\r\nRefreshInterval=9\r\n") << false
-        << u"The setting file cannot be opened."_s << before << 9 << false;
+        << u"The setting file cannot be opened."_s << before << 5 << false;
     QTest::newRow("valid file replaces the registry")
         << QByteArray("[Group]\r\n1=0042:002f\r\n[Projector]\r\n1=0071:10.0.0.2::M:002f0042\r\n"
                       "[Property]\r\nRefreshInterval=9\r\nTimeout=2\r\n")
@@ -584,7 +598,7 @@ void TestSettingsFile::saveFailure()
     const QString expected =
         accessDenied
             ? u"Unable to write to %1, it is read-only or opened by someone else."_s.arg(path)
-            : u"Failed to save document."_s;
+            : u"Failed to save document.\n%1: No such file or directory"_s.arg(path);
     auto attempt = [&] {
         m_sink.messages.clear();
         const bool saved = doc->SaveAs(path);
@@ -598,6 +612,161 @@ void TestSettingsFile::saveFailure()
     };
     QCOMPARE(asNobody ? RunAsNobody(attempt) : attempt(), 0);
     QCOMPARE(ReadAll(path), before);
+}
+
+// A file system of the test's own, 64 KiB, in a mount namespace of a child process: filled up,
+// a save must fail, say why, and leave the old bytes and no temporary file behind.
+void TestSettingsFile::diskFull_keepsOldFileAndTellsWhy()
+{
+    if (::getuid() != 0)
+        QSKIP("needs root to mount a small file system of its own");
+    const QString mountPoint = m_tempDir->filePath(u"small"_s);
+    QVERIFY(QDir().mkpath(mountPoint));
+    const QString settings = mountPoint + u"/lumarin.ini"_s;
+    constexpr int kNoNamespace = 90;
+
+    const int status = RunInChild([&] {
+        const QByteArray point = QFile::encodeName(mountPoint);
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("lumarin-test", point.constData(), "tmpfs", 0, "size=64k,mode=0700") != 0)
+            return kNoNamespace;
+        const QByteArray before = "[Group]\r\n1=0041:002f\r\n\r\n[Projector]\r\n"
+                                  "1=0070:10.0.0.1:162636:M:002f0041\r\n\r\n" +
+                                  kDefaultProperties;
+        if (!WriteAll(settings, before))
+            return 1;
+        CVantelDoc doc(settings);
+        QFile fill(mountPoint + u"/fill"_s);
+        if (!fill.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return 2;
+        const QByteArray block(4096, 'x');
+        for (int i = 0; i < 64 && fill.write(block) == block.size(); ++i) {
+        }
+        fill.close();
+
+        m_sink.messages.clear();
+        doc.SetTimeout(9);
+        if (doc.SaveSettings())
+            return 3;
+        if (ReadAll(settings) != before)
+            return 4;
+        const QString expected = u"Failed to save document.\n%1: No space left on device"_s;
+        if (m_sink.messages != QStringList{expected.arg(settings)}) {
+            qWarning("%s", qPrintable(m_sink.messages.join(u'|')));
+            return 5;
+        }
+        const QStringList left =
+            QDir(mountPoint)
+                .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        if (left != QStringList{u"fill"_s, u"lumarin.ini"_s, u"lumarin.ini.lock"_s}) {
+            qWarning("%s", qPrintable(left.join(u' ')));
+            return 6;
+        }
+        return 0;
+    });
+    if (status == kNoNamespace)
+        QSKIP("cannot mount a file system in a mount namespace here");
+    QCOMPARE(status, 0);
+}
+
+void TestSettingsFile::notSettingsFile_refusedAndNeverWritten_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("JSON") << QByteArray("{\n  \"projectors\": [\"10.0.0.1\"]\n}\n");
+    QTest::newRow("CSV") << QByteArray("name,address\r\nHall,10.0.0.1\r\n");
+    QTest::newRow("text with a key") << QByteArray("RefreshInterval=5\n");
+    QTest::newRow("garbage") << QByteArray("\x7f"
+                                           "ELF\x02\x01\x00\xff\xfe[",
+                                           10);
+}
+
+void TestSettingsFile::notSettingsFile_refusedAndNeverWritten()
+{
+    QFETCH(QByteArray, content);
+    auto doc = Start(content);
+    const QString refusal = SettingsPath() +
+                            u" is not a settings file: it has none of the sections [Group], "
+                            "[Projector] and [Property]. It is left as it is."_s;
+    QCOMPARE(m_sink.messages, QStringList{refusal});
+    QVERIFY(doc->IsSettingsFileRefused());
+    QCOMPARE(Dump(*doc->GetRoot()), QString());
+
+    m_sink.messages.clear();
+    doc->SetRefreshInterval(3);
+    QVERIFY(!doc->SaveSettings());
+    QCOMPARE(m_sink.messages, QStringList{u"Failed to save document.\n"_s + refusal});
+    // Save As over such a file is refused as well.
+    const QString other = m_tempDir->filePath(u"other.json"_s);
+    QVERIFY(WriteAll(other, content));
+    QVERIFY(!doc->SaveAs(other));
+    QCOMPARE(ReadAll(other), content);
+    QCOMPARE(ReadAll(SettingsPath()), content);
+    QVERIFY(!QFileInfo::exists(SettingsPath() + u".bak"_s));
+}
+
+void TestSettingsFile::invalidProperties_repairKeepsOneBackup()
+{
+    const QByteArray first = "[Group]\r\n1=0041:002f\r\n[Property]\r\nRefreshInterval=-1\r\n";
+    const QByteArray second = "[Projector]\r\n1=0070:10.0.0.1::M:002f\r\n";
+    for (const QByteArray &content : {first, second}) {
+        Start(content).reset();
+        ProjectorManager::DestroyInstance();
+        QCOMPARE(ReadAll(SettingsPath() + u".bak"_s), content);
+        QCOMPARE(ModeOf(SettingsPath() + u".bak"_s), 0600);
+        QVERIFY(ReadAll(SettingsPath()).endsWith(kDefaultProperties));
+    }
+    QVERIFY(ReadAll(SettingsPath()).contains("1=0070:10.0.0.1::M:002f\r\n"));
+
+    // Nothing worth keeping: a first start makes no backup.
+    QVERIFY(QFile::remove(SettingsPath() + u".bak"_s));
+    QVERIFY(QFile::remove(SettingsPath()));
+    Start().reset();
+    QVERIFY(!QFileInfo::exists(SettingsPath() + u".bak"_s));
+}
+
+void TestSettingsFile::readOnly_neverCreatesOrWrites()
+{
+    {
+        CVantelDoc doc(SettingsPath(), CVantelDoc::Access::ReadOnly);
+        QVERIFY(!doc.SaveSettings());
+        QVERIFY(doc.SaveAs(m_tempDir->filePath(u"copy.ini"_s))); // other files may be written
+    }
+    ProjectorManager::DestroyInstance();
+    QVERIFY(!QFileInfo::exists(SettingsPath()));
+    QVERIFY(!QFileInfo::exists(SettingsLock::LockPathFor(SettingsPath())));
+
+    const QByteArray invalid = "[Group]\r\n1=0041:002f\r\n";
+    QVERIFY(WriteAll(SettingsPath(), invalid));
+    {
+        CVantelDoc doc(SettingsPath(), CVantelDoc::Access::ReadOnly);
+        QCOMPARE(Dump(*doc.GetRoot()), u"A{}"_s);
+    }
+    QCOMPARE(ReadAll(SettingsPath()), invalid);
+    QVERIFY(!QFileInfo::exists(SettingsPath() + u".bak"_s));
+}
+
+void TestSettingsFile::settingsLock_excludesOtherProcesses_nestsWithinOne()
+{
+    auto otherProcessGetsLock = [this] {
+        // A lock file opened anew, as another program opens it: a forked child shares this
+        // process's lock table and open files.
+        return RunInChild([this] {
+                   platform::FileLock lock;
+                   return lock.Lock(SettingsLock::LockPathFor(SettingsPath()), 100) ? 0 : 1;
+               }) == 0;
+    };
+    {
+        SettingsLock outer(SettingsPath());
+        QVERIFY(outer.IsHeld());
+        {
+            SettingsLock inner(SettingsPath(), 0); // no wait: it must not wait for outer
+            QVERIFY(inner.IsHeld());
+        }
+        QVERIFY(!otherProcessGetsLock()); // the outer lock is still held
+    }
+    QVERIFY(otherProcessGetsLock());
+    QCOMPARE(ModeOf(SettingsLock::LockPathFor(SettingsPath())), 0600);
 }
 
 void TestSettingsFile::anyContent_loadsBounded_data()
@@ -649,7 +818,13 @@ void TestSettingsFile::anyContent_loadsBounded()
     };
     count(*doc->GetRoot());
     QVERIFY(groups <= MAX_LOADED_GROUPS);
-    QVERIFY(doc->SaveSettings());
+    // Junk without any section is no settings file: refused, and left as it is.
+    if (doc->IsSettingsFileRefused()) {
+        QVERIFY(!doc->SaveSettings());
+        QCOMPARE(ReadAll(SettingsPath()), content);
+    } else {
+        QVERIFY(doc->SaveSettings());
+    }
 }
 
 void TestSettingsFile::settingsLocation_data()

@@ -9,6 +9,7 @@
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
 #include "store/settingslocation.h"
+#include "store/settingslock.h"
 #include "store/usermessage.h"
 #include "tools/lumarinctl/commandtable.h"
 #include "tools/lumarinctl/fallbacknotice.h"
@@ -22,6 +23,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -100,8 +103,12 @@ int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &
     }
     invocation.json = invocation.json || parser.isSet(json);
     invocation.verbose = invocation.verbose || parser.isSet(verbose);
-    if (parser.isSet(settings))
+    if (parser.isSet(settings)) {
         invocation.settings = parser.value(settings);
+        // An empty name would quietly stand for the application's own file.
+        if (invocation.settings.isEmpty())
+            return UsageError(u"--settings needs a file name"_s);
+    }
     return ExitDone;
 }
 
@@ -152,8 +159,12 @@ int ParseInvocation(const QStringList &arguments, Invocation &invocation)
     }
     invocation.json = parser.isSet(json);
     invocation.verbose = parser.isSet(verbose);
-    if (parser.isSet(settings))
+    if (parser.isSet(settings)) {
         invocation.settings = parser.value(settings);
+        // An empty name would quietly stand for the application's own file.
+        if (invocation.settings.isEmpty())
+            return UsageError(u"--settings needs a file name"_s);
+    }
     if (parser.isSet(help))
         return PrintText(CommandHelpText(*spec));
     return ParseCommand(*spec, words.mid(used), invocation);
@@ -165,8 +176,8 @@ int Run(const Invocation &invocation)
     Report report(invocation.json);
     const CommandSpec &spec = *invocation.spec;
 
-    if (spec.changes && spec.changes(invocation.args) &&
-        platform::InstanceLock::IsHeldElsewhere(kApplicationName)) {
+    const bool changes = spec.changes && spec.changes(invocation.args);
+    if (changes && platform::InstanceLock::IsHeldElsewhere(kApplicationName)) {
         ShowUserMessage(LoadString(CTL_APP_RUNNING));
         report.Finish(ExitRefused, messages.GetShown());
         return ExitRefused;
@@ -181,12 +192,29 @@ int Run(const Invocation &invocation)
                                      ? ApplicationSettingsPath()
                                      : QFileInfo(invocation.settings).absoluteFilePath();
 
+    // A change holds the settings file's lock from reading the file to writing it back, so
+    // that changes of programs running at the same time all land. Other commands only read.
+    std::optional<SettingsLock> lock;
+    if (changes) {
+        lock.emplace(settingsPath);
+        if (!lock->IsHeld()) {
+            ShowUserMessage(lock->GetError());
+            report.Finish(ExitRefused, messages.GetShown());
+            return ExitRefused;
+        }
+    }
+
     // "Register the projectors" greets a user with an empty register; here it is shown only
     // where it explains the answer, by the commands that show the register's projectors.
     messages.Hold();
-    CVantelDoc doc(settingsPath);
+    CVantelDoc doc(settingsPath,
+                   changes ? CVantelDoc::Access::ReadWrite : CVantelDoc::Access::ReadOnly);
     const bool greets = spec.name == u"list"_s || spec.name == u"status"_s;
     messages.Release(greets ? QStringList() : QStringList{LoadString(MSG_REGISTER_PROJECTORS)});
+    if (doc.IsSettingsFileRefused()) {
+        report.Finish(ExitRefused, messages.GetShown());
+        return ExitRefused;
+    }
 
     CommandContext context{doc, *ProjectorManager::GetInstance(), report};
     const int status = spec.run(context, invocation.args);
