@@ -739,6 +739,14 @@ void TestLumarinctl::registryEdits_data()
     QTest::newRow("group rename, a sibling's name")
         << QStringList{u"group"_s, u"rename"_s, u"/A/"_s, u"C"_s} << 1 << LoadString(325)
         << unchanged;
+    QTest::newRow("group rename with a slash")
+        << QStringList{u"group"_s, u"rename"_s, u"/A"_s, u"a/b"_s} << 1 << LoadString(324)
+        << unchanged;
+    QTest::newRow("group add with a control character")
+        << QStringList{u"group"_s, u"add"_s, u"/C/x\ty"_s} << 1 << LoadString(324) << unchanged;
+    QTest::newRow("add with a password the file cannot keep")
+        << QStringList{u"add"_s, Address(49), u"--password"_s, u"\u0141x"_s} << 1 << LoadString(317)
+        << unchanged;
     QTest::newRow("group rename, the root")
         << QStringList{u"group"_s, u"rename"_s, u"/"_s, u"X"_s} << 1
         << FormatText(LoadString(339), {u"Root"_s}) << unchanged;

@@ -13,6 +13,7 @@
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
+#include "store/registration.h"
 #include "store/usermessage.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
@@ -46,13 +47,6 @@ void Tell(int id, MessageIcon icon = MessageIcon::Warning)
     ShowUserMessage(LoadString(id), icon);
 }
 
-// One connection window: connect on this thread, then disconnect. The connect result.
-int Probe(Projector &projector)
-{
-    ConnectionWindow window(projector, 0);
-    return window.GetResult();
-}
-
 // --password P, or with "-" the first line of standard input, so that the password need not
 // show in the process list. False when the option is not given.
 bool PasswordOption(const CommandArgs &args, QString &password)
@@ -65,19 +59,13 @@ bool PasswordOption(const CommandArgs &args, QString &password)
     return true;
 }
 
-// A copy of the candidate joins the registry (in the group its path names, else the root), is
-// refreshed once and its event logged. nullptr, told, when the registry is full.
-Projector *RegisterProjector(ProjectorManager &manager, const Projector &candidate)
+// A registration function's refusal, told; ExitRefused. 0: ExitDone.
+int Outcome(int messageId)
 {
-    Projector *added = manager.AddProjector(std::make_unique<Projector>(candidate));
-    if (!added) {
-        ShowUserMessage(
-            FormatText(LoadString(MSG_REGISTRATION_FULL), {QString::number(MAX_PROJECTORS)}));
-        return nullptr;
-    }
-    if (std::unique_ptr<ActionEvent> event = manager.UpdateStatus(added, true))
-        ActionEventManager::GetInstance()->AddEvent(std::move(event));
-    return added;
+    if (messageId == 0)
+        return ExitDone;
+    ShowUserMessage(RegistrationMessageText(messageId));
+    return ExitRefused;
 }
 
 // The whole search on a thread of its own, as the Auto Search page runs it; Ctrl+C stops it and
@@ -98,38 +86,14 @@ void RunAutomaticSearch(ProjectorManager &manager, ProjectorManager::SearchResul
     std::signal(SIGINT, previous);
 }
 
-// The password prompt of the Auto Search page: tried on every locked candidate; how many
-// accepted it, or -1 when it is empty.
-int AuthenticateAll(ProjectorManager::SearchResults &candidates, const QString &password)
-{
-    if (password.isEmpty()) {
-        Tell(MSG_PASSWORD_INVALID);
-        return -1;
-    }
-    int accepted = 0;
-    for (const auto &candidate : candidates) {
-        if (candidate->IsAuthenticated())
-            continue;
-        candidate->SetPassword(password);
-        if (Probe(*candidate) == 0)
-            ++accepted;
-    }
-    if (accepted == 0)
-        Tell(MSG_PASSWORD_INVALID);
-    return accepted;
-}
-
 } // namespace
 
 int RunAdd(CommandContext &context, const CommandArgs &args)
 {
     // Confirm.
-    const std::optional<quint32> parsed = ParseIPv4(args.positional.at(0));
-    if (!parsed || *parsed == 0) {
-        Tell(MSG_ADDRESS_INVALID);
-        return ExitRefused;
-    }
-    const QString address = FormatIPv4(*parsed);
+    QString address;
+    if (const int refusal = CheckNewAddress(context.manager, args.positional.at(0), &address))
+        return Outcome(refusal);
     QString groupPath; // empty: the root
     if (args.IsSet(u"group"_s)) {
         const Group *group = FindGroup(context.manager, args.Value(u"group"_s));
@@ -138,19 +102,20 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
         if (group->GetParent())
             groupPath = group->GetFullPath();
     }
-    if (context.manager.IsIPRegistered(address)) {
-        Tell(MSG_ADDRESS_REGISTERED);
-        return ExitRefused;
-    }
     QString password;
     const bool passwordGiven = PasswordOption(args, password);
-
+    if (passwordGiven && CheckPassword(password) != 0) {
+        Tell(MSG_PASSWORD_INVALID);
+        ShowUserMessage(u"A password holds only characters up to U+00FF: the settings file "
+                        "keeps no others."_s);
+        return ExitRefused;
+    }
     // First without a password, as the page does; the password only when the projector asks.
     Projector candidate(QString(), address, QString(), u"M"_s, groupPath);
-    int result = Probe(candidate);
+    int result = ProbeCandidate(candidate);
     if (result == kAuthenticationFailed && passwordGiven) {
         candidate.SetPassword(password);
-        result = Probe(candidate);
+        result = ProbeCandidate(candidate);
     }
     if (result == kAuthenticationFailed) {
         Tell(MSG_PASSWORD_INVALID);
@@ -164,8 +129,10 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     }
 
     // Register.
-    Projector *registered = RegisterProjector(context.manager, candidate);
-    if (!registered || !context.doc.SaveSettings())
+    Projector *registered = nullptr;
+    if (const int refusal = RegisterProjector(context.manager, candidate, &registered))
+        return Outcome(refusal);
+    if (!context.doc.SaveSettings())
         return ExitRefused;
     Tell(MSG_REGISTERED, MessageIcon::Information);
     context.report.Projectors(u"projectors"_s, {registered});
@@ -181,6 +148,12 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     if (passwordGiven && !doRegister) {
         ShowUserMessage(LoadString(CTL_PASSWORD_WITH_REGISTER));
         return ExitUsage;
+    }
+    if (passwordGiven && CheckPassword(password) != 0) {
+        Tell(MSG_PASSWORD_INVALID);
+        ShowUserMessage(u"A password holds only characters up to U+00FF: the settings file "
+                        "keeps no others."_s);
+        return ExitRefused;
     }
 
     ProjectorManager::SearchResults candidates;
@@ -200,8 +173,13 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     std::vector<bool> registered(candidates.size(), false);
     bool anyRegistered = false;
     if (doRegister) {
-        if (passwordGiven)
-            AuthenticateAll(candidates, password);
+        if (passwordGiven) {
+            std::vector<Projector *> locked;
+            for (const auto &candidate : candidates)
+                locked.push_back(candidate.get());
+            if (const int refusal = AuthenticateAll(locked, password))
+                Tell(refusal);
+        }
         int ready = 0;
         for (const auto &candidate : candidates)
             ready += candidate->IsAuthenticated() ? 1 : 0;
@@ -212,11 +190,10 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
             for (size_t i = 0; i < candidates.size(); ++i) {
                 if (!candidates[i]->IsAuthenticated())
                     continue;
-                if (context.manager.IsIPRegistered(candidates[i]->GetIPAddress())) {
-                    Tell(MSG_ADDRESS_REGISTERED);
-                    continue;
-                }
-                registered[i] = RegisterProjector(context.manager, *candidates[i]) != nullptr;
+                const int refusal = RegisterProjector(context.manager, *candidates[i]);
+                if (refusal != 0)
+                    ShowUserMessage(RegistrationMessageText(refusal));
+                registered[i] = refusal == 0;
                 anyRegistered = anyRegistered || registered[i];
             }
         }

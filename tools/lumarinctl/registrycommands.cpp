@@ -5,9 +5,9 @@
 #include "tools/lumarinctl/commands.h"
 
 #include "model/group.h"
-#include "model/limits.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "model/registryrules.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
@@ -31,39 +31,6 @@ namespace {
 void Tell(int id)
 {
     ShowUserMessage(LoadString(id));
-}
-
-bool IsValidGroupName(const QString &name)
-{
-    return !name.isEmpty() && name.size() <= MAX_GROUP_NAME_LENGTH;
-}
-
-bool IsBelow(const ProjectorNode &node, const ProjectorNode &ancestor)
-{
-    for (const ProjectorNode *n = node.GetParent(); n; n = n->GetParent()) {
-        if (n == &ancestor)
-            return true;
-    }
-    return false;
-}
-
-// The drop check of the group tree: 0 when source may move into target, else the message.
-int CanMoveNode(const ProjectorNode &source, const Group &target)
-{
-    if (&source == &target || !source.GetParent())
-        return MSG_OPERATION_INVALID; // the root goes nowhere
-    if (source.IsProjector())
-        return 0; // any group, its own included
-    if (source.GetParent() == &target)
-        return MSG_OPERATION_INVALID;
-    if (IsBelow(target, source))
-        return MSG_MOVE_TO_LOWER_LEVEL;
-    const int below = static_cast<const Group &>(source).GetMaxDepth() - source.GetDepth();
-    if (target.GetDepth() + 1 + below > MAX_GROUP_DEPTH)
-        return MSG_MOVE_TOO_DEEP;
-    if (target.HasChildNamed(source.GetName()))
-        return MSG_GROUP_NAME_TAKEN;
-    return 0;
 }
 
 int SaveAndFinish(CommandContext &context)
@@ -144,16 +111,8 @@ int RunGroupAdd(CommandContext &context, const CommandArgs &args)
     Group *parent = FindGroup(context.manager, slash == 0 ? u"/"_s : path.left(slash));
     if (!parent)
         return ExitRefused;
-    if (parent->GetDepth() + 1 > MAX_GROUP_DEPTH) {
-        Tell(MSG_CREATE_TOO_DEEP);
-        return ExitRefused;
-    }
-    if (!IsValidGroupName(name)) {
-        Tell(MSG_GROUP_NAME_INVALID);
-        return ExitRefused;
-    }
-    if (parent->HasChildNamed(name)) {
-        Tell(MSG_GROUP_NAME_TAKEN);
+    if (const int refusal = CanCreateGroup(*parent, name)) {
+        Tell(refusal);
         return ExitRefused;
     }
     context.manager.AddGroupTo(parent, std::make_unique<Group>(name));
@@ -170,13 +129,9 @@ int RunGroupRename(CommandContext &context, const CommandArgs &args)
         ShowUserMessage(FormatText(LoadString(MSG_CANNOT_RENAME), {group->GetName()}));
         return ExitRefused;
     }
-    if (!IsValidGroupName(name)) {
-        Tell(MSG_GROUP_NAME_INVALID);
-        return ExitRefused;
-    }
     // The group's own name counts too: renaming to the same name is refused.
-    if (group->GetParent()->HasChildNamed(name)) {
-        Tell(MSG_GROUP_NAME_TAKEN);
+    if (const int refusal = CanRenameGroup(*group, name)) {
+        Tell(refusal);
         return ExitRefused;
     }
     group->Rename(name);
@@ -197,18 +152,9 @@ int RunMove(CommandContext &context, const CommandArgs &args)
         return ExitRefused;
 
     // All or nothing, as a drop on the tree: every source is checked before anything moves.
-    QStringList arrivingGroups;
-    for (const ProjectorNode *source : sources) {
-        int refusal = CanMoveNode(*source, *target);
-        if (refusal == 0 && !source->IsProjector()) {
-            if (arrivingGroups.contains(source->GetName()))
-                refusal = MSG_GROUP_NAME_TAKEN;
-            arrivingGroups << source->GetName();
-        }
-        if (refusal != 0) {
-            Tell(refusal);
-            return ExitRefused;
-        }
+    if (const int refusal = CanMoveNodes(sources, *target)) {
+        Tell(refusal);
+        return ExitRefused;
     }
     for (ProjectorNode *source : sources)
         source->MoveTo(target);

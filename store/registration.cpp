@@ -1,0 +1,144 @@
+#include "store/registration.h"
+
+#include "model/automaticsearch.h"
+#include "model/connectionwindow.h"
+#include "model/limits.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringids.h"
+#include "res/stringtable.h"
+#include "store/actioneventmanager.h"
+
+#include <memory>
+
+namespace {
+
+constexpr int kAuthenticationFailed = 10;
+
+} // namespace
+
+QString RegistrationMessageText(int messageId)
+{
+    if (messageId == MSG_REGISTRATION_FULL)
+        return FormatText(LoadString(messageId), {QString::number(MAX_PROJECTORS)});
+    return LoadString(messageId);
+}
+
+int CheckPassword(const QString &password)
+{
+    for (const QChar c : password) {
+        if (c.unicode() > 0xFF)
+            return MSG_PASSWORD_INVALID;
+    }
+    return 0;
+}
+
+int CheckNewAddress(const ProjectorManager &manager, const QString &text, QString *normalized)
+{
+    const std::optional<quint32> parsed = ParseIPv4(text.trimmed());
+    if (!parsed || *parsed == 0)
+        return MSG_ADDRESS_INVALID;
+    const QString address = FormatIPv4(*parsed);
+    if (manager.IsIPRegistered(address))
+        return MSG_ADDRESS_REGISTERED;
+    if (normalized)
+        *normalized = address;
+    return 0;
+}
+
+int ProbeCandidate(Projector &candidate)
+{
+    ConnectionWindow window(candidate, 0);
+    return window.GetResult();
+}
+
+int AuthenticateAll(const std::vector<Projector *> &candidates, const QString &password,
+                    int *accepted)
+{
+    if (accepted)
+        *accepted = 0;
+    if (password.isEmpty() || CheckPassword(password) != 0)
+        return MSG_PASSWORD_INVALID;
+    int count = 0;
+    for (Projector *candidate : candidates) {
+        if (!candidate || candidate->IsAuthenticated())
+            continue;
+        candidate->SetPassword(password);
+        if (ProbeCandidate(*candidate) == 0)
+            ++count;
+    }
+    if (accepted)
+        *accepted = count;
+    return count == 0 ? MSG_PASSWORD_INVALID : 0;
+}
+
+int RegisterProjector(ProjectorManager &manager, const Projector &candidate, Projector **registered)
+{
+    if (manager.IsIPRegistered(candidate.GetIPAddress()))
+        return MSG_ADDRESS_REGISTERED;
+    if (CheckPassword(candidate.GetPassword()) != 0)
+        return MSG_PASSWORD_INVALID;
+    Projector *added = manager.AddProjector(std::make_unique<Projector>(candidate));
+    if (!added)
+        return MSG_REGISTRATION_FULL;
+    if (std::unique_ptr<ActionEvent> event = manager.UpdateStatus(added, true))
+        ActionEventManager::GetInstance()->AddEvent(std::move(event));
+    if (registered)
+        *registered = added;
+    return 0;
+}
+
+int ChangePassword(Projector &projector, const QString &newPassword)
+{
+    if (CheckPassword(newPassword) != 0)
+        return MSG_PASSWORD_INVALID;
+    // The password changes inside the window, so that no refresh connects with a password that
+    // is about to be taken back.
+    std::unique_lock lock(ConnectionLock());
+    const QString oldPassword = projector.GetPassword();
+    projector.SetPassword(newPassword);
+    ConnectionWindow window(std::move(lock), projector, 0);
+    const int result = window.GetResult();
+    if (result == 0)
+        return 0;
+    projector.SetPassword(oldPassword);
+    return result == kAuthenticationFailed ? MSG_PASSWORD_INVALID : MSG_FAILED_TO_COMMUNICATE;
+}
+
+int ProbeNewAddress(const ProjectorManager &manager, Projector &work, const QString &address,
+                    const QString &password)
+{
+    QString normalized;
+    if (const int refusal = CheckNewAddress(manager, address, &normalized))
+        return refusal;
+    if (CheckPassword(password) != 0)
+        return MSG_PASSWORD_INVALID;
+    const QString oldAddress = work.GetIPAddress();
+    const QString oldPassword = work.GetPassword();
+    work.SetIPAddress(normalized);
+    work.SetPassword(password);
+    const int result = ProbeCandidate(work);
+    if (result == 0)
+        return 0;
+    work.SetIPAddress(oldAddress);
+    work.SetPassword(oldPassword);
+    return result == kAuthenticationFailed ? MSG_PASSWORD_INVALID : MSG_NO_PROJECTOR_FOUND;
+}
+
+int ChangeIPAddress(Projector &projector, const QString &address, const QString &password)
+{
+    if (CheckPassword(password) != 0)
+        return MSG_PASSWORD_INVALID;
+    std::unique_lock lock(ConnectionLock());
+    const QString oldAddress = projector.GetIPAddress();
+    const QString oldPassword = projector.GetPassword();
+    projector.SetIPAddress(address);
+    projector.SetPassword(password);
+    ConnectionWindow window(std::move(lock), projector, 0);
+    const int result = window.GetResult();
+    if (result == 0)
+        return 0;
+    projector.SetIPAddress(oldAddress);
+    projector.SetPassword(oldPassword);
+    return result == kAuthenticationFailed ? MSG_PASSWORD_INVALID : MSG_NO_PROJECTOR_FOUND;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+class Projector;
+class ProjectorManager;
+
+// Registering projectors and changing registered ones: the rules that the registration pages,
+// the password prompt, the Change Password and Change IP Address dialogs and lumarinctl share.
+// Functions that answer an int answer 0 on success, else the number of the string-table
+// message (res/stringids.h) that tells the user why; RegistrationMessageText gives its text.
+// Projectors are talked to only inside connection windows (model/connectionwindow.h), one at a
+// time. User-interface thread; the calls that connect block for up to the response wait time.
+
+// The text of a message number these functions answer, with 314's limit filled in.
+QString RegistrationMessageText(int messageId);
+
+// 317 when the password holds a character that the settings file cannot keep (above U+00FF):
+// it would come back as another password after a restart.
+int CheckPassword(const QString &password);
+
+// An address as typed: 315 when it is no dotted IPv4 address or is 0.0.0.0, 316 when a
+// registered projector has it (also the projector's own current address). On 0, normalized
+// (when given) receives the address as "%d.%d.%d.%d".
+int CheckNewAddress(const ProjectorManager &manager, const QString &text,
+                    QString *normalized = nullptr);
+
+// One connection window on the candidate with the address and password it carries; the connect
+// result: 0 success (the candidate then carries the name it reported), 10 password missing or
+// wrong, -1 no answer, else another failure.
+int ProbeCandidate(Projector &candidate);
+
+// The password prompt of the Auto Search page: password is tried on every candidate that is not
+// authenticated yet; *accepted (when given) receives how many took it. 317 when password is
+// empty or refused by CheckPassword (nothing is tried), and when no candidate took it (the
+// tried password stays on the candidates).
+int AuthenticateAll(const std::vector<Projector *> &candidates, const QString &password,
+                    int *accepted = nullptr);
+
+// A copy of the candidate joins the registry, in the group its path names or else the root, is
+// refreshed once, and the event of that refresh is logged. 316 when its address is registered
+// already, 317 when its password is refused by CheckPassword, 314 when MAX_PROJECTORS are
+// registered. On 0, registered (when given) receives the copy, owned by the registry.
+int RegisterProjector(ProjectorManager &manager, const Projector &candidate,
+                      Projector **registered = nullptr);
+
+// Change Password: the new password is tried in a connection window on the registered
+// projector. 0 when the projector took it (the caller shows 318); 317 when the projector refused
+// it or CheckPassword does; 341 when it did not answer. On any refusal the old password is
+// back. An empty password is tried like any other.
+int ChangePassword(Projector &projector, const QString &newPassword);
+
+// Change IP Address, Confirm: work (a copy of the registered projector) is tried at the typed
+// address with password. 315 or 316 as CheckNewAddress (nothing is tried), 317 when the
+// projector refuses the password or CheckPassword does, 311 when nothing answers. On 0 work
+// carries the new address, the password and the name the projector reported; otherwise work
+// keeps the address and password it had.
+int ProbeNewAddress(const ProjectorManager &manager, Projector &work, const QString &address,
+                    const QString &password);
+
+// Change IP Address, OK: the confirmed address and password are given to the registered
+// projector inside its connection window, which connects at once. 0 on success (the caller
+// shows 319); when the connect fails meanwhile the old address and password are back, and 317
+// (password refused) or 311 (no answer) tells why.
+int ChangeIPAddress(Projector &projector, const QString &address, const QString &password);
