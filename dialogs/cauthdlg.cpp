@@ -1,0 +1,96 @@
+#include "dialogs/cauthdlg.h"
+
+#include "dialogs/dialogstrings.h"
+#include "res/stringtable.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+
+QList<std::optional<QString>> &Answers()
+{
+    static QList<std::optional<QString>> answers;
+    return answers;
+}
+
+int g_asked = 0;
+
+} // namespace
+
+CAuthDlg::CAuthDlg(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("143"));
+    setWindowTitle(LoadString(STR_AUTHENTICATION));
+    setAccessibleName(windowTitle());
+
+    auto *prompt = new QLabel(LoadString(STR_ENTER_PASSWORD), this);
+    prompt->setObjectName(QStringLiteral("65535"));
+    prompt->setAccessibleName(prompt->text());
+    auto *label = new QLabel(LoadString(STR_PASSWORD_LABEL), this);
+    label->setObjectName(QStringLiteral("1041"));
+    label->setAccessibleName(label->text().trimmed());
+    m_edit = new QLineEdit(this);
+    m_edit->setObjectName(QStringLiteral("1040"));
+    m_edit->setAccessibleName(label->text().trimmed());
+    m_edit->setEchoMode(QLineEdit::Password);
+    label->setBuddy(m_edit);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *ok = buttons->addButton(LoadString(STR_OK), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setAccessibleName(ok->text());
+    ok->setDefault(true);
+    QPushButton *cancel = buttons->addButton(LoadString(STR_CANCEL), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("2"));
+    cancel->setAccessibleName(cancel->text());
+    connect(buttons, &QDialogButtonBox::accepted, this, &CAuthDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CAuthDlg::reject);
+
+    auto *row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(m_edit, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(prompt);
+    layout->addLayout(row);
+    layout->addWidget(buttons);
+    m_edit->setFocus();
+}
+
+void CAuthDlg::accept()
+{
+    m_strPassword = m_edit->text();
+    QDialog::accept();
+}
+
+std::optional<QString> CAuthDlg::Ask(QWidget *parent)
+{
+    ++g_asked;
+    if (!Answers().isEmpty())
+        return Answers().takeFirst();
+    CAuthDlg dialog(parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.GetPassword();
+}
+
+void CAuthDlg::SetAnswersInAdvance(const QList<std::optional<QString>> &answers)
+{
+    Answers() = answers;
+}
+
+int CAuthDlg::PendingAnswers()
+{
+    return int(Answers().size());
+}
+
+int CAuthDlg::TakeAskedCount()
+{
+    return std::exchange(g_asked, 0);
+}

@@ -1,0 +1,7 @@
+#include "dialogs/dialogtimings.h"
+
+DialogTimings &DialogTiming()
+{
+    static DialogTimings timings;
+    return timings;
+}
