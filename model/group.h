@@ -12,14 +12,12 @@ class Projector;
 class Group : public ProjectorNode
 {
 public:
-    // What the group tree control remembers between its rebuilds; the model never reads it.
+    // What a group tree control carries across its rebuilds; the model never reads it. Each
+    // control keeps its own items and problem markers.
     struct TreeState
     {
-        int problemMarker = 0;           // 1: a projector in the group reports a problem
-        bool markerFromSubgroup = false; // the marker came from a subgroup only
         bool expanded = false;
         bool selectAfterRebuild = false;
-        void *item = nullptr; // the control's item for this group, owned by the control
     };
 
     explicit Group(const QString &name, const QString &path = QString());

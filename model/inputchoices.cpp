@@ -1,0 +1,56 @@
+#include "model/inputchoices.h"
+
+#include <algorithm>
+
+namespace {
+
+bool SameInput(const InputStatus &a, const InputStatus &b)
+{
+    return a.GetType() == b.GetType() && a.GetNumber() == b.GetNumber();
+}
+
+} // namespace
+
+std::vector<InputChoice> MakeInputChoices(const std::vector<ProjectorState> &projectors)
+{
+    std::vector<InputStatus> inputs;
+    bool korvane = false;
+    for (const ProjectorState &state : projectors) {
+        if (!state.reachable)
+            continue;
+        korvane = korvane || state.isKorvane;
+        for (const InputStatus &input : state.inputs) {
+            const bool known = std::any_of(inputs.begin(), inputs.end(), [&](const auto &seen) {
+                return SameInput(seen, input);
+            });
+            if (!known)
+                inputs.push_back(input);
+        }
+    }
+    std::sort(inputs.begin(), inputs.end(), [](const InputStatus &a, const InputStatus &b) {
+        if (a.GetType() != b.GetType())
+            return a.GetType() < b.GetType();
+        return a.GetNumber() < b.GetNumber();
+    });
+
+    const bool single = projectors.size() == 1;
+    std::vector<InputChoice> choices;
+    for (const InputStatus &input : inputs) {
+        const QString text = single ? input.GetShortText(korvane) : input.GetLongText(korvane);
+        // An input of a type without a name could not be told from its neighbours.
+        if (!text.isEmpty())
+            choices.push_back({input, text});
+    }
+    return choices;
+}
+
+int FindInputChoice(const std::vector<InputChoice> &choices, const ProjectorState &projector)
+{
+    if (projector.connectResult != 0 || projector.inputResult != 0)
+        return -1;
+    for (int i = 0; i < int(choices.size()); ++i) {
+        if (SameInput(choices[i].input, projector.input))
+            return i;
+    }
+    return -1;
+}
