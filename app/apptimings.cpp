@@ -1,0 +1,7 @@
+#include "app/apptimings.h"
+
+AppTimings &Timings()
+{
+    static AppTimings timings;
+    return timings;
+}

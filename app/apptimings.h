@@ -1,0 +1,13 @@
+#pragma once
+
+// The fixed waits of the main window, in milliseconds. They run on timers of the user-interface
+// thread, never as sleeps; tests and benchmarks shorten them before the window is made.
+struct AppTimings
+{
+    int splashMs = 2000;   // the splash window stays this long after the library started
+    int closePollMs = 500; // a close during a refresh checks this often for the worker's end
+    int refreshNowMs = 10; // "Refresh" starts its cycle this long after the press
+    int minuteMs = 60000;  // one minute of the refresh interval
+};
+
+AppTimings &Timings();

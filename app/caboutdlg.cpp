@@ -1,0 +1,65 @@
+#include "app/caboutdlg.h"
+
+#include "app/cmessagebox.h"
+#include "app/titlepanel.h"
+#include "res/stringtable.h"
+
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int STR_VERSION_INFORMATION = 613;
+constexpr int STR_PJLINK_WEBSITE = 606;
+constexpr int STR_OK = 607;
+constexpr int STR_BROWSER_FAILED = 608;
+constexpr int STR_PJLINK_SITE = 32799;
+
+std::function<bool(const QUrl &)> &UrlOpener()
+{
+    static std::function<bool(const QUrl &)> opener;
+    return opener;
+}
+
+} // namespace
+
+CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("100"));
+    setWindowTitle(LoadString(STR_VERSION_INFORMATION));
+    setAccessibleName(windowTitle());
+    QVBoxLayout *texts = BuildTitlePanel(this);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *website =
+        buttons->addButton(LoadString(STR_PJLINK_WEBSITE), QDialogButtonBox::ActionRole);
+    website->setObjectName(QStringLiteral("1004"));
+    website->setAccessibleName(website->text());
+    website->setAutoDefault(false);
+    QPushButton *ok = buttons->addButton(LoadString(STR_OK), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("1"));
+    ok->setAccessibleName(ok->text());
+    ok->setDefault(true);
+    texts->addStretch(1);
+    texts->addWidget(buttons);
+    connect(website, &QPushButton::clicked, this, &CAboutDlg::OnWebsite);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+}
+
+void CAboutDlg::OnWebsite()
+{
+    const QString address = LoadString(STR_PJLINK_SITE);
+    const QUrl url(address);
+    const bool opened = UrlOpener() ? UrlOpener()(url) : QDesktopServices::openUrl(url);
+    if (!opened)
+        CMessageBox::Show(FormatText(LoadString(STR_BROWSER_FAILED), {address}),
+                          MessageIcon::Warning, this);
+}
+
+void CAboutDlg::SetUrlOpenerForTesting(std::function<bool(const QUrl &)> opener)
+{
+    UrlOpener() = std::move(opener);
+}

@@ -1,0 +1,37 @@
+#include "app/cfiledialog.h"
+
+#include <QFileDialog>
+
+namespace {
+
+QStringList &Answers()
+{
+    static QStringList answers; // user-interface thread only
+    return answers;
+}
+
+} // namespace
+
+QString CFileDialog::GetOpenFileName(QWidget *parent, const QString &caption, const QString &filter)
+{
+    if (!Answers().isEmpty())
+        return Answers().takeFirst();
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+QString CFileDialog::GetSaveFileName(QWidget *parent, const QString &caption, const QString &filter)
+{
+    if (!Answers().isEmpty())
+        return Answers().takeFirst();
+    return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
+}
+
+void CFileDialog::SetNextFileName(const QString &fileName)
+{
+    Answers().append(fileName);
+}
+
+void CFileDialog::ClearNextFileNames()
+{
+    Answers().clear();
+}

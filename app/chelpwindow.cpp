@@ -1,0 +1,130 @@
+#include "app/chelpwindow.h"
+
+#include "res/stringtable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int STR_HELP_TITLE = 609;
+constexpr int STR_HELP_FILTER = 610;
+} // namespace
+
+QString CHelpWindow::DirectoryFor(const QString &executablePath)
+{
+    const QFileInfo executable(executablePath);
+    return executable.dir().filePath(executable.completeBaseName() + u"-help"_s);
+}
+
+QList<CHelpWindow::Topic> CHelpWindow::LoadTopics(const QString &directory)
+{
+    QList<Topic> topics;
+    const QDir dir(directory);
+    const QStringList files = dir.entryList({u"*.html"_s}, QDir::Files, QDir::Name);
+    static const QRegularExpression titlePattern(
+        u"<title>(.*?)</title>"_s,
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    for (const QString &name : files) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QString html = QString::fromUtf8(file.readAll());
+        Topic topic;
+        topic.path = file.fileName();
+        const QRegularExpressionMatch match = titlePattern.match(html);
+        topic.title = match.hasMatch() ? match.captured(1).simplified() : name;
+        QTextDocument document;
+        document.setHtml(html);
+        topic.text = document.toPlainText();
+        topics.append(topic);
+    }
+    return topics;
+}
+
+QList<int> CHelpWindow::FilterTopics(const QList<Topic> &topics, const QString &filter)
+{
+    const QStringList words = filter.split(u' ', Qt::SkipEmptyParts);
+    QList<int> shown;
+    for (int i = 0; i < topics.size(); ++i) {
+        const Topic &topic = topics[i];
+        const bool matches = std::all_of(words.cbegin(), words.cend(), [&topic](const QString &w) {
+            return topic.title.contains(w, Qt::CaseInsensitive) ||
+                   topic.text.contains(w, Qt::CaseInsensitive);
+        });
+        if (matches)
+            shown.append(i);
+    }
+    return shown;
+}
+
+CHelpWindow::CHelpWindow(const QString &directory, QWidget *parent)
+    : QDialog(parent), m_topics(LoadTopics(directory))
+{
+    setObjectName(u"helpWindow"_s);
+    setWindowTitle(LoadString(STR_HELP_TITLE));
+    setAccessibleName(windowTitle());
+    resize(820, 560);
+
+    m_filter = new QLineEdit(this);
+    m_filter->setObjectName(u"helpFilter"_s);
+    m_filter->setPlaceholderText(LoadString(STR_HELP_FILTER));
+    m_filter->setAccessibleName(LoadString(STR_HELP_FILTER));
+    m_filter->setClearButtonEnabled(true);
+    m_index = new QListWidget(this);
+    m_index->setObjectName(u"helpIndex"_s);
+    m_index->setAccessibleName(LoadString(STR_HELP_TITLE));
+    m_page = new QTextBrowser(this);
+    m_page->setObjectName(u"helpPage"_s);
+    m_page->setAccessibleName(LoadString(STR_HELP_TITLE));
+    m_page->setSearchPaths({directory});
+    m_page->setOpenExternalLinks(true);
+
+    auto *left = new QWidget(this);
+    auto *leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addWidget(m_filter);
+    leftLayout->addWidget(m_index);
+    auto *splitter = new QSplitter(this);
+    splitter->addWidget(left);
+    splitter->addWidget(m_page);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({230, 590});
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(splitter);
+
+    connect(m_filter, &QLineEdit::textChanged, this, &CHelpWindow::ApplyFilter);
+    connect(m_index, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0)
+            ShowTopic(m_index->item(row)->data(Qt::UserRole).toInt());
+    });
+    ApplyFilter();
+    if (m_index->count() > 0)
+        m_index->setCurrentRow(0);
+}
+
+void CHelpWindow::ApplyFilter()
+{
+    m_index->clear();
+    for (const int i : FilterTopics(m_topics, m_filter->text())) {
+        auto *item = new QListWidgetItem(m_topics[i].title, m_index);
+        item->setData(Qt::UserRole, i);
+    }
+}
+
+void CHelpWindow::ShowTopic(int index)
+{
+    if (index >= 0 && index < m_topics.size())
+        m_page->setSource(QUrl::fromLocalFile(m_topics[index].path));
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+
+class QLineEdit;
+class QListWidget;
+class QTextBrowser;
+
+// "Search Topics": the help topics delivered beside the program, one HTML file per topic, with
+// an index that a filter narrows down to the topics whose title or text holds every word typed.
+class CHelpWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    struct Topic
+    {
+        QString title; // the page's <title>, else its file name
+        QString path;
+        QString text; // plain text, for the filter
+    };
+
+    explicit CHelpWindow(const QString &directory, QWidget *parent = nullptr);
+
+    // The topics of a directory, ordered by file name (files start with a number for that).
+    static QList<Topic> LoadTopics(const QString &directory);
+    // Indexes of the topics that match every word of filter, case ignored; all for an empty one.
+    static QList<int> FilterTopics(const QList<Topic> &topics, const QString &filter);
+    // The help directory of an executable: its base name with "-help", beside it. Not the base
+    // name alone: that is the executable itself.
+    static QString DirectoryFor(const QString &executablePath);
+
+    bool HasTopics() const { return !m_topics.isEmpty(); }
+    void ShowTopic(int index);
+
+private:
+    void ApplyFilter();
+
+    QList<Topic> m_topics;
+    QLineEdit *m_filter = nullptr;
+    QListWidget *m_index = nullptr;
+    QTextBrowser *m_page = nullptr;
+};

@@ -1,0 +1,223 @@
+#include "app/cmainframe.h"
+
+#include "app/apptimings.h"
+#include "app/caboutdlg.h"
+#include "app/cfiledialog.h"
+#include "app/chelpwindow.h"
+#include "app/cmessagebox.h"
+#include "app/cvantelview.h"
+#include "res/stringtable.h"
+#include "store/cvanteldoc.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QScreen>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum Command : int {
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
+    ID_APP_ABOUT = 57664,
+    ID_APP_EXIT = 57665,
+    ID_HELP_FINDER = 57670,
+    ID_REFRESH_INTERVAL = 32771,
+    ID_RESPONSE_WAIT = 32772,
+    ID_SHOW_INFORMATION = 32781,
+    ID_ONLY_ERRORS = 32785,
+};
+
+constexpr int STR_MENU_FILE = 600;
+constexpr int STR_MENU_TOOL = 601;
+constexpr int STR_MENU_HELP = 602;
+constexpr int STR_HELP_MISSING = 611;
+constexpr int STR_SETTINGS_FILTER = 612;
+
+QAction *AddCommand(QWidget *owner, QMenu *menu, int id, const QString &text,
+                    const QKeySequence &shortcut = QKeySequence())
+{
+    auto *action = new QAction(text, owner);
+    action->setObjectName(QString::number(id));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if (menu)
+        menu->addAction(action);
+    else
+        owner->addAction(action); // a shortcut without a menu item
+    return action;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CVantelDoc &doc, QWidget *parent) : QMainWindow(parent), m_doc(doc)
+{
+    setObjectName(u"128"_s);
+    setAccessibleName(LoadString(57344));
+    m_view = new CVantelView(doc, this);
+    setCentralWidget(m_view);
+    CreateMenus();
+    connect(m_view, &CVantelView::menuStateChanged, this, &CMainFrame::UpdateToolMenu);
+    connect(&m_closePoll, &QTimer::timeout, this, &CMainFrame::PollWorkerForClose);
+    // The view's minimum size makes the client area's: 777 x 530.
+    resize(sizeHint().expandedTo(minimumSizeHint()));
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::CreateMenus()
+{
+    QMenu *file = menuBar()->addMenu(LoadString(STR_MENU_FILE));
+    AddCommand(this, file, ID_FILE_OPEN, LoadString(ID_FILE_OPEN), QKeySequence::Open);
+    AddCommand(this, file, ID_FILE_SAVE_AS, LoadString(ID_FILE_SAVE_AS));
+    file->addSeparator();
+    AddCommand(this, file, ID_APP_EXIT, LoadString(ID_APP_EXIT));
+    // The accelerators without a menu item: New keeps everything as it is, Save writes the
+    // current file.
+    AddCommand(this, nullptr, ID_FILE_NEW, QString(), QKeySequence::New);
+    AddCommand(this, nullptr, ID_FILE_SAVE, QString(), QKeySequence::Save);
+
+    QMenu *tool = menuBar()->addMenu(LoadString(STR_MENU_TOOL));
+    QAction *interval =
+        AddCommand(this, tool, ID_REFRESH_INTERVAL, LoadString(ID_REFRESH_INTERVAL));
+    QAction *wait = AddCommand(this, tool, ID_RESPONSE_WAIT, LoadString(ID_RESPONSE_WAIT));
+    // Their dialogs come with the timing settings.
+    interval->setEnabled(false);
+    wait->setEnabled(false);
+    tool->addSeparator();
+    m_showInformation =
+        AddCommand(this, tool, ID_SHOW_INFORMATION, LoadString(ID_SHOW_INFORMATION));
+    m_showInformation->setCheckable(true);
+    m_onlyErrors = AddCommand(this, tool, ID_ONLY_ERRORS, LoadString(ID_ONLY_ERRORS));
+    m_onlyErrors->setCheckable(true);
+
+    QMenu *help = menuBar()->addMenu(LoadString(STR_MENU_HELP));
+    AddCommand(this, help, ID_HELP_FINDER, LoadString(ID_HELP_FINDER), QKeySequence::HelpContents);
+    AddCommand(this, help, ID_APP_ABOUT, LoadString(ID_APP_ABOUT));
+
+    connect(FindCommand(ID_FILE_OPEN), &QAction::triggered, this, &CMainFrame::OnFileOpen);
+    connect(FindCommand(ID_FILE_SAVE_AS), &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
+    connect(FindCommand(ID_FILE_SAVE), &QAction::triggered, this, [this] { m_doc.Save(); });
+    connect(FindCommand(ID_FILE_NEW), &QAction::triggered, this, [this] { m_doc.New(); });
+    connect(FindCommand(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+    // Triggered, not toggled: the document's value decides, the check mark follows it.
+    connect(m_showInformation, &QAction::triggered, m_view, &CVantelView::ToggleInformationField);
+    connect(m_onlyErrors, &QAction::triggered, m_view, &CVantelView::ToggleDisplayOnlyError);
+    connect(FindCommand(ID_HELP_FINDER), &QAction::triggered, this, &CMainFrame::OnSearchTopics);
+    connect(FindCommand(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAbout);
+    UpdateToolMenu();
+}
+
+QAction *CMainFrame::FindCommand(int id) const
+{
+    return findChild<QAction *>(QString::number(id));
+}
+
+void CMainFrame::UpdateToolMenu()
+{
+    m_showInformation->setChecked(m_doc.GetShowInformation());
+    m_onlyErrors->setEnabled(m_doc.GetShowInformation());
+    m_onlyErrors->setChecked(m_doc.GetDisplayOnlyError());
+}
+
+void CMainFrame::OnSearchTopics()
+{
+    if (!m_help) {
+        const QString directory =
+            CHelpWindow::DirectoryFor(QCoreApplication::applicationFilePath());
+        auto *help = new CHelpWindow(directory, this);
+        if (!help->HasTopics()) {
+            delete help;
+            CMessageBox::Show(FormatText(LoadString(STR_HELP_MISSING), {directory}),
+                              MessageIcon::Warning, this);
+            return;
+        }
+        help->setAttribute(Qt::WA_DeleteOnClose);
+        m_help = help;
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void CMainFrame::OnAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainFrame::OnFileOpen()
+{
+    const QString path = CFileDialog::GetOpenFileName(
+        this, LoadString(ID_FILE_OPEN).remove(u"(&O)"_s), LoadString(STR_SETTINGS_FILTER));
+    if (path.isEmpty() || !m_doc.Open(path))
+        return;
+    m_view->OnInitialUpdate();
+}
+
+void CMainFrame::OnFileSaveAs()
+{
+    const QString path = CFileDialog::GetSaveFileName(
+        this, LoadString(ID_FILE_SAVE_AS).remove(u"(&A)"_s), LoadString(STR_SETTINGS_FILTER));
+    if (!path.isEmpty())
+        m_doc.SaveAs(path);
+}
+
+void CMainFrame::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    CenterOnPrimaryScreen();
+}
+
+void CMainFrame::CenterOnPrimaryScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen || isMaximized() || isFullScreen())
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    move(frame.topLeft());
+}
+
+// A close while a refresh runs hides the window and its pop-ups at once and closes for good
+// once the worker has ended; the user-interface thread keeps running meanwhile.
+void CMainFrame::closeEvent(QCloseEvent *event)
+{
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    if (m_view->IsRefreshing() || m_view->IsWorkerRunning()) {
+        event->ignore();
+        if (!m_closing) {
+            m_closing = true;
+            for (QWidget *popup : findChildren<QWidget *>()) {
+                if (popup->isWindow() && popup->isVisible())
+                    popup->hide();
+            }
+            hide();
+            m_closePoll.start(Timings().closePollMs);
+        }
+        return;
+    }
+    m_closed = true;
+    event->accept();
+    emit closed();
+}
+
+void CMainFrame::PollWorkerForClose()
+{
+    if (m_view->IsWorkerRunning())
+        return;
+    m_closePoll.stop();
+    m_closed = true;
+    QMainWindow::close();
+    emit closed();
+}

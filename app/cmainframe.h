@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class CHelpWindow;
+class CVantelDoc;
+class CVantelView;
+class QAction;
+
+// The main window: menus and shortcuts, the smallest client size, centring on the primary screen,
+// and the close handling. The view fills it.
+class CMainFrame : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit CMainFrame(CVantelDoc &doc, QWidget *parent = nullptr);
+    ~CMainFrame() override;
+
+    CVantelView *GetView() const { return m_view; }
+    // A menu command by its id ("57601", "32781", ...).
+    QAction *FindCommand(int id) const;
+
+    void OnSearchTopics();
+    void OnAbout();
+    void OnFileOpen();
+    void OnFileSaveAs();
+
+signals:
+    // The frame has closed for good (after the refresh worker ended, when one was running).
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void CreateMenus();
+    void UpdateToolMenu();
+    void CenterOnPrimaryScreen();
+    void PollWorkerForClose();
+
+    CVantelDoc &m_doc;
+    CVantelView *m_view = nullptr;
+    QAction *m_showInformation = nullptr;
+    QAction *m_onlyErrors = nullptr;
+    QPointer<CHelpWindow> m_help;
+    QTimer m_closePoll;
+    bool m_closing = false; // hidden, waiting for the refresh worker
+    bool m_closed = false;
+};

@@ -1,0 +1,484 @@
+#include "app/cvantelview.h"
+
+#include "app/apptimings.h"
+#include "app/cmessagebox.h"
+#include "app/ctitledlg.h"
+#include "app/viewfonts.h"
+#include "model/projectormanager.h"
+#include "model/refreshworker.h"
+#include "res/stringtable.h"
+#include "store/actioneventmanager.h"
+#include "store/cvanteldoc.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int STR_TITLE = 128;
+constexpr int STR_INFORMATION = 129;
+constexpr int STR_STATUS = 130;
+constexpr int STR_WAIT_REFRESH = 327;
+constexpr int STR_LIBRARY_INIT_FAILED = 347;
+constexpr int STR_VIDEO = 221;
+constexpr int STR_AUDIO = 222;
+constexpr int STR_VIDEO_AND_AUDIO = 223;
+constexpr int STR_LAMP_TIME = 32790;
+
+struct ListColumn
+{
+    int stringId;
+    int width;
+};
+constexpr ListColumn kListColumns[] = {{133, 139},          {134, 65},  {135, 64},
+                                       {136, 89},           {137, 99},  {138, 65},
+                                       {STR_LAMP_TIME, 80}, {139, 104}, {140, 100}};
+
+// The projector list's column header ends this far below the list's top, so that the tree
+// starts where its layout entry says (192, 27 below the list's 165).
+constexpr int kListHeaderBottom = 27;
+
+// The library start; tests replace it.
+std::function<int()> &LibraryInit()
+{
+    static std::function<int()> init;
+    return init;
+}
+
+void Identify(QWidget *widget, int id, const QString &accessibleName)
+{
+    widget->setObjectName(QString::number(id));
+    widget->setAccessibleName(accessibleName);
+}
+
+} // namespace
+
+CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
+    : QWidget(parent), m_doc(doc), m_layout(LoadViewLayout())
+{
+    setObjectName(u"view"_s);
+    setMinimumSize(VIEW_DESIGN_SIZE);
+    resize(VIEW_DESIGN_SIZE);
+    setFont(ViewFont());
+    for (const QString &problem : std::as_const(m_layout.problems))
+        qWarning("Layout entry does not parse: %s", qUtf8Printable(problem));
+
+    m_splashTimer.setSingleShot(true);
+    connect(&m_splashTimer, &QTimer::timeout, this, &CVantelView::FinishInitialUpdate);
+    m_refreshIntervalTimer.setSingleShot(true);
+    connect(&m_refreshIntervalTimer, &QTimer::timeout, this, &CVantelView::OnRefreshInterval);
+    m_refreshNowTimer.setSingleShot(true);
+    connect(&m_refreshNowTimer, &QTimer::timeout, this, &CVantelView::OnRefreshNow);
+}
+
+CVantelView::~CVantelView()
+{
+    // The workers post to this view; each waits for its cycle's end when destroyed.
+    m_workers.clear();
+}
+
+void CVantelView::SetLibraryInitForTesting(std::function<int()> init)
+{
+    LibraryInit() = std::move(init);
+}
+
+void CVantelView::SetTitle()
+{
+    if (QWidget *frame = window())
+        frame->setWindowTitle(FormatText(LoadString(STR_TITLE), {QString()}));
+}
+
+void CVantelView::OnInitialUpdate()
+{
+    SetTitle();
+    if (m_controlsCreated) {
+        FinishInitialUpdate();
+        return;
+    }
+    m_splash = std::make_unique<CTitleDlg>();
+    m_splash->show();
+
+    CreateControls();
+    SetTab(m_doc.GetProjectors().empty() ? TAB_EDIT : TAB_REMOTE_CONTROL);
+    ShowWaitMessage(false, QString());
+
+    const int init = LibraryInit() ? LibraryInit()() : ProjectorManager::InitProjectors();
+    if (init != 0) {
+        // The splash window goes too: it would otherwise stand over the window until the end.
+        CloseSplash();
+        CMessageBox::Show(LoadString(STR_LIBRARY_INIT_FAILED));
+        m_initialUpdateFinished = true;
+        emit initialUpdateFinished();
+        return;
+    }
+    m_splashTimer.start(Timings().splashMs);
+}
+
+void CVantelView::CloseSplash()
+{
+    if (m_splash) {
+        m_splash->close();
+        m_splash.reset();
+    }
+}
+
+void CVantelView::FinishInitialUpdate()
+{
+    CloseSplash();
+    ApplyInformationField(m_doc.GetShowInformation());
+    ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
+    StartRefresh();
+    SetTitle();
+    if (m_doc.GetDisplayOnlyError())
+        SetEventFilter(true);
+    emit menuStateChanged();
+    if (!m_initialUpdateFinished) {
+        m_initialUpdateFinished = true;
+        emit initialUpdateFinished();
+    }
+}
+
+void CVantelView::CreateControls()
+{
+    InitActionList();
+    InitProjectorList();
+    InitGroupTree();
+    InitTabButton();
+    InitButton();
+    InitLabels();
+    InitCombo();
+    m_controlsCreated = true;
+    PlaceControls();
+}
+
+void CVantelView::InitActionList()
+{
+    m_informationCaption = new QLabel(this);
+    m_informationCaption->setFont(CaptionFont());
+    Identify(m_informationCaption, IDC_INFORMATION_CAPTION, QString());
+
+    m_eventList = new QTreeWidget(this);
+    m_eventList->setColumnCount(2);
+    m_eventList->setHeaderHidden(true);
+    m_eventList->setRootIsDecorated(false);
+    m_eventList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_eventList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_eventList->setFrameShape(QFrame::Box);
+    Identify(m_eventList, IDC_EVENT_LIST, LoadString(STR_INFORMATION));
+}
+
+void CVantelView::InitProjectorList()
+{
+    m_statusCaption = new QLabel(this);
+    m_statusCaption->setFont(CaptionFont());
+    Identify(m_statusCaption, IDC_STATUS_CAPTION, QString());
+
+    m_projectorList = new QTreeWidget(this);
+    m_projectorList->setRootIsDecorated(false);
+    m_projectorList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_projectorList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_projectorList->setFrameShape(QFrame::Box);
+    m_projectorList->setColumnCount(int(std::size(kListColumns)));
+    QStringList titles;
+    for (const ListColumn &column : kListColumns)
+        titles.append(LoadString(column.stringId));
+    m_projectorList->setHeaderLabels(titles);
+    QHeaderView *header = m_projectorList->header();
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int i = 0; i < int(std::size(kListColumns)); ++i)
+        header->resizeSection(i, kListColumns[i].width);
+    header->setFixedHeight(kListHeaderBottom - m_projectorList->frameWidth());
+    Identify(m_projectorList, IDC_PROJECTOR_LIST, LoadString(STR_STATUS));
+}
+
+void CVantelView::InitGroupTree()
+{
+    // One header section, 8 pixels wider than the strip, like the list's column header.
+    auto *model = new QStandardItemModel(0, 1, this);
+    const QString caption = m_layout.Caption(IDC_GROUPS_HEADER);
+    model->setHorizontalHeaderItem(0, new QStandardItem(caption));
+    m_groupsHeader = new QHeaderView(Qt::Horizontal, this);
+    m_groupsHeader->setModel(model);
+    m_groupsHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_groupsHeader->setSectionsClickable(false);
+    m_groupsHeader->resizeSection(0, m_layout.Rect(IDC_GROUPS_HEADER).width() + 8);
+    Identify(m_groupsHeader, IDC_GROUPS_HEADER, caption);
+
+    m_treeCtrl = new QTreeWidget(this);
+    m_treeCtrl->setHeaderHidden(true);
+    m_treeCtrl->setFrameShape(QFrame::Box);
+    Identify(m_treeCtrl, IDC_GROUP_TREE, caption);
+}
+
+void CVantelView::InitTabButton()
+{
+    const auto makeTab = [this](int id, int stringId) {
+        auto *button = new QPushButton(LoadString(stringId), this);
+        Identify(button, id, button->text());
+        button->setCheckable(true);
+        connect(button, &QPushButton::clicked, this,
+                [this, id] { SetTab(id == IDC_TAB_EDIT ? TAB_EDIT : TAB_REMOTE_CONTROL); });
+        m_enterButtons.push_back(button);
+        return button;
+    };
+    m_tabRemote = makeTab(IDC_TAB_REMOTE, 142);
+    m_tabEdit = makeTab(IDC_TAB_EDIT, 141);
+}
+
+void CVantelView::InitButton()
+{
+    const auto makeButton = [this](int id) {
+        const QString caption = m_layout.Caption(id);
+        auto *button = new QPushButton(caption, this);
+        Identify(button, id, caption);
+        m_enterButtons.push_back(button);
+        return button;
+    };
+    for (const int id : {IDC_POWER_ON, IDC_POWER_OFF, IDC_SET_INPUT, IDC_MUTE_ON, IDC_MUTE_OFF})
+        m_remoteButtons.push_back(makeButton(id));
+    for (const int id : {IDC_REGISTER, IDC_CHANGE_PASSWORD, IDC_REGROUP, IDC_CHANGE_IP,
+                         IDC_RENAME_GROUP, IDC_DELETE})
+        m_editButtons.push_back(makeButton(id));
+    m_detailButton = makeButton(IDC_DETAIL);
+
+    m_refreshButton = new QPushButton(m_layout.Caption(IDC_REFRESH), this);
+    Identify(m_refreshButton, IDC_REFRESH, m_refreshButton->text());
+    connect(m_refreshButton, &QPushButton::clicked, this, [this] {
+        ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
+        m_refreshNowTimer.start(Timings().refreshNowMs);
+    });
+    m_closeButton = new QPushButton(m_layout.Caption(IDC_CLOSE), this);
+    Identify(m_closeButton, IDC_CLOSE, m_closeButton->text());
+    connect(m_closeButton, &QPushButton::clicked, this, [this] { window()->close(); });
+
+    for (QPushButton *button : m_enterButtons)
+        button->installEventFilter(this);
+}
+
+void CVantelView::InitLabels()
+{
+    for (const int id : {IDC_POWER_LABEL, IDC_INPUT_LABEL, IDC_MUTE_LABEL}) {
+        auto *label = new QLabel(m_layout.Caption(id), this);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Identify(label, id, label->text());
+        m_remoteLabels.push_back(label);
+    }
+    m_waitText = new QLabel(this);
+    m_waitText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Identify(m_waitText, IDC_WAIT_TEXT, QString());
+    m_hourglass = new QLabel(this);
+    m_hourglass->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Identify(m_hourglass, IDC_HOURGLASS, LoadString(STR_WAIT_REFRESH));
+
+    const QPalette textPalette = [this] {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::WindowText, QColor(1, 1, 1));
+        return palette;
+    }();
+    for (QLabel *label : {m_informationCaption, m_statusCaption, m_waitText})
+        label->setPalette(textPalette);
+    for (QLabel *label : m_remoteLabels)
+        label->setPalette(textPalette);
+}
+
+void CVantelView::InitCombo()
+{
+    m_inputCombo = new QComboBox(this);
+    Identify(m_inputCombo, IDC_INPUT_COMBO, LoadString(136));
+    m_muteCombo = new QComboBox(this);
+    for (const int id : {STR_VIDEO_AND_AUDIO, STR_VIDEO, STR_AUDIO})
+        m_muteCombo->addItem(LoadString(id));
+    Identify(m_muteCombo, IDC_MUTE_COMBO, LoadString(137));
+    // The opened list is as tall as the entry says, at least its three kinds.
+    for (QComboBox *combo : {m_inputCombo, m_muteCombo})
+        combo->setMaxVisibleItems(
+            std::max(3, DROP_DOWN_LIST_HEIGHT / std::max(1, combo->fontMetrics().height() + 4)));
+}
+
+void CVantelView::SetTab(Tab tab)
+{
+    m_tab = tab;
+    ApplyTab();
+}
+
+void CVantelView::ApplyTab()
+{
+    if (!m_controlsCreated)
+        return;
+    const bool remote = m_tab == TAB_REMOTE_CONTROL;
+    for (QPushButton *button : m_remoteButtons)
+        button->setVisible(remote);
+    for (QPushButton *button : m_editButtons)
+        button->setVisible(!remote);
+    for (QLabel *label : m_remoteLabels)
+        label->setVisible(remote);
+    m_inputCombo->setVisible(remote);
+    m_muteCombo->setVisible(remote);
+    m_tabRemote->setChecked(remote);
+    m_tabEdit->setChecked(!remote);
+    m_projectorList->setFocus();
+    update();
+}
+
+void CVantelView::ShowWaitMessage(bool show, const QString &text)
+{
+    if (!m_controlsCreated)
+        return;
+    m_waitText->setText(show ? text : QString());
+    m_waitText->setAccessibleName(m_waitText->text());
+    m_waitText->setVisible(show);
+    m_hourglass->setVisible(show);
+    m_refreshButton->setEnabled(!show);
+}
+
+bool CVantelView::IsRefreshing() const
+{
+    return m_waitText && !m_waitText->text().isEmpty();
+}
+
+bool CVantelView::IsWorkerRunning() const
+{
+    return std::any_of(m_workers.cbegin(), m_workers.cend(),
+                       [](const auto &worker) { return !worker->IsFinished(); });
+}
+
+void CVantelView::ApplyInformationField(bool shown)
+{
+    if (!m_controlsCreated)
+        return;
+    m_informationCaption->setText(LoadString(shown ? STR_INFORMATION : STR_STATUS));
+    m_informationCaption->setAccessibleName(m_informationCaption->text());
+    m_statusCaption->setText(shown ? LoadString(STR_STATUS) : QString());
+    m_statusCaption->setAccessibleName(m_statusCaption->text());
+    m_eventList->setVisible(shown);
+    m_informationShown = shown;
+    PlaceControls();
+    emit menuStateChanged();
+}
+
+void CVantelView::ToggleInformationField()
+{
+    m_doc.SetShowInformation(!m_doc.GetShowInformation());
+    ApplyInformationField(m_doc.GetShowInformation());
+    repaint();
+    m_doc.SaveSettings();
+}
+
+void CVantelView::ToggleDisplayOnlyError()
+{
+    m_doc.SetDisplayOnlyError(!m_doc.GetDisplayOnlyError());
+    SetEventFilter(m_doc.GetDisplayOnlyError());
+    m_doc.SaveSettings();
+    emit menuStateChanged();
+}
+
+void CVantelView::ReapWorkers()
+{
+    std::erase_if(m_workers, [](const auto &worker) { return worker->IsFinished(); });
+}
+
+void CVantelView::StartRefresh()
+{
+    ReapWorkers();
+    CVantelDoc *doc = &m_doc;
+    m_workers.push_back(std::make_unique<RefreshWorker>(
+        *ProjectorManager::GetInstance(),
+        [doc](Projector *projector) { doc->RefreshProjector(projector, false); }, this));
+}
+
+void CVantelView::OnRefreshNow()
+{
+    m_refreshIntervalTimer.stop();
+    StartRefresh();
+}
+
+void CVantelView::OnRefreshInterval()
+{
+    ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
+    StartRefresh();
+}
+
+void CVantelView::OnRefreshFinished()
+{
+    ShowWaitMessage(false, QString());
+    m_refreshIntervalTimer.start(m_doc.GetRefreshInterval() * Timings().minuteMs);
+}
+
+bool CVantelView::event(QEvent *event)
+{
+    if (event->type() == RefreshFinishedEvent) {
+        ReapWorkers();
+        OnRefreshFinished();
+        return true;
+    }
+    if (event->type() == ProjectorsChangedEvent) {
+        // The tree, the list and the event list are rebuilt here once they show content.
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+bool CVantelView::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter on a command button runs its command, as a click does.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (auto *button = qobject_cast<QPushButton *>(watched); button && button->isEnabled())
+                button->click();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CVantelView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept(); // Escape closes and clears nothing in the main window
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void CVantelView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const bool remote = m_tab == TAB_REMOTE_CONTROL;
+    painter.fillRect(rect(), remote ? QColor(0x1f, 0x4e, 0x9c) : QColor(0x13, 0x7c, 0x78));
+}
+
+void CVantelView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_controlsCreated && size() != VIEW_DESIGN_SIZE)
+        m_resized = true;
+    PlaceControls();
+}
+
+void CVantelView::PlaceControls()
+{
+    if (!m_controlsCreated)
+        return;
+    ViewGeometryInput input;
+    input.client = size();
+    input.showInformation = m_informationShown;
+    input.listHeaderBottom = m_projectorList->frameWidth() + m_projectorList->header()->height();
+    input.resized = m_resized;
+    const QHash<int, QRect> rects = ComputeViewGeometry(m_layout, input);
+    for (auto it = rects.cbegin(); it != rects.cend(); ++it) {
+        if (QWidget *control =
+                findChild<QWidget *>(QString::number(it.key()), Qt::FindDirectChildrenOnly))
+            control->setGeometry(it.value());
+    }
+}

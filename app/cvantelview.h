@@ -1,0 +1,125 @@
+#pragma once
+
+#include "res/viewlayout.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CTitleDlg;
+class CVantelDoc;
+class QComboBox;
+class QHeaderView;
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+class RefreshWorker;
+
+// The form that fills the main frame: every control of the main window, placed from the string
+// table's layout entries, the two button panels ("Remote Control" and "Edit"), the information
+// field, and the periodic status refresh. It shows the document's state and owns none of it.
+// User-interface thread only; the refresh worker reaches it through posted events.
+class CVantelView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum Tab { TAB_REMOTE_CONTROL = 0, TAB_EDIT = 1 };
+
+    explicit CVantelView(CVantelDoc &doc, QWidget *parent = nullptr);
+    ~CVantelView() override; // waits for a refresh worker that is still running
+
+    // The start-up sequence. The first call shows the splash window and builds the controls;
+    // the part after the splash wait runs from a timer. initialUpdateFinished tells its end,
+    // also when the start-up stopped early. Later calls (after Open) refill and refresh.
+    void OnInitialUpdate();
+    bool IsInitialUpdateFinished() const { return m_initialUpdateFinished; }
+
+    Tab GetTab() const { return m_tab; }
+    void SetTab(Tab tab); // as the tab buttons do
+
+    void ShowWaitMessage(bool show, const QString &text);
+    bool IsRefreshing() const; // the wait text shows
+    // Whether a refresh worker is still running; the close handling waits for this.
+    bool IsWorkerRunning() const;
+
+    void ApplyInformationField(bool shown);
+    // Tool menu: both save the settings file at once.
+    void ToggleInformationField();
+    void ToggleDisplayOnlyError();
+
+    void StartRefresh();
+
+    // The library start, replaceable so tests can make it fail; nullptr restores the real one.
+    static void SetLibraryInitForTesting(std::function<int()> init);
+
+signals:
+    void initialUpdateFinished();
+    // The Tool menu's check marks and enabled states may have changed.
+    void menuStateChanged();
+
+protected:
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void CreateControls();
+    void InitActionList();
+    void InitProjectorList();
+    void InitGroupTree();
+    void InitTabButton();
+    void InitButton();
+    void InitLabels();
+    void InitCombo();
+    void FinishInitialUpdate();
+    void CloseSplash();
+    void ApplyTab();
+    void PlaceControls();
+    void SetTitle();
+    void OnRefreshNow();
+    void OnRefreshInterval();
+    void OnRefreshFinished();
+    void ReapWorkers();
+
+    CVantelDoc &m_doc;
+    ViewLayout m_layout;
+    Tab m_tab = TAB_REMOTE_CONTROL;
+    bool m_controlsCreated = false;
+    bool m_initialUpdateFinished = false;
+    bool m_resized = false; // the client size changed since the controls were made
+    bool m_informationShown = true;
+
+    std::unique_ptr<CTitleDlg> m_splash;
+    QTimer m_splashTimer;
+    QTimer m_refreshIntervalTimer; // TIMER_REFRESH_INTERVAL
+    QTimer m_refreshNowTimer;      // TIMER_REFRESH_NOW
+    // Cycles do not overlap, except after a change of the refresh interval during one; the
+    // finished ones are joined when the next starts.
+    std::vector<std::unique_ptr<RefreshWorker>> m_workers;
+
+    QLabel *m_informationCaption = nullptr;     // 1056
+    QTreeWidget *m_eventList = nullptr;         // 1024
+    QLabel *m_statusCaption = nullptr;          // 1057
+    QTreeWidget *m_projectorList = nullptr;     // 1052
+    QHeaderView *m_groupsHeader = nullptr;      // 1066
+    QTreeWidget *m_treeCtrl = nullptr;          // 1051
+    QPushButton *m_tabRemote = nullptr;         // 1002
+    QPushButton *m_tabEdit = nullptr;           // 1003
+    std::vector<QPushButton *> m_remoteButtons; // 1013, 1014, 1019, 1020, 1021
+    std::vector<QPushButton *> m_editButtons;   // 1006, 1007, 1009, 1008, 1010, 1011
+    QPushButton *m_detailButton = nullptr;      // 1005
+    QPushButton *m_refreshButton = nullptr;     // 1022
+    QPushButton *m_closeButton = nullptr;       // 8
+    QComboBox *m_inputCombo = nullptr;          // 1017
+    QComboBox *m_muteCombo = nullptr;           // 1018
+    std::vector<QLabel *> m_remoteLabels;       // 1012, 1015, 1016
+    QLabel *m_waitText = nullptr;               // 1026
+    QLabel *m_hourglass = nullptr;              // 1025
+    std::vector<QPushButton *> m_enterButtons;  // the 14 that take Enter as a click
+};

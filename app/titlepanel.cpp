@@ -1,0 +1,44 @@
+#include "app/titlepanel.h"
+
+#include "app/viewfonts.h"
+#include "res/stringtable.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int STR_APPLICATION_TITLE = 57344;
+constexpr int STR_PJLINK_CLASS = 603;
+constexpr int STR_VERSION = 604;
+constexpr int BMP_TITLE = 156;
+
+QLabel *AddLabel(QVBoxLayout *layout, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAccessibleName(text);
+    layout->addWidget(label);
+    return label;
+}
+
+} // namespace
+
+QVBoxLayout *BuildTitlePanel(QWidget *window)
+{
+    window->setFont(ViewFont());
+    auto *row = new QHBoxLayout(window);
+    auto *picture = new QLabel(window);
+    picture->setObjectName(QString::number(BMP_TITLE));
+    picture->setAccessibleName(LoadString(STR_APPLICATION_TITLE));
+    row->addWidget(picture, 0, Qt::AlignTop);
+
+    auto *texts = new QVBoxLayout;
+    row->addLayout(texts, 1);
+    QLabel *title = AddLabel(texts, LoadString(STR_APPLICATION_TITLE), window);
+    title->setObjectName(QStringLiteral("1061"));
+    title->setFont(TitleFont());
+    AddLabel(texts, LoadString(STR_PJLINK_CLASS), window);
+    AddLabel(texts, LoadString(STR_VERSION), window);
+    return texts;
+}

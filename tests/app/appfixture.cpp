@@ -1,0 +1,165 @@
+#include "tests/app/appfixture.h"
+
+#include "app/apptimings.h"
+#include "app/cmainframe.h"
+#include "app/cmessagebox.h"
+#include "app/cvantelapp.h"
+#include "model/group.h"
+#include "model/networkcheck.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "platform/instance_lock.h"
+#include "store/cvanteldoc.h"
+#include "store/usermessage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class SilentSink : public UserMessageSink
+{
+public:
+    void ShowMessage(const QString &, MessageIcon) override {}
+};
+
+// A group path's groups, created as needed.
+Group *EnsureGroup(ProjectorManager &manager, const QString &path)
+{
+    Group *group = manager.GetRoot();
+    for (const QString &name : path.split(u'/', Qt::SkipEmptyParts)) {
+        Group *child = nullptr;
+        for (const auto &node : group->GetChildren()) {
+            if (!node->IsProjector() && node->GetName() == name)
+                child = static_cast<Group *>(node.get());
+        }
+        if (!child)
+            child = manager.AddGroupTo(group, std::make_unique<Group>(name));
+        group = child;
+    }
+    return group;
+}
+
+} // namespace
+
+AppFixture::AppFixture() : m_previousDir(QDir::currentPath())
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir::setCurrent(m_dir->path()); // event.log goes here
+    Timings().splashMs = 0;
+    Timings().closePollMs = 20;
+    CMessageBox::SetAnswerInAdvance(true);
+    CMessageBox::TakeShown();
+    // One adapter, unless a test says otherwise.
+    SetAdapterListerForTesting([] {
+        return std::vector<platform::AdapterAddress>{{0x0A000001, 0xFFFFFF00}};
+    });
+    WriteSettings({});
+}
+
+AppFixture::~AppFixture()
+{
+    Stop();
+    m_emulators.clear();
+    SetAdapterListerForTesting(nullptr);
+    CVantelView::SetLibraryInitForTesting(nullptr);
+    QDir::setCurrent(m_previousDir);
+}
+
+EmulatedProjector *AppFixture::Emulate(const QString &name, EmulatorConfig config)
+{
+    if (m_nextHost > 254)
+        return nullptr;
+    config.address = "127.61.0." + std::to_string(m_nextHost++);
+    config.port = 4352;
+    config.name = name.toStdString();
+    auto emulator = std::make_unique<EmulatedProjector>(config);
+    std::string error;
+    if (!emulator->start(&error)) {
+        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
+        return nullptr;
+    }
+    m_emulators.push_back(std::move(emulator));
+    return m_emulators.back().get();
+}
+
+QString AppFixture::SettingsPath() const
+{
+    return m_dir->filePath(u"lumarin.ini"_s);
+}
+
+QString AppFixture::SettingsText() const
+{
+    QFile file(SettingsPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+void AppFixture::WriteSettings(const std::vector<Registered> &projectors, bool showInformation)
+{
+    QFile file(SettingsPath());
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the settings file");
+    file.write("[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\n");
+    file.write(showInformation ? "ShowInformation=1\r\n" : "ShowInformation=0\r\n");
+    file.close();
+
+    // The document writes the rest, as the application would.
+    SilentSink sink;
+    SetUserMessageSink(&sink);
+    {
+        CVantelDoc doc(SettingsPath());
+        ProjectorManager &manager = *ProjectorManager::GetInstance();
+        for (const Registered &projector : projectors) {
+            Group *group = EnsureGroup(manager, projector.groupPath);
+            manager.AddProjector(std::make_unique<Projector>(
+                projector.name, projector.address, QString(), u"Emulux"_s, group->GetFullPath()));
+        }
+        doc.SaveSettings();
+    }
+    SetUserMessageSink(nullptr);
+}
+
+bool AppFixture::Start(StringLanguage language, bool wait, const QString &importFile)
+{
+    SetStringLanguage(language);
+    m_app = std::make_unique<CVantelApp>(nullptr);
+    CVantelApp::Options options;
+    options.settingsPath = SettingsPath();
+    options.importFile = importFile;
+    if (!m_app->InitInstance(options))
+        return false;
+    if (wait && !QTest::qWaitFor([this] { return Frame()->isVisible(); }, 5000)) {
+        qWarning("the main window did not show");
+        return false;
+    }
+    return true;
+}
+
+void AppFixture::Stop()
+{
+    if (m_app) {
+        // Closing waits for a running refresh, as the application does.
+        if (Frame() && View()->IsWorkerRunning())
+            if (!QTest::qWaitFor([this] { return !View()->IsWorkerRunning(); }, 20000))
+                qWarning("the refresh worker did not end");
+        m_app.reset();
+    }
+}
+
+CMainFrame *AppFixture::Frame() const
+{
+    return m_app ? m_app->GetFrame() : nullptr;
+}
+
+CVantelView *AppFixture::View() const
+{
+    return Frame() ? Frame()->GetView() : nullptr;
+}
+
+QStringList AppFixture::TakeMessages()
+{
+    return CMessageBox::TakeShown();
+}

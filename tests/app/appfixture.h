@@ -1,0 +1,67 @@
+#pragma once
+
+#include "res/stringtable.h"
+#include "tools/emulator/emulatedprojector.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+class CMainFrame;
+class CVantelApp;
+class CVantelView;
+
+// The application started in this process on a settings file of a temporary directory, with
+// the splash wait and the close poll shortened and every message box answered in advance.
+class AppFixture
+{
+public:
+    AppFixture();
+    ~AppFixture();
+
+    // A running emulator on a loopback address of its own (127.61.0.0/24); nullptr and a
+    // warning when it cannot start.
+    EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
+
+    struct Registered
+    {
+        QString name;
+        QString address;
+        QString groupPath; // "/", "/A" or "/A/B"; groups are created as needed
+    };
+    // Writes the settings file: these projectors, the information field shown or not.
+    void WriteSettings(const std::vector<Registered> &projectors, bool showInformation = true);
+    QString SettingsPath() const;
+    QString SettingsText() const;
+
+    // Starts the application in a language; false when its start-up ended early. With wait, it
+    // returns once the main window shows.
+    bool Start(StringLanguage language = StringLanguage::English, bool wait = true,
+               const QString &importFile = QString());
+    void Stop();
+
+    CVantelApp *App() const { return m_app.get(); }
+    CMainFrame *Frame() const;
+    CVantelView *View() const;
+    // A control of the view by its id.
+    template <class T = QWidget> T *Control(int id) const;
+
+    QStringList TakeMessages();
+
+private:
+    QString m_previousDir;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
+    std::unique_ptr<CVantelApp> m_app;
+    int m_nextHost = 1;
+};
+
+#include "app/cvantelview.h"
+
+template <class T> T *AppFixture::Control(int id) const
+{
+    return View()->findChild<T *>(QString::number(id));
+}
