@@ -1,0 +1,134 @@
+#include "dialogs/cdetailinfodlg.h"
+
+#include "dialogs/dialogstrings.h"
+#include "dialogs/dialogworker.h"
+#include "model/projector.h"
+#include "res/stringtable.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+enum : int {
+    STR_ITEMS = 144,
+    STR_STATUS = 145,
+    STR_COMMUNICATING = 327,
+    STR_DETAIL_INFORMATION = 917,
+};
+
+} // namespace
+
+CDetailInfoDlg::CDetailInfoDlg(Projector &projector, QWidget *parent)
+    : QDialog(parent), m_pProjector(&projector)
+{
+    setObjectName(QStringLiteral("141"));
+    setWindowTitle(LoadString(STR_DETAIL_INFORMATION));
+    setAccessibleName(windowTitle());
+    setModal(true);
+    resize(420, 330);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("1028"));
+    m_list->setAccessibleName(windowTitle());
+    m_list->setColumnCount(2);
+    m_list->setHeaderLabels({LoadString(STR_ITEMS), LoadString(STR_STATUS)});
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setIconSize(QSize(16, 16));
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The table is for reading only: no row can be selected or edited.
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->header()->setStretchLastSection(false);
+
+    m_waitText = new QLabel(LoadString(STR_COMMUNICATING), this);
+    m_waitText->setObjectName(QStringLiteral("waitText"));
+    m_waitText->setAccessibleName(m_waitText->text());
+    m_waitText->hide();
+
+    // Destroyed with the dialog, waiting for a read still running.
+    m_reader = new DialogWorker(this);
+
+    auto *buttons = new QDialogButtonBox(this);
+    m_ok = buttons->addButton(LoadString(STR_OK), QDialogButtonBox::AcceptRole);
+    m_ok->setObjectName(QStringLiteral("1"));
+    m_ok->setAccessibleName(m_ok->text());
+    m_ok->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_list, 1);
+    layout->addWidget(m_waitText);
+    layout->addWidget(buttons);
+}
+
+bool CDetailInfoDlg::IsReading() const
+{
+    return m_reader->IsBusy();
+}
+
+void CDetailInfoDlg::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!m_started) {
+        m_started = true;
+        SetInitialColumnWidths();
+        StartRead();
+    }
+}
+
+void CDetailInfoDlg::SetInitialColumnWidths()
+{
+    const int width = m_list->viewport()->width();
+    m_list->setColumnWidth(0, (width / 5) * 2);
+    m_list->setColumnWidth(1, std::max(0, width - (width / 5) * 2 - 18));
+}
+
+void CDetailInfoDlg::StartRead()
+{
+    m_waitText->show();
+    setCursor(Qt::BusyCursor);
+    Projector *projector = m_pProjector;
+    auto info = std::make_shared<DetailInfo>();
+    m_reader->Start([projector, info] { *info = ReadDetailInfo(*projector); },
+                    [this, info] { OnRead(*info); });
+}
+
+void CDetailInfoDlg::OnRead(const DetailInfo &info)
+{
+    m_waitText->hide();
+    unsetCursor();
+
+    const int initialStatusWidth = m_list->columnWidth(1);
+    m_list->clear();
+    for (const auto &[label, value] : DetailInfoRows(info)) {
+        auto *item = new QTreeWidgetItem(m_list, {label, value});
+        item->setFlags(Qt::ItemIsEnabled);
+    }
+    m_list->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    m_list->resizeColumnToContents(1);
+    m_list->setColumnWidth(1, std::max(initialStatusWidth, m_list->columnWidth(1)));
+    m_list->resizeColumnToContents(0);
+    emit readFinished();
+
+    if (m_pendingResult)
+        QDialog::done(*m_pendingResult);
+}
+
+void CDetailInfoDlg::done(int result)
+{
+    if (IsReading()) {
+        m_pendingResult = result;
+        return;
+    }
+    QDialog::done(result);
+}

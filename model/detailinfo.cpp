@@ -1,0 +1,106 @@
+#include "model/detailinfo.h"
+
+#include "model/connectionwindow.h"
+#include "model/projector.h"
+#include "res/stringtable.h"
+
+#include <QStringList>
+#include <algorithm>
+
+namespace {
+
+enum : int {
+    STR_DETAIL_NAME = 900,
+    STR_DETAIL_STATUS = 901,
+    STR_DETAIL_ADDRESS = 902,
+    STR_DETAIL_PASSWORD = 903,
+    STR_DETAIL_CLASS = 904,
+    STR_DETAIL_MANUFACTURER = 905,
+    STR_DETAIL_MODEL = 906,
+    STR_DETAIL_OTHER = 907,
+    STR_DETAIL_LAMPS = 908,
+    STR_DETAIL_INPUTS = 909,
+    STR_CONNECTED = 910,
+    STR_NOT_CONNECTED = 911,
+    STR_ON = 912,
+    STR_OFF = 913,
+    STR_UNKNOWN = 914,
+    STR_CLASS_FORMAT = 915,
+    STR_LAMP_FORMAT = 916,
+};
+
+QString LampText(int number, const LampStatus &lamp)
+{
+    const int state = lamp.GetOn() == LampStatus::Lit   ? STR_ON
+                      : lamp.GetOn() == LampStatus::Off ? STR_OFF
+                                                        : STR_UNKNOWN;
+    return FormatText(LoadString(STR_LAMP_FORMAT), {QString::number(number), LoadString(state),
+                                                    QString::number(lamp.GetHours())});
+}
+
+} // namespace
+
+bool InputShownBefore(const InputStatus &a, const InputStatus &b)
+{
+    if (a.GetType() != b.GetType())
+        return a.GetType() < b.GetType();
+    return a.GetNumber() < b.GetNumber();
+}
+
+DetailInfo ReadDetailInfo(Projector &projector)
+{
+    DetailInfo info;
+    {
+        ConnectionWindow window(projector, 0);
+        if (window.GetResult() == 0) {
+            projector.GetLampStatus(info.lamps);
+            projector.GetAvailableInputList(info.inputs);
+            projector.GetManufacturer(info.manufacturer);
+            projector.GetClass(info.pjlinkClass);
+            projector.GetModelInfo(info.modelInfo);
+            projector.GetOtherInfo(info.otherInfo);
+        }
+        window.Close();
+        // After the window the maker is judged from what was just read, without another query.
+        if (window.GetResult() == 0)
+            info.korvane = Projector::IsKorvaneProjector(projector);
+    }
+    info.name = projector.GetName();
+    info.reachable = projector.IsReachable();
+    info.ipAddress = projector.GetIPAddress();
+    info.connectResult = projector.GetConnectResult();
+    info.authorizationRequired = projector.IsAuthorizationRequired();
+    return info;
+}
+
+std::vector<std::pair<QString, QString>> DetailInfoRows(const DetailInfo &info)
+{
+    std::vector<std::pair<QString, QString>> rows;
+    const auto add = [&rows](int label, const QString &value) {
+        rows.emplace_back(LoadString(label), value);
+    };
+    add(STR_DETAIL_NAME, info.name);
+    add(STR_DETAIL_STATUS, LoadString(info.reachable ? STR_CONNECTED : STR_NOT_CONNECTED));
+    add(STR_DETAIL_ADDRESS, info.ipAddress);
+    add(STR_DETAIL_PASSWORD, info.connectResult == -1
+                                 ? QString()
+                                 : LoadString(info.authorizationRequired ? STR_ON : STR_OFF));
+    add(STR_DETAIL_CLASS, info.pjlinkClass == -1 ? QString()
+                                                 : FormatText(LoadString(STR_CLASS_FORMAT),
+                                                              {QString::number(info.pjlinkClass)}));
+    add(STR_DETAIL_MANUFACTURER, info.manufacturer);
+    add(STR_DETAIL_MODEL, info.modelInfo);
+    add(STR_DETAIL_OTHER, info.otherInfo);
+
+    add(STR_DETAIL_LAMPS, info.lamps.empty() ? QString() : LampText(1, info.lamps.front()));
+    for (int i = 1; i < int(info.lamps.size()); ++i)
+        rows.emplace_back(QString(), LampText(i + 1, info.lamps[i]));
+
+    std::vector<InputStatus> inputs = info.inputs;
+    std::stable_sort(inputs.begin(), inputs.end(), InputShownBefore);
+    QStringList texts;
+    for (const InputStatus &input : inputs)
+        texts.append(input.GetShortText(info.korvane));
+    add(STR_DETAIL_INPUTS, texts.join(u','));
+    return rows;
+}

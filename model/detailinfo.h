@@ -1,0 +1,42 @@
+#pragma once
+
+#include "model/inputstatus.h"
+#include "model/lampstatus.h"
+
+#include <QString>
+#include <utility>
+#include <vector>
+
+class Projector;
+
+// Everything the detail information shows about one projector: its identity and reachability
+// as the last connection left them, and the identity reads of one connection window.
+struct DetailInfo
+{
+    QString name;
+    bool reachable = false;
+    QString ipAddress;
+    int connectResult = -1; // -1: nothing answered
+    bool authorizationRequired = false;
+
+    // From the window's reads; unknown (-1, empty) when the connect failed.
+    int pjlinkClass = -1;
+    QString manufacturer;
+    QString modelInfo;
+    QString otherInfo;
+    std::vector<LampStatus> lamps;
+    std::vector<InputStatus> inputs;
+    bool korvane = false; // the maker whose RGB9 input is its camera
+};
+
+// Opens one connection window on the projector on the calling thread (mode 0) and reads lamps,
+// inputs, manufacturer, class, model and other information, in that order. Blocks for as long
+// as the projector takes to answer, so never call it on the user-interface thread.
+DetailInfo ReadDetailInfo(Projector &projector);
+
+// The table of the detail information: label and value per row, top to bottom. Every lamp after
+// the first gets a row of its own with an empty label.
+std::vector<std::pair<QString, QString>> DetailInfoRows(const DetailInfo &info);
+
+// Inputs in the order they are shown everywhere: by type, then by number.
+bool InputShownBefore(const InputStatus &a, const InputStatus &b);

@@ -1,0 +1,229 @@
+#include "dialogs/cdetailinfodlg.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringtable.h"
+#include "tools/emulator/emulatedprojector.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// This suite's emulators live on 127.57.0.0/24.
+std::string Address(int host)
+{
+    return "127.57.0." + std::to_string(host);
+}
+
+// The table as the user reads it: "label|value" per row.
+QStringList Rows(const CDetailInfoDlg &dialog)
+{
+    auto *list = dialog.findChild<QTreeWidget *>(u"1028"_s);
+    QStringList rows;
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+        rows << list->topLevelItem(i)->text(0) + u'|' + list->topLevelItem(i)->text(1);
+    return rows;
+}
+
+} // namespace
+
+class TestDetailInfoDlg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void table_data();
+    void table();
+    void unreachable_showsNotConnectedAndEmptyValues();
+    void table_headerAlignedAndColumnsSized();
+    void rows_cannotBeSelected();
+    void closeDuringRead_carriedOutAfterTheRead();
+
+private:
+    // Shows a dialog for a projector at address (password given) and waits for its table.
+    std::unique_ptr<CDetailInfoDlg> ShowFor(Projector &projector);
+};
+
+void TestDetailInfoDlg::initTestCase()
+{
+    SetStringLanguage(StringLanguage::English);
+    QCOMPARE(ProjectorManager::InitProjectors(), 0);
+    ProjectorManager::SetPort(4352);
+    ProjectorManager::SetRecvTimeOut(2);
+}
+
+std::unique_ptr<CDetailInfoDlg> TestDetailInfoDlg::ShowFor(Projector &projector)
+{
+    auto dialog = std::make_unique<CDetailInfoDlg>(projector);
+    QSignalSpy finished(dialog.get(), &CDetailInfoDlg::readFinished);
+    dialog->show();
+    if (!finished.wait(10000))
+        qWarning("the detail read did not finish");
+    return dialog;
+}
+
+void TestDetailInfoDlg::table_data()
+{
+    QTest::addColumn<QString>("manufacturer");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("lampAnswer");  // "" for a single lamp of 1200 h, lit
+    QTest::addColumn<QString>("inputAnswer"); // INST as reported
+    QTest::addColumn<QStringList>("rows");
+
+    const QStringList head{u"Projector name :|Hall"_s, u"Status :|Connected"_s,
+                           u"IP address :|127.57.0.%1"_s};
+    const QString info = u"PJLink class :|Class 1"_s;
+    QTest::newRow("two lamps, no password, inputs sorted")
+        << u"Emulux"_s << QString() << u"%1LAMP=1200 1 35 0"_s << u"%1INST=31 12 21"_s
+        << (head + QStringList{u"Password :|Off"_s, info, u"Manufacturer :|Emulux"_s,
+                               u"Model information :|EP-100"_s, u"Other information :|"_s,
+                               u"Lamp information :|Lamp 1,On,1200h"_s, u"|Lamp 2,Off,35h"_s,
+                               u"Input list :|RGB2,Video1,Digital1"_s});
+    QTest::newRow("no lamp, password, no inputs")
+        << u"Emulux"_s << u"secret"_s << u"%1LAMP=ERR1"_s << u"%1INST="_s
+        << (head + QStringList{u"Password :|On"_s, info, u"Manufacturer :|Emulux"_s,
+                               u"Model information :|EP-100"_s, u"Other information :|"_s,
+                               u"Lamp information :|"_s, u"Input list :|"_s});
+    QTest::newRow("unknown lamp state, the maker's camera")
+        << u"Korvane"_s << QString() << u"%1LAMP=7 5"_s << u"%1INST=19 11"_s
+        << (head + QStringList{u"Password :|Off"_s, info, u"Manufacturer :|Korvane"_s,
+                               u"Model information :|EP-100"_s, u"Other information :|"_s,
+                               u"Lamp information :|Lamp 1,unknown,7h"_s,
+                               u"Input list :|RGB1,Camera"_s});
+}
+
+void TestDetailInfoDlg::table()
+{
+    QFETCH(QString, manufacturer);
+    QFETCH(QString, password);
+    QFETCH(QString, lampAnswer);
+    QFETCH(QString, inputAnswer);
+    QFETCH(QStringList, rows);
+
+    static int host = 1;
+    EmulatorConfig config;
+    config.address = Address(host++);
+    config.name = "Hall";
+    config.manufacturer = manufacturer.toStdString();
+    config.password = password.toStdString();
+    config.rawAnswers["LAMP"] = lampAnswer.toStdString();
+    config.rawAnswers["INST"] = inputAnswer.toStdString();
+    EmulatedProjector emulator(config);
+    std::string error;
+    QVERIFY2(emulator.start(&error), error.c_str());
+
+    const QString address = QString::fromStdString(config.address);
+    Projector projector(u"Hall"_s, address, password, u"M"_s, u"/"_s);
+    auto dialog = ShowFor(projector);
+    rows[2] = u"IP address :|"_s + address;
+    QCOMPARE(Rows(*dialog), rows);
+    QVERIFY(!dialog->findChild<QLabel *>(u"waitText"_s)->isVisible());
+}
+
+void TestDetailInfoDlg::unreachable_showsNotConnectedAndEmptyValues()
+{
+    // Nothing listens at this address.
+    Projector projector(u"Gone"_s, u"127.57.0.200"_s, QString(), u"M"_s, u"/"_s);
+    auto dialog = ShowFor(projector);
+    QCOMPARE(Rows(*dialog), (QStringList{u"Projector name :|Gone"_s, u"Status :|Not connected"_s,
+                                         u"IP address :|127.57.0.200"_s, u"Password :|"_s,
+                                         u"PJLink class :|"_s, u"Manufacturer :|"_s,
+                                         u"Model information :|"_s, u"Other information :|"_s,
+                                         u"Lamp information :|"_s, u"Input list :|"_s}));
+}
+
+void TestDetailInfoDlg::table_headerAlignedAndColumnsSized()
+{
+    EmulatorConfig config;
+    config.address = Address(100);
+    config.otherInfo = std::string(120, 'x'); // wider than the dialog
+    EmulatedProjector emulator(config);
+    QVERIFY(emulator.start());
+    Projector projector(u"Wide"_s, QString::fromStdString(config.address), QString(), u"M"_s,
+                        u"/"_s);
+
+    auto dialog = std::make_unique<CDetailInfoDlg>(projector);
+    QSignalSpy finished(dialog.get(), &CDetailInfoDlg::readFinished);
+    dialog->show();
+    auto *list = dialog->findChild<QTreeWidget *>(u"1028"_s);
+    const int width = list->viewport()->width();
+    QCOMPARE(list->columnWidth(0), (width / 5) * 2);
+    QCOMPARE(list->columnWidth(1), width - (width / 5) * 2 - 18);
+    const int initialStatus = list->columnWidth(1);
+    QVERIFY(finished.wait(10000));
+
+    QCOMPARE(list->headerItem()->text(0), u"Items"_s);
+    QCOMPARE(list->headerItem()->text(1), u"Status"_s);
+    QCOMPARE(list->headerItem()->textAlignment(0) & Qt::AlignHorizontal_Mask, int(Qt::AlignRight));
+    // The long value widens its column; the labels' column fits the longest label.
+    const int status = list->columnWidth(1);
+    const int labels = list->columnWidth(0);
+    QVERIFY(status > initialStatus);
+    list->resizeColumnToContents(1);
+    list->resizeColumnToContents(0);
+    QCOMPARE(list->columnWidth(1), status);
+    QCOMPARE(list->columnWidth(0), labels);
+}
+
+void TestDetailInfoDlg::rows_cannotBeSelected()
+{
+    EmulatorConfig config;
+    config.address = Address(101);
+    EmulatedProjector emulator(config);
+    QVERIFY(emulator.start());
+    Projector projector(u"P"_s, QString::fromStdString(config.address), QString(), u"M"_s, u"/"_s);
+    auto dialog = ShowFor(projector);
+    auto *list = dialog->findChild<QTreeWidget *>(u"1028"_s);
+    const QRect row = list->visualItemRect(list->topLevelItem(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+    QVERIFY(list->selectedItems().isEmpty());
+}
+
+void TestDetailInfoDlg::closeDuringRead_carriedOutAfterTheRead()
+{
+    EmulatorConfig config;
+    config.address = Address(102);
+    config.answerDelayMs = 150; // every answer, so the read takes over a second
+    EmulatedProjector emulator(config);
+    QVERIFY(emulator.start());
+    Projector projector(u"Slow"_s, QString::fromStdString(config.address), QString(), u"M"_s,
+                        u"/"_s);
+
+    auto dialog = std::make_unique<CDetailInfoDlg>(projector);
+    QSignalSpy finished(dialog.get(), &CDetailInfoDlg::readFinished);
+    QSignalSpy accepted(dialog.get(), &QDialog::accepted);
+    // A timer of this thread keeps ticking while the projector is read.
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(20);
+
+    dialog->show();
+    QVERIFY(dialog->IsReading());
+    QVERIFY(dialog->findChild<QLabel *>(u"waitText"_s)->isVisible());
+    QTest::mouseClick(dialog->findChild<QPushButton *>(u"1"_s), Qt::LeftButton);
+    // The close waits for the read: the dialog stays, the projector is still being read.
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(accepted.count(), 0);
+
+    QVERIFY(finished.wait(10000));
+    QVERIFY(ticks >= 10);
+    QCOMPARE(accepted.count(), 1);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(Rows(*dialog).contains(u"Status :|Connected"_s));
+}
+
+QTEST_MAIN(TestDetailInfoDlg)
+#include "tst_detailinfodlg.moc"
