@@ -1,5 +1,6 @@
 #include "app/ctitledlg.h"
 
+#include "app/skinbitmap.h"
 #include "app/titlepanel.h"
 #include "res/stringtable.h"
 
@@ -24,6 +25,7 @@ CTitleDlg::CTitleDlg(QWidget *parent) : QDialog(parent, Qt::SplashScreen | Qt::F
     auto *icon = new QLabel(this);
     icon->setObjectName(QString::number(ICON_APPLICATION));
     icon->setFixedSize(32, 32);
+    icon->setPixmap(LoadSkinIcon(ICON_APPLICATION).pixmap(32, 32));
     texts->addWidget(icon);
     auto *loading = new QLabel(LoadString(STR_NOW_LOADING), this);
     loading->setAccessibleName(loading->text());

@@ -1,7 +1,14 @@
 #include "app/cvantelview.h"
 
 #include "app/apptimings.h"
+#include "app/cbitmapbutton.h"
+#include "app/cedbackgroundbmp.h"
+#include "app/cedwidebackgroundbmp.h"
+#include "app/cimagetextbutton.h"
 #include "app/cmessagebox.h"
+#include "app/crcbackgroundbmp.h"
+#include "app/crcwidebackgroundbmp.h"
+#include "app/skinbitmap.h"
 #include "app/ctitledlg.h"
 #include "app/viewfonts.h"
 #include "model/projectormanager.h"
@@ -47,6 +54,29 @@ constexpr ListColumn kListColumns[] = {{133, 139},          {134, 65},  {135, 64
 // The projector list's column header ends this far below the list's top, so that the tree
 // starts where its layout entry says (192, 27 below the list's 165).
 constexpr int kListHeaderBottom = 27;
+
+// The pictures of the bitmap buttons, normal, pressed and focused.
+struct ButtonPictures
+{
+    int id;
+    int normal;
+};
+constexpr ButtonPictures kButtonPictures[] = {
+    {IDC_POWER_ON, 245},  {IDC_POWER_OFF, 248},    {IDC_SET_INPUT, 251},       {IDC_MUTE_ON, 245},
+    {IDC_MUTE_OFF, 248},  {IDC_REGISTER, 257},     {IDC_CHANGE_PASSWORD, 260}, {IDC_REGROUP, 263},
+    {IDC_CHANGE_IP, 266}, {IDC_RENAME_GROUP, 269}, {IDC_DELETE, 272},
+};
+constexpr int BMP_DETAIL_REMOTE = 254;
+constexpr int BMP_DETAIL_EDIT = 275;
+
+int PictureOf(int id)
+{
+    for (const ButtonPictures &pictures : kButtonPictures) {
+        if (pictures.id == id)
+            return pictures.normal;
+    }
+    return 0;
+}
 
 // The library start; tests replace it.
 std::function<int()> &LibraryInit()
@@ -105,6 +135,22 @@ void CVantelView::OnInitialUpdate()
         FinishInitialUpdate();
         return;
     }
+    if (LoadSkinBitmap(SKIN_BACKGROUND).isNull()) {
+        CMessageBox::Show(u"LoadBitmap ERROR END"_s);
+        m_initialUpdateFinished = true;
+        emit initialUpdateFinished();
+        return;
+    }
+    m_edBackground = std::make_unique<CEDBackgroundBmp>();
+    m_edWideBackground = std::make_unique<CEDWideBackgroundBmp>();
+    m_rcBackground = std::make_unique<CRCBackgroundBmp>();
+    m_rcWideBackground = std::make_unique<CRCWideBackgroundBmp>();
+    for (CBackgroundBmp *background : {m_edBackground.get(), m_edWideBackground.get(),
+                                       m_rcBackground.get(), m_rcWideBackground.get()}) {
+        background->Prepare(this);
+        background->Resize(width(), height());
+    }
+
     m_splash = std::make_unique<CTitleDlg>();
     m_splash->show();
 
@@ -223,10 +269,13 @@ void CVantelView::InitGroupTree()
 
 void CVantelView::InitTabButton()
 {
-    const auto makeTab = [this](int id, int stringId) {
-        auto *button = new QPushButton(LoadString(stringId), this);
-        Identify(button, id, button->text());
-        button->setCheckable(true);
+    const QFont font = ViewFont();
+    const auto makeTab = [this, &font](int id, int stringId) {
+        auto *button = new CImageTextButton(this);
+        button->SetText(LoadString(stringId));
+        button->SetTextColors(Qt::black, Qt::black);
+        button->SetFont(font.family(), font.pixelSize());
+        Identify(button, id, LoadString(stringId));
         connect(button, &QPushButton::clicked, this,
                 [this, id] { SetTab(id == IDC_TAB_EDIT ? TAB_EDIT : TAB_REMOTE_CONTROL); });
         m_enterButtons.push_back(button);
@@ -240,7 +289,10 @@ void CVantelView::InitButton()
 {
     const auto makeButton = [this](int id) {
         const QString caption = m_layout.Caption(id);
-        auto *button = new QPushButton(caption, this);
+        auto *button = new CBitmapButton(this);
+        button->setText(caption); // the picture carries the visible caption
+        if (const int picture = PictureOf(id))
+            button->LoadBitmaps(picture, picture + 1, picture + 2);
         Identify(button, id, caption);
         m_enterButtons.push_back(button);
         return button;
@@ -279,6 +331,7 @@ void CVantelView::InitLabels()
     Identify(m_waitText, IDC_WAIT_TEXT, QString());
     m_hourglass = new QLabel(this);
     m_hourglass->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_hourglass->setPixmap(LoadSkinBitmap(SKIN_HOURGLASS));
     Identify(m_hourglass, IDC_HOURGLASS, LoadString(STR_WAIT_REFRESH));
 
     const QPalette textPalette = [this] {
@@ -317,16 +370,21 @@ void CVantelView::ApplyTab()
     if (!m_controlsCreated)
         return;
     const bool remote = m_tab == TAB_REMOTE_CONTROL;
-    for (QPushButton *button : m_remoteButtons)
+    for (CBitmapButton *button : m_remoteButtons)
         button->setVisible(remote);
-    for (QPushButton *button : m_editButtons)
+    for (CBitmapButton *button : m_editButtons)
         button->setVisible(!remote);
     for (QLabel *label : m_remoteLabels)
         label->setVisible(remote);
     m_inputCombo->setVisible(remote);
     m_muteCombo->setVisible(remote);
-    m_tabRemote->setChecked(remote);
-    m_tabEdit->setChecked(!remote);
+    m_tabRemote->SetBitmaps(remote ? SKIN_TAB_RC_ACTIVE : SKIN_TAB_RC_INACTIVE,
+                            remote ? SKIN_TAB_RC_ACTIVE : SKIN_TAB_RC_INACTIVE, 0);
+    m_tabEdit->SetBitmaps(remote ? SKIN_TAB_ED_INACTIVE : SKIN_TAB_ED_ACTIVE,
+                          remote ? SKIN_TAB_ED_INACTIVE : SKIN_TAB_ED_ACTIVE, 0);
+    const int detail = remote ? BMP_DETAIL_REMOTE : BMP_DETAIL_EDIT;
+    m_detailButton->LoadBitmaps(detail, detail + 1, detail + 2);
+    m_detailButton->update();
     m_projectorList->setFocus();
     update();
 }
@@ -451,16 +509,30 @@ void CVantelView::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
+CBackgroundBmp *CVantelView::CurrentBackground() const
+{
+    if (m_tab == TAB_REMOTE_CONTROL)
+        return m_informationShown ? m_rcWideBackground.get() : m_rcBackground.get();
+    return m_informationShown ? m_edWideBackground.get() : m_edBackground.get();
+}
+
 void CVantelView::paintEvent(QPaintEvent *)
 {
+    const CBackgroundBmp *background = CurrentBackground();
+    if (!background || !background->IsPrepared())
+        return;
     QPainter painter(this);
-    const bool remote = m_tab == TAB_REMOTE_CONTROL;
-    painter.fillRect(rect(), remote ? QColor(0x1f, 0x4e, 0x9c) : QColor(0x13, 0x7c, 0x78));
+    background->Draw(painter, 0, 0, width(), height());
 }
 
 void CVantelView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    for (CBackgroundBmp *background : {m_edBackground.get(), m_edWideBackground.get(),
+                                       m_rcBackground.get(), m_rcWideBackground.get()}) {
+        if (background)
+            background->Resize(width(), height());
+    }
     if (m_controlsCreated && size() != VIEW_DESIGN_SIZE)
         m_resized = true;
     PlaceControls();

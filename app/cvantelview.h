@@ -9,6 +9,9 @@
 #include <memory>
 #include <vector>
 
+class CBackgroundBmp;
+class CBitmapButton;
+class CImageTextButton;
 class CTitleDlg;
 class CVantelDoc;
 class QComboBox;
@@ -79,6 +82,7 @@ private:
     void InitCombo();
     void FinishInitialUpdate();
     void CloseSplash();
+    CBackgroundBmp *CurrentBackground() const;
     void ApplyTab();
     void PlaceControls();
     void SetTitle();
@@ -95,6 +99,13 @@ private:
     bool m_resized = false; // the client size changed since the controls were made
     bool m_informationShown = true;
 
+    // The four looks of the background: Edit and Remote Control, each without and with the
+    // information field. All are composed on every size change, so a switch only repaints.
+    std::unique_ptr<CBackgroundBmp> m_edBackground;
+    std::unique_ptr<CBackgroundBmp> m_edWideBackground;
+    std::unique_ptr<CBackgroundBmp> m_rcBackground;
+    std::unique_ptr<CBackgroundBmp> m_rcWideBackground;
+
     std::unique_ptr<CTitleDlg> m_splash;
     QTimer m_splashTimer;
     QTimer m_refreshIntervalTimer; // TIMER_REFRESH_INTERVAL
@@ -103,23 +114,23 @@ private:
     // finished ones are joined when the next starts.
     std::vector<std::unique_ptr<RefreshWorker>> m_workers;
 
-    QLabel *m_informationCaption = nullptr;     // 1056
-    QTreeWidget *m_eventList = nullptr;         // 1024
-    QLabel *m_statusCaption = nullptr;          // 1057
-    QTreeWidget *m_projectorList = nullptr;     // 1052
-    QHeaderView *m_groupsHeader = nullptr;      // 1066
-    QTreeWidget *m_treeCtrl = nullptr;          // 1051
-    QPushButton *m_tabRemote = nullptr;         // 1002
-    QPushButton *m_tabEdit = nullptr;           // 1003
-    std::vector<QPushButton *> m_remoteButtons; // 1013, 1014, 1019, 1020, 1021
-    std::vector<QPushButton *> m_editButtons;   // 1006, 1007, 1009, 1008, 1010, 1011
-    QPushButton *m_detailButton = nullptr;      // 1005
-    QPushButton *m_refreshButton = nullptr;     // 1022
-    QPushButton *m_closeButton = nullptr;       // 8
-    QComboBox *m_inputCombo = nullptr;          // 1017
-    QComboBox *m_muteCombo = nullptr;           // 1018
-    std::vector<QLabel *> m_remoteLabels;       // 1012, 1015, 1016
-    QLabel *m_waitText = nullptr;               // 1026
-    QLabel *m_hourglass = nullptr;              // 1025
-    std::vector<QPushButton *> m_enterButtons;  // the 14 that take Enter as a click
+    QLabel *m_informationCaption = nullptr;       // 1056
+    QTreeWidget *m_eventList = nullptr;           // 1024
+    QLabel *m_statusCaption = nullptr;            // 1057
+    QTreeWidget *m_projectorList = nullptr;       // 1052
+    QHeaderView *m_groupsHeader = nullptr;        // 1066
+    QTreeWidget *m_treeCtrl = nullptr;            // 1051
+    CImageTextButton *m_tabRemote = nullptr;      // 1002
+    CImageTextButton *m_tabEdit = nullptr;        // 1003
+    std::vector<CBitmapButton *> m_remoteButtons; // 1013, 1014, 1019, 1020, 1021
+    std::vector<CBitmapButton *> m_editButtons;   // 1006, 1007, 1009, 1008, 1010, 1011
+    CBitmapButton *m_detailButton = nullptr;      // 1005
+    QPushButton *m_refreshButton = nullptr;       // 1022
+    QPushButton *m_closeButton = nullptr;         // 8
+    QComboBox *m_inputCombo = nullptr;            // 1017
+    QComboBox *m_muteCombo = nullptr;             // 1018
+    std::vector<QLabel *> m_remoteLabels;         // 1012, 1015, 1016
+    QLabel *m_waitText = nullptr;                 // 1026
+    QLabel *m_hourglass = nullptr;                // 1025
+    std::vector<QPushButton *> m_enterButtons;    // the 14 that take Enter as a click
 };

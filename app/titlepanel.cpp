@@ -1,5 +1,6 @@
 #include "app/titlepanel.h"
 
+#include "app/skinbitmap.h"
 #include "app/viewfonts.h"
 #include "res/stringtable.h"
 
@@ -30,6 +31,7 @@ QVBoxLayout *BuildTitlePanel(QWidget *window)
     auto *row = new QHBoxLayout(window);
     auto *picture = new QLabel(window);
     picture->setObjectName(QString::number(BMP_TITLE));
+    picture->setPixmap(LoadSkinBitmap(BMP_TITLE));
     picture->setAccessibleName(LoadString(STR_APPLICATION_TITLE));
     row->addWidget(picture, 0, Qt::AlignTop);
 

@@ -1,5 +1,6 @@
 #include "app/caboutdlg.h"
 #include "app/chelpwindow.h"
+#include "app/cimagetextbutton.h"
 #include "app/cmainframe.h"
 #include "app/ctitledlg.h"
 #include "app/cvantelapp.h"
@@ -145,6 +146,11 @@ void TestMainWindow::designSize_everyControlAtItsEntry()
         QWidget *control = fixture.Control(slot.controlId);
         QVERIFY2(control, qPrintable(u"no control %1"_s.arg(slot.controlId)));
         QRect expected = layout.Rect(slot.controlId);
+        if (const auto *tab = qobject_cast<CImageTextButton *>(control)) {
+            // A tab button takes the size of its picture: 141 x 35 and 127 x 35.
+            QCOMPARE(tab->BitmapSize().height(), 35);
+            expected.setSize(tab->BitmapSize());
+        }
         if (slot.controlId == IDC_GROUPS_HEADER || slot.controlId == IDC_GROUP_TREE) {
             // Their vertical edges follow the list's column header, which ends at 192.
             const int headerBottom = fixture.Control(IDC_PROJECTOR_LIST)->y() + 27;
