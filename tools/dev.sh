@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Lumarin's one entry point for a fresh Debian 12 machine (run as root):
-#   tools/dev.sh demo   install, build, start an emulated fleet and show it
+#   tools/dev.sh demo   install, build, start an emulated fleet and open Lumarin on it
 #   tools/dev.sh test   install, build and run every test (normal, sanitizers, fuzzing)
 #   tools/dev.sh deps   install the Debian packages only
 set -euo pipefail
@@ -52,7 +52,31 @@ deps)
 demo)
     deps
     build dev
-    exec "$here/build/dev/tools/lumarin-demo" --fleet "$here/tools/demo-fleet.json" "${@:2}"
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "No display: the main window is drawn offscreen on an emulated fleet instead."
+        QT_QPA_PLATFORM=offscreen "$here/build/dev/tests/app/tst_screenshots" >/dev/null 2>&1 ||
+            echo "The screenshots could not all be drawn." >&2
+        echo "Screenshots of the main window:"
+        ls -1 "$here"/build/dev/screenshots/*.png
+        echo
+        exec "$here/build/dev/tools/lumarin-demo" --fleet "$here/tools/demo-fleet.json" "${@:2}"
+    fi
+    # The demo fleet serves while the window is open, registered in a few groups in a settings
+    # file of the demo's own.
+    "$here/build/dev/tools/pjlink-emulator" --config "$here/tools/demo-fleet.json" >/dev/null &
+    fleet=$!
+    trap 'kill "$fleet" 2>/dev/null' EXIT
+    sleep 1
+    settings="$here/build/dev/demo/lumarin.ini"
+    mkdir -p "$(dirname "$settings")"
+    rm -f "$settings"
+    ctl() { "$here/build/dev/bin/lumarinctl" --settings "$settings" "$@" >/dev/null; }
+    ctl group add /Building
+    ctl group add /Building/Floor1
+    ctl add 127.0.0.11
+    ctl add 127.0.0.12 --password admin --group /Building
+    for a in 13 14 15; do ctl add "127.0.0.$a" --group /Building/Floor1; done
+    "$here/build/dev/bin/lumarin" --settings "$settings"
     ;;
 test)
     deps
