@@ -3,6 +3,7 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "app/cvantelview.h"
+#include "app/skinbitmap.h"
 #include "app/viewfonts.h"
 #include "model/networkcheck.h"
 #include "platform/instance_lock.h"
@@ -53,6 +54,8 @@ bool CVantelApp::InitInstance(const Options &options)
 {
     InstallFontSubstitutions();
     QApplication::setFont(ViewFont());
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(u"lumarin"_s);
     m_sink = std::make_unique<CMessageBoxSink>();
     SetUserMessageSink(m_sink.get());
 
