@@ -8,6 +8,10 @@ struct AppTimings
     int closePollMs = 500; // a close during a refresh checks this often for the worker's end
     int refreshNowMs = 10; // "Refresh" starts its cycle this long after the press
     int minuteMs = 60000;  // one minute of the refresh interval
+    // After a command the projectors are given this long before they are read back.
+    int powerWaitMs = 3000;
+    int inputWaitMs = 1500;
+    int muteWaitMs = 1000;
 };
 
 AppTimings &Timings();

@@ -5,6 +5,7 @@
 #include "app/cfiledialog.h"
 #include "app/chelpwindow.h"
 #include "app/cmessagebox.h"
+#include "app/cprojectorcommands.h"
 #include "app/cvantelview.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
@@ -88,9 +89,6 @@ void CMainFrame::CreateMenus()
     QAction *interval =
         AddCommand(this, tool, ID_REFRESH_INTERVAL, LoadString(ID_REFRESH_INTERVAL));
     QAction *wait = AddCommand(this, tool, ID_RESPONSE_WAIT, LoadString(ID_RESPONSE_WAIT));
-    // Their dialogs come with the timing settings.
-    interval->setEnabled(false);
-    wait->setEnabled(false);
     tool->addSeparator();
     m_showInformation =
         AddCommand(this, tool, ID_SHOW_INFORMATION, LoadString(ID_SHOW_INFORMATION));
@@ -110,6 +108,10 @@ void CMainFrame::CreateMenus()
     // Triggered, not toggled: the document's value decides, the check mark follows it.
     connect(m_showInformation, &QAction::triggered, m_view, &CVantelView::ToggleInformationField);
     connect(m_onlyErrors, &QAction::triggered, m_view, &CVantelView::ToggleDisplayOnlyError);
+    connect(interval, &QAction::triggered, m_view->GetCommands(),
+            &CProjectorCommands::RefreshInterval);
+    connect(wait, &QAction::triggered, m_view->GetCommands(),
+            &CProjectorCommands::ResponseWaitTime);
     connect(FindCommand(ID_HELP_FINDER), &QAction::triggered, this, &CMainFrame::OnSearchTopics);
     connect(FindCommand(ID_APP_ABOUT), &QAction::triggered, this, &CMainFrame::OnAbout);
     UpdateToolMenu();

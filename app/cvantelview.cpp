@@ -9,6 +9,7 @@
 #include "app/crcbackgroundbmp.h"
 #include "app/crcwidebackgroundbmp.h"
 #include "app/skinbitmap.h"
+#include "app/cprojectorcommands.h"
 #include "app/ctitledlg.h"
 #include "app/viewfonts.h"
 #include "model/projectormanager.h"
@@ -18,6 +19,7 @@
 #include "store/cvanteldoc.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -109,6 +111,23 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
     connect(&m_refreshIntervalTimer, &QTimer::timeout, this, &CVantelView::OnRefreshInterval);
     m_refreshNowTimer.setSingleShot(true);
     connect(&m_refreshNowTimer, &QTimer::timeout, this, &CVantelView::OnRefreshNow);
+
+    CProjectorCommands::Waits waits;
+    waits.powerMs = Timings().powerWaitMs;
+    waits.inputMs = Timings().inputWaitMs;
+    waits.muteMs = Timings().muteWaitMs;
+    m_commands = new CProjectorCommands(
+        doc, this, [this] { return GetListSelection(); },
+        [this](const QString &text) { CMessageBox::Show(text, MessageIcon::Warning, window()); },
+        waits);
+    // After a command the projectors have changed: rebuilt as after a refresh.
+    connect(m_commands, &CProjectorCommands::finished, this,
+            [this] { QCoreApplication::postEvent(this, new QEvent(ProjectorsChangedEvent)); });
+    connect(m_commands, &CProjectorCommands::refreshIntervalChanged, this, [this](int minutes) {
+        // A cycle that runs arms the timer with the new interval when it ends.
+        if (!IsRefreshing() && !IsWorkerRunning())
+            m_refreshIntervalTimer.start(minutes * Timings().minuteMs);
+    });
 }
 
 CVantelView::~CVantelView()
@@ -313,6 +332,7 @@ void CVantelView::InitButton()
     m_closeButton = new QPushButton(m_layout.Caption(IDC_CLOSE), this);
     Identify(m_closeButton, IDC_CLOSE, m_closeButton->text());
     connect(m_closeButton, &QPushButton::clicked, this, [this] { window()->close(); });
+    ConnectCommands();
 
     for (QPushButton *button : m_enterButtons)
         button->installEventFilter(this);
@@ -407,6 +427,8 @@ bool CVantelView::IsRefreshing() const
 
 bool CVantelView::IsWorkerRunning() const
 {
+    if (m_commands && m_commands->IsBusy())
+        return true;
     return std::any_of(m_workers.cbegin(), m_workers.cend(),
                        [](const auto &worker) { return !worker->IsFinished(); });
 }
@@ -553,4 +575,32 @@ void CVantelView::PlaceControls()
                 findChild<QWidget *>(QString::number(it.key()), Qt::FindDirectChildrenOnly))
             control->setGeometry(it.value());
     }
+}
+
+void CVantelView::ConnectCommands()
+{
+    const auto onClick = [this](int id, auto command) {
+        if (auto *button = findChild<QPushButton *>(QString::number(id)))
+            connect(button, &QPushButton::clicked, m_commands, command);
+    };
+    onClick(IDC_POWER_ON, [this] { m_commands->Power(1); });
+    onClick(IDC_POWER_OFF, [this] { m_commands->Power(0); });
+    onClick(IDC_SET_INPUT, [this] {
+        // Each entry of the input list carries its input as (type, number).
+        std::optional<InputStatus> input;
+        if (m_inputCombo->currentIndex() >= 0) {
+            const QPoint value = m_inputCombo->currentData().toPoint();
+            input = InputStatus(value.x(), value.y());
+        }
+        m_commands->SetInput(input);
+    });
+    onClick(IDC_MUTE_ON, [this] { m_commands->Mute(m_muteCombo->currentIndex(), true); });
+    onClick(IDC_MUTE_OFF, [this] { m_commands->Mute(m_muteCombo->currentIndex(), false); });
+    onClick(IDC_DETAIL, [this] { m_commands->DetailInformation(); });
+}
+
+std::vector<ProjectorNode *> CVantelView::GetListSelection() const
+{
+    // The projector list shows no nodes yet; its rows will give them.
+    return {};
 }

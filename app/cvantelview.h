@@ -12,8 +12,10 @@
 class CBackgroundBmp;
 class CBitmapButton;
 class CImageTextButton;
+class CProjectorCommands;
 class CTitleDlg;
 class CVantelDoc;
+class ProjectorNode;
 class QComboBox;
 class QHeaderView;
 class QLabel;
@@ -56,6 +58,9 @@ public:
 
     void StartRefresh();
 
+    // Power, input, mute, detail information and the timing dialogs.
+    CProjectorCommands *GetCommands() const { return m_commands; }
+
     // The library start, replaceable so tests can make it fail; nullptr restores the real one.
     static void SetLibraryInitForTesting(std::function<int()> init);
 
@@ -90,6 +95,8 @@ private:
     void OnRefreshInterval();
     void OnRefreshFinished();
     void ReapWorkers();
+    void ConnectCommands();
+    std::vector<ProjectorNode *> GetListSelection() const;
 
     CVantelDoc &m_doc;
     ViewLayout m_layout;
@@ -132,5 +139,6 @@ private:
     std::vector<QLabel *> m_remoteLabels;         // 1012, 1015, 1016
     QLabel *m_waitText = nullptr;                 // 1026
     QLabel *m_hourglass = nullptr;                // 1025
-    std::vector<QPushButton *> m_enterButtons;    // the 14 that take Enter as a click
+    CProjectorCommands *m_commands = nullptr;
+    std::vector<QPushButton *> m_enterButtons; // the 14 that take Enter as a click
 };

@@ -1,0 +1,151 @@
+#include "app/cprojectorcommands.h"
+
+#include "app/inputblocker.h"
+#include "dialogs/cdetailinfodlg.h"
+#include "dialogs/ctimingdlg.h"
+#include "dialogs/dialogworker.h"
+#include "model/powerstatus.h"
+#include "model/projector.h"
+#include "model/selectionrules.h"
+#include "res/stringtable.h"
+#include "store/cvanteldoc.h"
+
+#include <QWidget>
+
+namespace {
+
+constexpr int MSG_COMMUNICATION_FAILED = 337;
+constexpr int TIMING_MIN = 1;
+constexpr int TIMING_MAX = 10;
+
+} // namespace
+
+CProjectorCommands::CProjectorCommands(CVantelDoc &doc, QWidget *window, Selection selection,
+                                       ShowMessage showMessage, Waits waits)
+    : QObject(window), m_doc(doc), m_window(window), m_selection(std::move(selection)),
+      m_showMessage(std::move(showMessage)), m_waits(waits), m_worker(new DialogWorker(this))
+{
+    m_waitTimer.setSingleShot(true);
+}
+
+CProjectorCommands::~CProjectorCommands()
+{
+    delete m_worker;
+}
+
+void CProjectorCommands::SetBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        m_blocker = std::make_unique<InputBlocker>(m_window);
+    else
+        m_blocker.reset();
+    emit busyChanged(busy);
+}
+
+void CProjectorCommands::Finish()
+{
+    SetBusy(false);
+    emit finished();
+}
+
+void CProjectorCommands::Power(int value)
+{
+    const PowerStatus power(value);
+    RunProjectorCommand(
+        [this, power](const auto &selection, auto &touched) {
+            return m_doc.SendPower(selection, touched, power);
+        },
+        m_waits.powerMs);
+}
+
+void CProjectorCommands::SetInput(std::optional<InputStatus> input)
+{
+    if (!input)
+        return;
+    RunProjectorCommand(
+        [this, input = *input](const auto &selection, auto &touched) {
+            return m_doc.SendInput(selection, touched, input);
+        },
+        m_waits.inputMs);
+}
+
+void CProjectorCommands::Mute(int entry, bool on)
+{
+    const MuteStatus mute = MuteKindOfEntry(entry);
+    // Without a kind there is nothing to send; counting projectors as reached would be a lie.
+    if (mute.GetCode() == MuteStatus::Unknown)
+        return;
+    RunProjectorCommand(
+        [this, mute, on](const auto &selection, auto &touched) {
+            return m_doc.SendMute(selection, touched, mute, on);
+        },
+        m_waits.muteMs);
+}
+
+void CProjectorCommands::RunProjectorCommand(Send send, int waitMs)
+{
+    if (m_busy)
+        return;
+    const std::vector<ProjectorNode *> selection = m_selection();
+    if (const int message = CheckProjectorsOrGroups(selection)) {
+        m_showMessage(LoadString(message));
+        return;
+    }
+
+    SetBusy(true);
+    m_touched.clear();
+    m_reached = 0;
+    m_worker->Start([this, send, selection] { m_reached = send(selection, m_touched); },
+                    [this, waitMs] {
+                        if (m_reached == 0)
+                            m_showMessage(LoadString(MSG_COMMUNICATION_FAILED));
+                        // The projectors need a moment before they tell the new state.
+                        disconnect(&m_waitTimer, nullptr, this, nullptr);
+                        connect(&m_waitTimer, &QTimer::timeout, this, [this] {
+                            m_worker->Start([this] { m_doc.RequeryStatus(m_touched); },
+                                            [this] { Finish(); });
+                        });
+                        m_waitTimer.start(waitMs);
+                    });
+}
+
+void CProjectorCommands::DetailInformation()
+{
+    if (m_busy)
+        return;
+    Projector *projector = nullptr;
+    if (const int message = CheckSingleProjector(m_selection(), projector)) {
+        m_showMessage(LoadString(message));
+        return;
+    }
+    {
+        CDetailInfoDlg dialog(*projector, m_window);
+        dialog.exec();
+    }
+    // Whatever closed the dialog, the projector is read once more.
+    SetBusy(true);
+    m_worker->Start([this, projector] { m_doc.RefreshProjector(projector, true); },
+                    [this] { Finish(); });
+}
+
+void CProjectorCommands::RefreshInterval()
+{
+    CRefreshIntervalDlg dialog(m_doc.GetRefreshInterval(), TIMING_MIN, TIMING_MAX, m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_doc.SetRefreshInterval(dialog.GetValue());
+    m_doc.SaveSettings();
+    emit refreshIntervalChanged(m_doc.GetRefreshInterval());
+}
+
+void CProjectorCommands::ResponseWaitTime()
+{
+    CWaitResponseDlg dialog(m_doc.GetTimeout(), TIMING_MIN, TIMING_MAX, m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    m_doc.SetTimeout(dialog.GetValue());
+    m_doc.SaveSettings();
+}

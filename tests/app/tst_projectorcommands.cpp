@@ -1,0 +1,458 @@
+#include "app/cprojectorcommands.h"
+#include "model/group.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringtable.h"
+#include "store/actioneventmanager.h"
+#include "store/cvanteldoc.h"
+#include "store/usermessage.h"
+#include "tools/emulator/emulatedprojector.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class SilentSink : public UserMessageSink
+{
+public:
+    void ShowMessage(const QString &, MessageIcon) override {}
+};
+
+QStringList Commands(EmulatedProjector &emulator)
+{
+    QStringList commands;
+    for (const std::string &command : emulator.takeReceivedCommands())
+        commands.append(QString::fromStdString(command));
+    return commands;
+}
+
+// Pending events as "source: message", oldest first; the queue is emptied.
+QStringList TakeEvents()
+{
+    QStringList events;
+    while (std::unique_ptr<ActionEvent> event = ActionEventManager::GetInstance()->TakeOldest())
+        events.append(event->GetSource() + u": "_s + event->GetMessage());
+    return events;
+}
+
+// Answers the next modal dialog of the given object name by clicking the named button in it,
+// once it is open; the dialog may first show up a little later (after a worker).
+void AnswerDialog(const QString &dialogName, const QString &buttonName,
+                  std::function<void(QWidget *)> before = {})
+{
+    auto *poll = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [=] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if ((!dialog || dialog->objectName() != dialogName) && ++*tries < 500)
+            return;
+        poll->deleteLater();
+        if (!dialog || dialog->objectName() != dialogName)
+            return;
+        if (before)
+            before(dialog);
+        if (auto *button = dialog->findChild<QPushButton *>(buttonName))
+            QTest::mouseClick(button, Qt::LeftButton);
+    });
+    poll->start(10);
+}
+
+} // namespace
+
+class TestProjectorCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void powerOn_group_reachesEveryProjectorBelowAndLogsEach();
+    void refusedSelections_data();
+    void refusedSelections();
+    void allSilent_tells337AndStillFinishes();
+    void nothingToSend_data();
+    void nothingToSend();
+    void mute_sendsTheKindOfTheEntry();
+    void duringCommand_windowPaintsAndTakesNoInput();
+    void detailInformation_selectionRulesAndRefreshAfter();
+    void refreshInterval_setWritesAndTells_cancelChangesNothing();
+    void responseWaitTime_setWritesTimeout();
+
+private:
+    EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
+    Projector *Register(const EmulatedProjector &emulator, const Group *group = nullptr);
+    Group *AddGroup(Group *parent, const QString &name);
+    void RefreshAll(); // every projector answers once, then logs are cleared
+    // Runs a command and waits for its end; false when it did not end within 10 s.
+    bool RunToEnd(const std::function<void()> &command);
+    QString SettingsText() const;
+
+    std::unique_ptr<QTemporaryDir> m_tempDir;
+    QString m_previousDir;
+    SilentSink m_sink;
+    std::unique_ptr<CVantelDoc> m_doc;
+    std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
+    int m_nextHost = 1;
+
+    std::unique_ptr<QWidget> m_window;
+    QPushButton *m_button = nullptr; // a control of the window, to try input on
+    std::vector<ProjectorNode *> m_selection;
+    QStringList m_messages;
+    std::unique_ptr<CProjectorCommands> m_commands;
+};
+
+void TestProjectorCommands::initTestCase()
+{
+    SetStringLanguage(StringLanguage::English);
+    m_previousDir = QDir::currentPath();
+}
+
+void TestProjectorCommands::init()
+{
+    m_tempDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_tempDir->isValid());
+    QDir::setCurrent(m_tempDir->path());
+    SetUserMessageSink(&m_sink);
+    SetEventFilter(false);
+    QCOMPARE(ProjectorManager::InitProjectors(), 0);
+    const QString settings = m_tempDir->filePath(u"lumarin.ini"_s);
+    QFile file(settings);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\n");
+    file.close();
+    m_doc = std::make_unique<CVantelDoc>(settings);
+
+    m_window = std::make_unique<QWidget>();
+    m_button = new QPushButton(u"Try"_s, m_window.get());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_selection.clear();
+    m_messages.clear();
+    CProjectorCommands::Waits waits;
+    waits.powerMs = 300;
+    waits.inputMs = 150;
+    waits.muteMs = 100;
+    m_commands = std::make_unique<CProjectorCommands>(
+        *m_doc, m_window.get(), [this] { return m_selection; },
+        [this](const QString &text) { m_messages.append(text); }, waits);
+    TakeEvents();
+}
+
+void TestProjectorCommands::cleanup()
+{
+    m_commands.reset();
+    m_window.reset();
+    m_doc.reset();
+    m_emulators.clear();
+    SetUserMessageSink(nullptr);
+    QDir::setCurrent(m_previousDir);
+    m_tempDir.reset();
+}
+
+EmulatedProjector *TestProjectorCommands::Emulate(const QString &name, EmulatorConfig config)
+{
+    // This suite's emulators live on 127.58.0.0/24.
+    config.address = "127.58.0." + std::to_string(m_nextHost++);
+    config.name = name.toStdString();
+    auto emulator = std::make_unique<EmulatedProjector>(config);
+    std::string error;
+    if (!emulator->start(&error)) {
+        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
+        return nullptr;
+    }
+    m_emulators.push_back(std::move(emulator));
+    return m_emulators.back().get();
+}
+
+Projector *TestProjectorCommands::Register(const EmulatedProjector &emulator, const Group *group)
+{
+    const EmulatorConfig config = emulator.config();
+    return ProjectorManager::GetInstance()->AddProjector(std::make_unique<Projector>(
+        QString::fromStdString(config.name), QString::fromStdString(config.address), QString(),
+        u"M"_s, group ? group->GetFullPath() : u"/"_s));
+}
+
+Group *TestProjectorCommands::AddGroup(Group *parent, const QString &name)
+{
+    return ProjectorManager::GetInstance()->AddGroupTo(parent, std::make_unique<Group>(name));
+}
+
+void TestProjectorCommands::RefreshAll()
+{
+    for (Projector *projector : m_doc->GetProjectors())
+        m_doc->RefreshProjector(projector, true);
+    for (const auto &emulator : m_emulators)
+        emulator->clearReceivedCommands();
+    TakeEvents();
+}
+
+bool TestProjectorCommands::RunToEnd(const std::function<void()> &command)
+{
+    QSignalSpy finished(m_commands.get(), &CProjectorCommands::finished);
+    command();
+    return m_commands->IsBusy() ? finished.wait(10000) : true;
+}
+
+QString TestProjectorCommands::SettingsText() const
+{
+    QFile file(m_doc->GetSettingsPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+void TestProjectorCommands::powerOn_group_reachesEveryProjectorBelowAndLogsEach()
+{
+    Group *hall = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    Group *stage = AddGroup(hall, u"Stage"_s);
+    EmulatedProjector *left = Emulate(u"Left"_s);
+    EmulatedProjector *right = Emulate(u"Right"_s);
+    EmulatedProjector *outside = Emulate(u"Outside"_s);
+    QVERIFY(left && right && outside);
+    Register(*left, hall);
+    Register(*right, stage);
+    Register(*outside);
+    RefreshAll();
+
+    m_selection = {hall};
+    QSignalSpy busy(m_commands.get(), &CProjectorCommands::busyChanged);
+    QVERIFY(RunToEnd([this] { m_commands->Power(1); }));
+    QCOMPARE(busy.count(), 2); // on, then off at the end
+
+    // The command, then the read-back of power, input and mute after the wait.
+    for (EmulatedProjector *reached : {left, right}) {
+        const QStringList commands = Commands(*reached);
+        QVERIFY2(commands.contains(u"POWR 1"_s), qPrintable(commands.join(u", "_s)));
+        QVERIFY(commands.indexOf(u"POWR ?"_s) > commands.indexOf(u"POWR 1"_s));
+    }
+    QVERIFY(Commands(*outside).isEmpty());
+    QStringList events = TakeEvents();
+    events.sort();
+    QCOMPARE(events, (QStringList{u"Left: The power has been turned On."_s,
+                                  u"Right: The power has been turned On."_s}));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestProjectorCommands::refusedSelections_data()
+{
+    QTest::addColumn<QString>("selection"); // "nothing", "empty group"
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("nothing selected") << u"nothing"_s << u"No projector or group is selected."_s;
+    QTest::newRow("empty group") << u"empty group"_s
+                                 << u"No projector is in the specified group."_s;
+}
+
+void TestProjectorCommands::refusedSelections()
+{
+    QFETCH(QString, selection);
+    QFETCH(QString, message);
+
+    EmulatedProjector *elsewhere = Emulate(u"Elsewhere"_s);
+    QVERIFY(elsewhere);
+    Register(*elsewhere);
+    RefreshAll();
+    if (selection == u"empty group"_s)
+        m_selection = {AddGroup(m_doc->GetRoot(), u"Empty"_s)};
+
+    for (const auto &command : std::vector<std::function<void()>>{
+             [this] { m_commands->Power(1); }, [this] { m_commands->SetInput(InputStatus(1, 1)); },
+             [this] { m_commands->Mute(0, true); }}) {
+        QVERIFY(RunToEnd(command));
+        QVERIFY(!m_commands->IsBusy());
+    }
+    QCOMPARE(m_messages, (QStringList{message, message, message}));
+    QVERIFY(Commands(*elsewhere).isEmpty());
+    QVERIFY(TakeEvents().isEmpty());
+}
+
+void TestProjectorCommands::allSilent_tells337AndStillFinishes()
+{
+    EmulatedProjector *first = Emulate(u"First"_s);
+    EmulatedProjector *second = Emulate(u"Second"_s);
+    QVERIFY(first && second);
+    m_selection = {Register(*first), Register(*second)};
+    RefreshAll();
+    for (EmulatedProjector *emulator : {first, second})
+        emulator->update([](EmulatorConfig &c) { c.listening = false; });
+
+    QSignalSpy finished(m_commands.get(), &CProjectorCommands::finished);
+    QVERIFY(RunToEnd([this] { m_commands->Power(0); }));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(m_messages,
+             QStringList{u"Communication cannot be conducted with the specified projector(s)."_s});
+    QVERIFY(TakeEvents().filter(u"power"_s).isEmpty());
+}
+
+void TestProjectorCommands::nothingToSend_data()
+{
+    QTest::addColumn<int>("command"); // 0 input without an entry, 1 mute without a kind
+
+    QTest::newRow("Set with an empty input list") << 0;
+    QTest::newRow("mute On without a kind") << 1;
+    QTest::newRow("mute Off without a kind") << 2;
+}
+
+void TestProjectorCommands::nothingToSend()
+{
+    QFETCH(int, command);
+
+    EmulatedProjector *emulator = Emulate(u"Quiet"_s);
+    QVERIFY(emulator);
+    m_selection = {Register(*emulator)};
+    RefreshAll();
+    const int connections = emulator->connectionCount();
+
+    QSignalSpy busy(m_commands.get(), &CProjectorCommands::busyChanged);
+    if (command == 0)
+        m_commands->SetInput(std::nullopt);
+    else
+        m_commands->Mute(-1, command == 1);
+    QVERIFY(!m_commands->IsBusy());
+    QCOMPARE(busy.count(), 0);
+    QTest::qWait(50);
+    QCOMPARE(emulator->connectionCount(), connections);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(TakeEvents().isEmpty());
+}
+
+void TestProjectorCommands::mute_sendsTheKindOfTheEntry()
+{
+    EmulatedProjector *emulator = Emulate(u"Mute"_s);
+    QVERIFY(emulator);
+    m_selection = {Register(*emulator)};
+    RefreshAll();
+
+    const QList<std::pair<int, QString>> cases{
+        {0, u"AVMT 31"_s}, {1, u"AVMT 11"_s}, {2, u"AVMT 21"_s}};
+    for (const auto &[entry, expected] : cases) {
+        QVERIFY(RunToEnd([this, entry = entry] { m_commands->Mute(entry, true); }));
+        QVERIFY2(Commands(*emulator).contains(expected), qPrintable(expected));
+    }
+    QVERIFY(RunToEnd([this] { m_commands->Mute(1, false); }));
+    QVERIFY(Commands(*emulator).contains(u"AVMT 10"_s));
+}
+
+void TestProjectorCommands::duringCommand_windowPaintsAndTakesNoInput()
+{
+    EmulatedProjector *emulator = Emulate(u"Busy"_s);
+    QVERIFY(emulator);
+    m_selection = {Register(*emulator)};
+    RefreshAll();
+
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(10);
+    int clicks = 0;
+    connect(m_button, &QPushButton::clicked, [&clicks] { ++clicks; });
+
+    QSignalSpy finished(m_commands.get(), &CProjectorCommands::finished);
+    m_commands->Power(1);
+    // Power() returned at once: the fan-out and the wait run without this thread.
+    QVERIFY(m_commands->IsBusy());
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 5, 2000);
+    QTest::mouseClick(m_button, Qt::LeftButton);
+    m_button->setFocus();
+    QTest::keyClick(m_button, Qt::Key_Space);
+    // A second command while one runs is not started.
+    m_commands->Power(0);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(clicks, 0);
+    QVERIFY(!Commands(*emulator).contains(u"POWR 0"_s));
+
+    // Afterwards the window takes input again.
+    QTest::mouseClick(m_button, Qt::LeftButton);
+    QCOMPARE(clicks, 1);
+}
+
+void TestProjectorCommands::detailInformation_selectionRulesAndRefreshAfter()
+{
+    Group *group = AddGroup(m_doc->GetRoot(), u"G"_s);
+    EmulatedProjector *one = Emulate(u"One"_s);
+    EmulatedProjector *two = Emulate(u"Two"_s);
+    QVERIFY(one && two);
+    Projector *first = Register(*one, group);
+    Projector *second = Register(*two);
+    RefreshAll();
+
+    const QList<std::pair<std::vector<ProjectorNode *>, QString>> refused{
+        {{}, u"No projector is selected."_s},
+        {{group}, u"No projector is selected."_s},
+        {{first, second}, u"Select only one projector."_s}};
+    for (const auto &[selection, message] : refused) {
+        m_selection = selection;
+        m_messages.clear();
+        m_commands->DetailInformation();
+        QCOMPARE(m_messages, QStringList{message});
+    }
+
+    m_messages.clear();
+    m_selection = {second};
+    QStringList rows;
+    AnswerDialog(u"141"_s, u"1"_s, [&rows](QWidget *dialog) {
+        // The answer comes once the table is there.
+        auto *list = dialog->findChild<QTreeWidget *>(u"1028"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(list->topLevelItemCount() > 0, 5000);
+        rows << list->topLevelItem(0)->text(1);
+    });
+    QVERIFY(RunToEnd([this] { m_commands->DetailInformation(); }));
+    QCOMPARE(rows, QStringList{u"Two"_s});
+    QVERIFY(m_messages.isEmpty());
+    // The detail read, then the refresh after the dialog: two connections' worth of reads.
+    const QStringList commands = Commands(*two);
+    QVERIFY2(commands.count(u"INF1 ?"_s) == 2, qPrintable(commands.join(u", "_s)));
+    QVERIFY(commands.contains(u"ERST ?"_s));
+}
+
+void TestProjectorCommands::refreshInterval_setWritesAndTells_cancelChangesNothing()
+{
+    QSignalSpy changed(m_commands.get(), &CProjectorCommands::refreshIntervalChanged);
+    AnswerDialog(u"147"_s, u"2"_s);
+    m_commands->RefreshInterval();
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(m_doc->GetRefreshInterval(), 5);
+    QVERIFY(!SettingsText().contains(u"RefreshInterval=10"_s));
+
+    AnswerDialog(u"147"_s, u"1"_s, [](QWidget *dialog) {
+        auto *combo = dialog->findChild<QComboBox *>(u"1045"_s);
+        QCOMPARE(combo->currentText(), u"5"_s);
+        combo->setCurrentIndex(combo->findText(u"10"_s));
+    });
+    m_commands->RefreshInterval();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.at(0).at(0).toInt(), 10);
+    QCOMPARE(m_doc->GetRefreshInterval(), 10);
+    QVERIFY(SettingsText().contains(u"RefreshInterval=10\r\n"_s));
+}
+
+void TestProjectorCommands::responseWaitTime_setWritesTimeout()
+{
+    AnswerDialog(u"146"_s, u"1"_s, [](QWidget *dialog) {
+        auto *combo = dialog->findChild<QComboBox *>(u"1046"_s);
+        QCOMPARE(combo->currentText(), u"1"_s);
+        combo->setCurrentIndex(combo->findText(u"7"_s));
+    });
+    m_commands->ResponseWaitTime();
+    QCOMPARE(m_doc->GetTimeout(), 7);
+    QVERIFY(SettingsText().contains(u"Timeout=7\r\n"_s));
+    // The running connections keep the wait time they were started with.
+    QCOMPARE(ProjectorManager::GetRecvTimeOut(), 1);
+}
+
+QTEST_MAIN(TestProjectorCommands)
+#include "tst_projectorcommands.moc"
