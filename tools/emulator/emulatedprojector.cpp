@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <random>
@@ -105,7 +107,10 @@ void closeGently(platform::UniqueFd &fd)
 
 struct EmulatedProjector::Impl
 {
-    mutable std::mutex mutex; // guards config, runtime, received, connections
+    mutable std::mutex mutex; // guards config, runtime, received, connections, requested, applied
+    std::condition_variable appliedChanged;
+    std::uint64_t requested = 0; // updates asked for
+    std::uint64_t applied = 0;   // updates the serving thread has acted on
     EmulatorConfig config;
     EmulatorRuntime runtime;
     std::vector<std::string> received;
@@ -113,6 +118,7 @@ struct EmulatedProjector::Impl
 
     std::mutex lifecycle; // serialises start and stop
     std::thread thread;
+    std::atomic<std::thread::id> servingThread{};
     std::atomic<bool> stopping{false};
     platform::UniqueFd wake{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
 
@@ -359,8 +365,18 @@ void EmulatedProjector::Impl::run()
         if (fds[0].revents & POLLIN) {
             uint64_t count = 0;
             [[maybe_unused]] const auto n = ::read(wake.get(), &count, sizeof count);
+            std::uint64_t seen = 0;
+            {
+                std::lock_guard lock(mutex);
+                seen = requested;
+            }
             current = snapshot();
             syncListener(current);
+            {
+                std::lock_guard lock(mutex);
+                applied = std::max(applied, seen);
+            }
+            appliedChanged.notify_all();
         }
         now = Clock::now();
         for (std::size_t i = first; i < fds.size(); ++i) {
@@ -383,6 +399,11 @@ void EmulatedProjector::Impl::run()
         closeGently(c.fd);
     open.clear();
     listener.reset();
+    {
+        std::lock_guard lock(mutex);
+        applied = requested; // nobody waits on a thread that has stopped serving
+    }
+    appliedChanged.notify_all();
 }
 
 EmulatedProjector::EmulatedProjector(EmulatorConfig config) : d(std::make_unique<Impl>())
@@ -426,6 +447,7 @@ bool EmulatedProjector::start(std::string *error)
     }
     d->stopping = false;
     d->thread = std::thread([impl = d.get()] { impl->run(); });
+    d->servingThread = d->thread.get_id();
     return true;
 }
 
@@ -437,6 +459,7 @@ void EmulatedProjector::stop()
     d->stopping = true;
     d->wakeUp();
     d->thread.join();
+    d->servingThread = std::thread::id{};
 }
 
 EmulatorConfig EmulatedProjector::config() const
@@ -448,16 +471,21 @@ EmulatorConfig EmulatedProjector::config() const
 
 void EmulatedProjector::update(const std::function<void(EmulatorConfig &)> &change)
 {
-    {
-        std::lock_guard lock(d->mutex);
-        const auto now = Clock::now();
-        advancePower(d->config, d->runtime, now);
-        const int before = d->config.power;
-        change(d->config);
-        if (d->config.power != before)
-            startPowerTransition(d->config, d->runtime, now);
-    }
+    std::unique_lock lock(d->mutex);
+    const auto now = Clock::now();
+    advancePower(d->config, d->runtime, now);
+    const int before = d->config.power;
+    change(d->config);
+    if (d->config.power != before)
+        startPowerTransition(d->config, d->runtime, now);
+    const std::uint64_t mine = ++d->requested;
     d->wakeUp();
+    // A test that stops listening and then connects must find the port closed, not the old
+    // listener still open: wait, boundedly, until the serving thread has acted on the change.
+    const std::thread::id serving = d->servingThread.load();
+    if (serving != std::thread::id{} && serving != std::this_thread::get_id())
+        d->appliedChanged.wait_for(lock, std::chrono::seconds(5),
+                                   [&] { return d->applied >= mine; });
 }
 
 std::vector<std::string> EmulatedProjector::receivedCommands() const
