@@ -8,13 +8,17 @@
 //   1 .. 4   the projector answered ERR1 (undefined command), ERR2 (out of parameter),
 //            ERR3 (unavailable time), ERR4 (projector failure)
 //   5        the answer does not parse as the PJLink answer to the command sent
-//   10       authentication failed (PJLINK ERRA, or a password is asked for and none was given)
+//   10       authentication failed (PJLINK ERRA, or a password is asked for and none was given);
+//            after it every call answers 10 without traffic until the next connect or
+//            PJLDisconnect
 //   -1       no connection is open, no answer within the receive time-out, or the connection
 //            broke (it is then closed)
 //   10000+errno  PJLConnectWithPassword only: the TCP connection could not be made
 //
 // Arrays and texts handed out stay valid until the next call of the same kind or PJLDisconnect.
-// All state sits behind one internal lock, so callers that break the one-caller rule cannot
+// One pjlink::Connection (pjlink/connection.h) serves these calls; programs that talk to
+// several projectors at once use connection objects of their own. All state sits behind one
+// internal lock, so callers that break the one-caller rule cannot
 // corrupt memory; they only interleave their connections.
 
 #ifdef __cplusplus

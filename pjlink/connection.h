@@ -1,0 +1,62 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pjlink {
+
+// One PJLink Class 1 connection to one projector, with its own receive time-out. The calls and
+// result codes are those of pjlink/pjlib.h, whose process-wide connection is one of these.
+//
+// Not thread-safe: one caller at a time (the owner's lock keeps it so). Arrays and texts
+// handed out stay valid until the next call of the same kind, the next connect or Disconnect.
+//
+// After the projector refused the password (at connect or on any command) every call returns
+// 10 without traffic until Disconnect or the next connect.
+class Connection
+{
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Seconds, kept within 1..60; a setting, not state: it survives Disconnect.
+    void SetRecvTimeOut(int seconds);
+    int GetRecvTimeOut() const;
+
+    int ConnectWithPassword(const char *ip, int port, const char *password);
+    bool IsAuthorizationRequired() const;
+    void Disconnect(); // also forgets every answer handed out
+
+    int Power(int code);
+    int ChangeInput(int type, int number);
+    int Mute(int code, int on);
+    int GetPowerStatus(int *power);
+    int GetInput(int *type, int *number);
+    int GetMuteStatus(int *value);
+    int GetErrorStatus(const int **levels, int *count);
+    int GetLampStatus(const int **pairs, int *count);
+    int GetAvailableInputList(const int **pairs, int *count);
+    int GetName(const char **text);
+    int GetInf1(const char **text);
+    int GetInf2(const char **text);
+    int GetInfo(const char **text);
+    int GetClss(int *cls);
+
+    // Defined in the source only.
+    struct Link;
+    struct Answers;
+
+private:
+    int Command(std::string_view name, std::string_view parameter);
+    int QueryText(std::string_view name, std::string Answers::*storage, const char **text);
+
+    std::unique_ptr<Link> m_link;
+    std::unique_ptr<Answers> m_answers;
+};
+
+} // namespace pjlink
