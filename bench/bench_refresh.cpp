@@ -67,9 +67,9 @@ int main(int argc, char **argv)
     {
         RefreshWorker worker(
             *manager,
-            [&](Projector *projector) {
-                if (manager->UpdateStatus(projector, false))
-                    ++events;
+            [&](const std::vector<Projector *> &projectors) {
+                manager->UpdateStatuses(projectors, false,
+                                        [&](std::unique_ptr<ActionEvent>) { ++events; });
             },
             &receiver);
     }

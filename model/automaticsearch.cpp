@@ -239,9 +239,8 @@ void ProjectorManager::RunProbe(SearchResults &results, const QString &address)
         !IsRunning())
         return;
 
-    // One candidate at a time; the connection window keeps a refresh cycle's connection apart
-    // from ours (model/connectionwindow.h).
-    std::lock_guard search(m_searchLock);
+    // Each candidate has a connection of its own, so probes connect side by side; the search
+    // lock only guards the results.
     auto candidate = std::make_unique<Projector>(QString(), address, QString(), u"A"_s, QString());
     int result = -1;
     {
@@ -250,6 +249,7 @@ void ProjectorManager::RunProbe(SearchResults &results, const QString &address)
     }
     if (result != 0 && result != 10)
         return;
+    std::lock_guard search(m_searchLock);
     const bool known = std::any_of(results.begin(), results.end(), [&](const auto &found) {
         return found->GetIPAddress() == address;
     });

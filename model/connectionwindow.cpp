@@ -2,14 +2,8 @@
 
 #include "model/projector.h"
 
-std::mutex &ConnectionLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
 ConnectionWindow::ConnectionWindow(Projector &projector, int mode)
-    : ConnectionWindow(std::unique_lock(ConnectionLock()), projector, mode)
+    : ConnectionWindow(std::unique_lock(projector.WindowLock()), projector, mode)
 {}
 
 ConnectionWindow::ConnectionWindow(std::unique_lock<std::mutex> held, Projector &projector,

@@ -4,21 +4,35 @@
 
 class Projector;
 
-// The PJLink library holds one connection for the whole process, so every connection window
-// (Projector::Connect .. Disconnect) is opened through a ConnectionWindow, whoever opens it: the
-// refresh worker, the commands and read-backs of the user-interface thread, registration and
-// the search workers. The window holds the process-wide connection lock from before Connect to
-// after Disconnect. Hold it for one projector at a time, never across a wait for the user.
+// The one way to talk to a projector: a connection window (Projector::Connect .. Disconnect)
+// on the projector's own connection, whoever opens it: the refresh cycle, the commands and
+// read-backs, registration and the search probes.
 //
-// Lock order, outermost first: document lock, search lock, connection lock, registry lock,
-// event manager lock. ProjectorManager::RemoveNode and ClearAll take the connection lock too, so
-// a projector is never destroyed while a window on it is open.
+// Concurrency rules of the projector layer, written down once here:
+// - Window lock, one per projector (Projector::WindowLock): held by a ConnectionWindow from
+//   before Connect to after Disconnect. One window per projector at a time; windows on
+//   different projectors run side by side, each on its own TCP connection.
+// - State lock, one per projector: guards the identity (name, address, password) and the
+//   published ProjectorState, and is held only for a copy, never across the network. Connect's
+//   name change takes it inside the window lock; nothing else nests under it.
+// - Registry lock (ProjectorManager): guards the list of projectors and the leases that keep a
+//   projector alive while a worker uses it. Never held together with a window lock: take a
+//   lease (ProjectorManager::Lease) first, open the window inside it, close the window before
+//   the lease ends. A projector removed under a lease is destroyed when the lease ends, so
+//   RemoveNode and ClearAll never wait for the network.
+// - Event manager lock: taken last, after the window is closed.
+// Without a window, every thread reads a projector only through its published state
+// (Projector::GetState, GetProjectorCells and the Get... reads outside a window); such reads
+// never wait for a network exchange. Inside a window only the thread that opened it may read
+// or command the projector; the others keep getting the published copy meanwhile.
 class ConnectionWindow
 {
 public:
-    // Takes the connection lock, then connects.
+    // Takes the projector's window lock (waiting for a window open on it elsewhere), then
+    // connects.
     ConnectionWindow(Projector &projector, int mode);
-    // For callers that took the lock themselves to check first that the projector still exists.
+    // For callers that took the projector's window lock themselves, to change its address or
+    // password before the connect with no other window in between.
     ConnectionWindow(std::unique_lock<std::mutex> held, Projector &projector, int mode);
     ~ConnectionWindow(); // Close, then the lock is released
 
@@ -26,8 +40,7 @@ public:
     ConnectionWindow &operator=(const ConnectionWindow &) = delete;
 
     int GetResult() const { return m_result; } // what Connect returned
-    // Disconnects now but keeps the lock, so the projector can still be read safely from its
-    // stored values.
+    // Disconnects (and publishes) now; the lock is kept until the window goes.
     void Close();
 
 private:
@@ -36,7 +49,3 @@ private:
     int m_result;
     bool m_open = true;
 };
-
-// The lock behind every ConnectionWindow, for the few places that must keep windows out
-// without opening one (destroying projectors).
-std::mutex &ConnectionLock();

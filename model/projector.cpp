@@ -1,6 +1,7 @@
 #include "model/projector.h"
 
-#include "model/projectormanager.h"
+#include "model/linkvalues.h"
+#include "pjlink/connection.h"
 #include "pjlink/pjlib.h"
 #include "platform/echo.h"
 
@@ -46,18 +47,31 @@ int ItemCount(const int *items, int count)
     return items == nullptr || count < 0 ? 0 : count;
 }
 
+// The first category at level error, else the first at warning.
+std::optional<ErrorStatus> WorstOf(const std::vector<ErrorStatus> &errors)
+{
+    for (const int level : {ErrorStatus::Error, ErrorStatus::Warning}) {
+        for (const ErrorStatus &error : errors) {
+            if (error.GetLevel() == level)
+                return error;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Projector::Projector(const QString &name, const QString &ipAddress, const QString &password,
                      const QString &registration, const QString &path)
-    : ProjectorNode(true, name, path), m_ipAddress(ipAddress), m_password(password)
+    : ProjectorNode(true, name, path), m_ipAddress(ipAddress), m_password(password),
+      m_connection(std::make_unique<pjlink::Connection>())
 {
     Q_UNUSED(registration);
 }
 
 Projector::Projector(const Projector &other)
-    : ProjectorNode(true, other.GetName(), other.GetPath()), m_ipAddress(other.m_ipAddress),
-      m_password(other.m_password)
+    : ProjectorNode(true, other.GetName(), other.GetPath()), m_ipAddress(other.GetIPAddress()),
+      m_password(other.GetPassword()), m_connection(std::make_unique<pjlink::Connection>())
 {}
 
 Projector::~Projector()
@@ -67,15 +81,126 @@ Projector::~Projector()
         Disconnect();
 }
 
+QString Projector::GetName() const
+{
+    std::lock_guard guard(m_stateLock);
+    return ProjectorNode::GetName();
+}
+
+void Projector::Rename(const QString &name)
+{
+    std::lock_guard guard(m_stateLock);
+    ProjectorNode::Rename(name);
+}
+
+QString Projector::GetIPAddress() const
+{
+    std::lock_guard guard(m_stateLock);
+    return m_ipAddress;
+}
+
+void Projector::SetIPAddress(const QString &ipAddress)
+{
+    std::lock_guard guard(m_stateLock);
+    m_ipAddress = ipAddress;
+}
+
+QString Projector::GetPassword() const
+{
+    std::lock_guard guard(m_stateLock);
+    return m_password;
+}
+
+void Projector::SetPassword(const QString &password)
+{
+    std::lock_guard guard(m_stateLock);
+    m_password = password;
+}
+
+bool Projector::HasPassword() const
+{
+    std::lock_guard guard(m_stateLock);
+    return !m_password.isEmpty();
+}
+
+ProjectorState Projector::GetState() const
+{
+    ProjectorState state;
+    {
+        std::lock_guard guard(m_stateLock);
+        state = m_published;
+        state.name = ProjectorNode::GetName();
+        state.ipAddress = m_ipAddress;
+    }
+    state.groupPath = GetPath();
+    return state;
+}
+
+template <typename Read> auto Projector::ReadState(Read read) const
+{
+    if (InWindow())
+        return read(m_work);
+    std::lock_guard guard(m_stateLock);
+    return read(m_published);
+}
+
+bool Projector::IsReachable() const
+{
+    return ReadState([](const ProjectorState &s) { return s.reachable; });
+}
+
+bool Projector::IsConnected() const
+{
+    return m_owner.load() != std::thread::id();
+}
+
+bool Projector::IsAuthenticated() const
+{
+    return ReadState([](const ProjectorState &s) { return s.authenticated; });
+}
+
+bool Projector::IsAuthorizationRequired() const
+{
+    return ReadState([](const ProjectorState &s) { return s.authorizationRequired; });
+}
+
+int Projector::GetConnectResult() const
+{
+    return ReadState([](const ProjectorState &s) { return s.connectResult; });
+}
+
+int Projector::GetLastSocketError() const
+{
+    return ReadState([](const ProjectorState &s) { return s.lastSocketError; });
+}
+
+void Projector::Publish()
+{
+    m_work.worstError = WorstOf(m_work.errors);
+    m_work.isKorvane = m_work.manufacturerResult == 0 &&
+                       m_work.manufacturer.compare(KorvaneBrandName(), Qt::CaseInsensitive) == 0;
+    // Copied outside the lock; the lock is held for a swap only.
+    ProjectorState copy = m_work;
+    std::lock_guard guard(m_stateLock);
+    std::swap(m_published, copy);
+}
+
+void Projector::PublishIfOutsideWindow()
+{
+    if (!m_connected)
+        Publish();
+}
+
 int Projector::Connect(int mode)
 {
+    m_owner.store(std::this_thread::get_id());
     m_connected = true;
-    m_reachable = false;
-    m_authenticated = false;
-    m_lastSocketError = 0;
+    m_work.reachable = false;
+    m_work.authenticated = false;
+    m_work.lastSocketError = 0;
 
-    if (!EchoCheck(m_ipAddress)) {
-        m_connectResult = -1;
+    if (!EchoCheck(GetIPAddress())) {
+        m_work.connectResult = -1;
         SetAllResults(-1);
         ResetStatus();
         return -1;
@@ -83,20 +208,20 @@ int Projector::Connect(int mode)
 
     const std::optional<int> connected = ConnectLibrary(mode);
     if (!connected) {
-        m_connectResult = -1;
+        m_work.connectResult = -1;
         return -1;
     }
-    m_connectResult = *connected;
-    SetAllResults(m_connectResult);
-    m_authorizationRequired = PJLIsAuthorizationRequired() != 0;
-    if (m_connectResult == -1) {
+    m_work.connectResult = *connected;
+    SetAllResults(m_work.connectResult);
+    m_work.authorizationRequired = m_connection->IsAuthorizationRequired();
+    if (m_work.connectResult == -1) {
         ResetStatus();
         return -1;
     }
-    if (m_connectResult != 0) {
+    if (m_work.connectResult != 0) {
         // Typically 10: the projector is there but refuses us; what was read before stays.
-        m_reachable = true;
-        return m_connectResult;
+        m_work.reachable = true;
+        return m_work.connectResult;
     }
 
     // A projector found by the search arrives without a name, and one renamed on its own
@@ -105,27 +230,30 @@ int Projector::Connect(int mode)
     const int result = GetProjectorName(name);
     SetAllResults(result);
     if (result == 0) {
-        m_reachable = true;
-        m_authenticated = true;
-        m_connectResult = 0;
+        m_work.reachable = true;
+        m_work.authenticated = true;
+        m_work.connectResult = 0;
     } else if (result == -1) {
-        m_reachable = false;
-        m_authenticated = false;
+        m_work.reachable = false;
+        m_work.authenticated = false;
         ResetStatus();
     } else {
-        m_reachable = true;
+        m_work.reachable = true;
     }
     return result;
 }
 
-// The library connect proper; none when the thread for it could not be started.
+// The connect proper; none when the thread for it could not be started.
 std::optional<int> Projector::ConnectLibrary(int mode)
 {
-    const QByteArray ip = m_ipAddress.toLocal8Bit();
-    const QByteArray password = m_password.toLocal8Bit();
-    const int port = ProjectorManager::GetPort();
+    const QByteArray ip = GetIPAddress().toLocal8Bit();
+    const QByteArray password = GetPassword().toLocal8Bit();
+    const int port = GetLinkPort();
+    m_connection->SetRecvTimeOut(GetLinkRecvTimeOut());
     int result = -1;
-    const auto connect = [&] { result = PJLConnectWithPassword(ip.data(), port, password.data()); };
+    const auto connect = [&] {
+        result = m_connection->ConnectWithPassword(ip.data(), port, password.data());
+    };
 
     if (mode > 0) {
         std::thread thread;
@@ -140,7 +268,7 @@ std::optional<int> Projector::ConnectLibrary(int mode)
     }
 
     if (result > PJL_ERR_SOCKET_BASE) {
-        m_lastSocketError = result - PJL_ERR_SOCKET_BASE;
+        m_work.lastSocketError = result - PJL_ERR_SOCKET_BASE;
         return -1;
     }
     return result;
@@ -148,214 +276,240 @@ std::optional<int> Projector::ConnectLibrary(int mode)
 
 int Projector::Disconnect()
 {
-    // Only our own window: the library's connection may belong to another projector by now.
-    if (m_connected)
-        PJLDisconnect();
-    m_connected = false;
+    if (m_connected) {
+        m_connection->Disconnect();
+        m_connected = false;
+        Publish();
+    }
+    m_owner.store(std::thread::id());
     return 0;
 }
 
 int Projector::SetPower(PowerStatus power)
 {
-    if (!m_connected)
+    if (!InWindow() || !m_connected)
         return -1;
-    m_powerResult = PJLPower(power.GetCode());
-    return m_powerResult;
+    m_work.powerResult = m_connection->Power(power.GetCode());
+    return m_work.powerResult;
 }
 
 int Projector::ChangeInput(InputStatus input)
 {
-    if (!m_connected)
+    if (!InWindow() || !m_connected)
         return -1;
-    m_inputResult = PJLChangeInput(input.GetType(), input.GetNumber());
-    if (m_inputResult == PJL_ERR_UNAVAILABLE)
-        m_input.SetType(InputStatus::Unavailable);
-    return m_inputResult;
+    m_work.inputResult = m_connection->ChangeInput(input.GetType(), input.GetNumber());
+    if (m_work.inputResult == PJL_ERR_UNAVAILABLE)
+        m_work.input.SetType(InputStatus::Unavailable);
+    return m_work.inputResult;
 }
 
 int Projector::SetMute(MuteStatus mute, bool on)
 {
-    if (!m_connected)
+    if (!InWindow() || !m_connected)
         return -1;
-    m_muteResult = PJLMute(mute.GetCode(), on ? 1 : 0);
-    if (m_muteResult == PJL_ERR_UNAVAILABLE)
-        m_mute = MuteStatus(MuteStatus::Off);
-    return m_muteResult;
+    m_work.muteResult = m_connection->Mute(mute.GetCode(), on ? 1 : 0);
+    if (m_work.muteResult == PJL_ERR_UNAVAILABLE)
+        m_work.mute = MuteStatus(MuteStatus::Off);
+    return m_work.muteResult;
 }
 
 int Projector::GetPowerStatus(PowerStatus &power)
 {
-    if (m_connected) {
-        int code = -1;
-        m_powerResult = PJLGetPowerStatus(&code);
-        if (m_powerResult == 0)
-            m_power = PowerStatus(code);
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        power = m_published.powerResult == 0 ? m_published.power : PowerStatus();
+        return m_published.powerResult;
     }
-    if (m_powerResult == 0)
-        power = m_power;
-    else if (!m_connected)
-        power = PowerStatus();
-    return m_powerResult;
+    int code = -1;
+    m_work.powerResult = m_connection->GetPowerStatus(&code);
+    if (m_work.powerResult == 0) {
+        m_work.power = PowerStatus(code);
+        power = m_work.power;
+    }
+    return m_work.powerResult;
 }
 
 int Projector::GetInput(InputStatus &input)
 {
-    if (m_connected) {
-        int type = -1;
-        int number = -1;
-        m_inputResult = PJLGetInput(&type, &number);
-        if (m_inputResult == 0) {
-            m_input = InputStatus(type, number);
-        } else if (m_inputResult == PJL_ERR_UNAVAILABLE && m_connectResult == 0) {
-            // No input now (standby, warm-up): a state to show, not a failure.
-            m_input = InputStatus(InputStatus::Unavailable, number);
-            m_inputResult = 0;
-        }
-        if (m_inputResult == 0)
-            input = m_input;
-        return m_inputResult;
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        const ProjectorState &s = m_published;
+        if (s.inputResult != 0 && s.input.GetType() != InputStatus::Unavailable)
+            input = InputStatus();
+        else
+            input = s.input;
+        return s.inputResult;
     }
-    if (m_inputResult != 0 && m_input.GetType() != InputStatus::Unavailable)
-        input = InputStatus();
-    else
-        input = m_input;
-    return m_inputResult;
+    int type = -1;
+    int number = -1;
+    m_work.inputResult = m_connection->GetInput(&type, &number);
+    if (m_work.inputResult == 0) {
+        m_work.input = InputStatus(type, number);
+    } else if (m_work.inputResult == PJL_ERR_UNAVAILABLE && m_work.connectResult == 0) {
+        // No input now (standby, warm-up): a state to show, not a failure.
+        m_work.input = InputStatus(InputStatus::Unavailable, number);
+        m_work.inputResult = 0;
+    }
+    if (m_work.inputResult == 0)
+        input = m_work.input;
+    return m_work.inputResult;
 }
 
 int Projector::GetMuteStatus(MuteStatus &mute)
 {
-    if (m_connected) {
-        int value = -1;
-        const int result = PJLGetMuteStatus(&value);
-        if (result == 0) {
-            const int code = MuteCodeOf(value);
-            m_muteResult = code == -1 ? -1 : 0;
-            if (code != -1)
-                m_mute = MuteStatus(code);
-        } else if (result == PJL_ERR_UNAVAILABLE && m_connectResult == 0) {
-            m_mute = MuteStatus(MuteStatus::Off);
-            m_muteResult = 0;
-        } else {
-            m_muteResult = result;
-        }
-        if (m_muteResult == 0)
-            mute = m_mute;
-        return m_muteResult;
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        const ProjectorState &s = m_published;
+        mute = s.muteResult == 0 || s.mute.GetCode() == MuteStatus::Off ? s.mute : MuteStatus();
+        return s.muteResult;
     }
-    if (m_muteResult == 0 || m_mute.GetCode() == MuteStatus::Off)
-        mute = m_mute;
-    else
-        mute = MuteStatus();
-    return m_muteResult;
+    int value = -1;
+    const int result = m_connection->GetMuteStatus(&value);
+    if (result == 0) {
+        const int code = MuteCodeOf(value);
+        m_work.muteResult = code == -1 ? -1 : 0;
+        if (code != -1)
+            m_work.mute = MuteStatus(code);
+    } else if (result == PJL_ERR_UNAVAILABLE && m_work.connectResult == 0) {
+        m_work.mute = MuteStatus(MuteStatus::Off);
+        m_work.muteResult = 0;
+    } else {
+        m_work.muteResult = result;
+    }
+    if (m_work.muteResult == 0)
+        mute = m_work.mute;
+    return m_work.muteResult;
 }
 
 int Projector::GetErrorStatus(std::vector<ErrorStatus> &errors)
 {
-    if (m_connected) {
-        const int *levels = nullptr;
-        int count = 0;
-        m_errorResult = PJLGetErrorStatus(&levels, &count);
-        if (m_errorResult == 0) {
-            m_errors.clear();
-            for (int i = 0; i < ItemCount(levels, count); ++i)
-                m_errors.emplace_back(i, levels[i]);
-        }
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        if (m_published.errorResult == 0)
+            errors = m_published.errors;
+        return m_published.errorResult;
     }
-    if (m_errorResult == 0)
-        errors = m_errors;
-    return m_errorResult;
+    const int *levels = nullptr;
+    int count = 0;
+    m_work.errorResult = m_connection->GetErrorStatus(&levels, &count);
+    if (m_work.errorResult == 0) {
+        m_work.errors.clear();
+        for (int i = 0; i < ItemCount(levels, count); ++i)
+            m_work.errors.emplace_back(i, levels[i]);
+        errors = m_work.errors;
+    }
+    return m_work.errorResult;
 }
 
 int Projector::GetLampStatus(std::vector<LampStatus> &lamps)
 {
-    if (m_connected) {
-        const int *pairs = nullptr;
-        int count = 0;
-        m_lampResult = PJLGetLampStatus(&pairs, &count);
-        if (m_lampResult == 0) {
-            m_lamps.clear();
-            for (int i = 0; i < ItemCount(pairs, count); ++i)
-                m_lamps.emplace_back(pairs[2 * i + 1], pairs[2 * i]);
-        }
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        if (m_published.lampResult == 0)
+            lamps = m_published.lamps;
+        return m_published.lampResult;
     }
-    if (m_lampResult == 0)
-        lamps = m_lamps;
-    return m_lampResult;
+    const int *pairs = nullptr;
+    int count = 0;
+    m_work.lampResult = m_connection->GetLampStatus(&pairs, &count);
+    if (m_work.lampResult == 0) {
+        m_work.lamps.clear();
+        for (int i = 0; i < ItemCount(pairs, count); ++i)
+            m_work.lamps.emplace_back(pairs[2 * i + 1], pairs[2 * i]);
+        lamps = m_work.lamps;
+    }
+    return m_work.lampResult;
 }
 
 int Projector::GetAvailableInputList(std::vector<InputStatus> &inputs)
 {
-    if (m_connected) {
-        const int *pairs = nullptr;
-        int count = 0;
-        m_inputListResult = PJLGetAvailableInputList(&pairs, &count);
-        if (m_inputListResult == 0) {
-            m_inputs.clear();
-            for (int i = 0; i < ItemCount(pairs, count); ++i) {
-                // Number 0 is no input a user could switch to.
-                if (pairs[2 * i + 1] != 0)
-                    m_inputs.emplace_back(pairs[2 * i], pairs[2 * i + 1]);
-            }
-        }
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        if (m_published.inputListResult == 0)
+            inputs = m_published.inputs;
+        return m_published.inputListResult;
     }
-    if (m_inputListResult == 0)
-        inputs = m_inputs;
-    return m_inputListResult;
+    const int *pairs = nullptr;
+    int count = 0;
+    m_work.inputListResult = m_connection->GetAvailableInputList(&pairs, &count);
+    if (m_work.inputListResult == 0) {
+        m_work.inputs.clear();
+        for (int i = 0; i < ItemCount(pairs, count); ++i) {
+            // Number 0 is no input a user could switch to.
+            if (pairs[2 * i + 1] != 0)
+                m_work.inputs.emplace_back(pairs[2 * i], pairs[2 * i + 1]);
+        }
+        inputs = m_work.inputs;
+    }
+    return m_work.inputListResult;
 }
 
 int Projector::GetManufacturer(QString &text)
 {
-    return ReadText(PJLGetInf1, m_manufacturerResult, m_manufacturer, text);
+    return ReadText(&pjlink::Connection::GetInf1, &ProjectorState::manufacturerResult,
+                    &ProjectorState::manufacturer, text);
 }
 
 int Projector::GetModelInfo(QString &text)
 {
-    return ReadText(PJLGetInf2, m_modelResult, m_modelInfo, text);
+    return ReadText(&pjlink::Connection::GetInf2, &ProjectorState::modelResult,
+                    &ProjectorState::modelInfo, text);
 }
 
 int Projector::GetOtherInfo(QString &text)
 {
-    return ReadText(PJLGetInfo, m_otherInfoResult, m_otherInfo, text);
+    return ReadText(&pjlink::Connection::GetInfo, &ProjectorState::otherInfoResult,
+                    &ProjectorState::otherInfo, text);
 }
 
-int Projector::ReadText(int (*call)(const char **), int &result, QString &stored, QString &text)
+int Projector::ReadText(int (pjlink::Connection::*call)(const char **), int ProjectorState::*result,
+                        QString ProjectorState::*stored, QString &text)
 {
-    if (m_connected) {
-        const char *raw = nullptr;
-        result = call(&raw);
-        if (result == 0) {
-            if (std::optional<QString> decoded = DecodeUtf8(raw))
-                stored = *decoded;
-        }
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        if (m_published.*result == 0)
+            text = m_published.*stored;
+        return m_published.*result;
     }
-    if (result == 0)
-        text = stored;
-    return result;
+    const char *raw = nullptr;
+    m_work.*result = ((*m_connection).*call)(&raw);
+    if (m_work.*result == 0) {
+        if (std::optional<QString> decoded = DecodeUtf8(raw))
+            m_work.*stored = *decoded;
+        text = m_work.*stored;
+    }
+    return m_work.*result;
 }
 
 int Projector::GetClass(int &pjlinkClass)
 {
-    if (m_connected) {
-        int value = -1;
-        m_classResult = PJLGetClss(&value);
-        if (m_classResult == 0)
-            m_class = value;
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        if (m_published.classResult == 0)
+            pjlinkClass = m_published.pjlinkClass;
+        return m_published.classResult;
     }
-    if (m_classResult == 0)
-        pjlinkClass = m_class;
-    return m_classResult;
+    int value = -1;
+    m_work.classResult = m_connection->GetClss(&value);
+    if (m_work.classResult == 0) {
+        m_work.pjlinkClass = value;
+        pjlinkClass = value;
+    }
+    return m_work.classResult;
 }
 
 int Projector::GetProjectorName(QString &name)
 {
-    if (!m_connected) {
+    if (!InWindow()) {
         name = GetName();
         return 0;
     }
     const char *raw = nullptr;
-    const int result = PJLGetName(&raw);
+    const int result = m_connection->GetName(&raw);
     if (result == 0) {
-        if (std::optional<QString> decoded = DecodeUtf8(raw))
+        // A projector without a PJLink name keeps the name it was registered with.
+        std::optional<QString> decoded = DecodeUtf8(raw);
+        if (decoded && !decoded->isEmpty())
             Rename(*decoded);
         name = GetName();
     }
@@ -368,48 +522,45 @@ int Projector::GetWorstError(std::optional<ErrorStatus> &worst)
     const int result = GetErrorStatus(errors);
     if (result != 0)
         return result;
-    worst.reset();
-    for (const int level : {ErrorStatus::Error, ErrorStatus::Warning}) {
-        for (const ErrorStatus &error : errors) {
-            if (error.GetLevel() == level) {
-                worst = error;
-                return 0;
-            }
-        }
-    }
+    worst = WorstOf(errors);
     return 0;
 }
 
 void Projector::ResetStatus()
 {
-    m_power = PowerStatus();
-    m_input = InputStatus();
-    m_mute = MuteStatus();
-    m_class = -1;
-    m_manufacturer.clear();
-    m_modelInfo.clear();
-    m_otherInfo.clear();
-    m_inputs.clear();
-    m_errors.clear();
-    m_lamps.clear();
+    m_work.power = PowerStatus();
+    m_work.input = InputStatus();
+    m_work.mute = MuteStatus();
+    m_work.pjlinkClass = -1;
+    m_work.manufacturer.clear();
+    m_work.modelInfo.clear();
+    m_work.otherInfo.clear();
+    m_work.inputs.clear();
+    m_work.errors.clear();
+    m_work.lamps.clear();
+    PublishIfOutsideWindow();
 }
 
 void Projector::SetAllResults(int result)
 {
-    for (int *code :
-         {&m_powerResult, &m_inputResult, &m_muteResult, &m_inputListResult, &m_errorResult,
-          &m_lampResult, &m_manufacturerResult, &m_modelResult, &m_otherInfoResult, &m_classResult})
-        *code = result;
+    for (int ProjectorState::*code :
+         {&ProjectorState::powerResult, &ProjectorState::inputResult, &ProjectorState::muteResult,
+          &ProjectorState::inputListResult, &ProjectorState::errorResult,
+          &ProjectorState::lampResult, &ProjectorState::manufacturerResult,
+          &ProjectorState::modelResult, &ProjectorState::otherInfoResult,
+          &ProjectorState::classResult})
+        m_work.*code = result;
+    PublishIfOutsideWindow();
 }
 
 bool Projector::EchoCheck(const QString &ipAddress)
 {
-    return platform::EchoCheck(ipAddress, ProjectorManager::GetPort());
+    return platform::EchoCheck(ipAddress, GetLinkPort());
 }
 
 bool Projector::IsKorvaneProjector(Projector &projector)
 {
     QString manufacturer;
     projector.GetManufacturer(manufacturer);
-    return manufacturer.compare(ProjectorManager::KorvaneBrand(), Qt::CaseInsensitive) == 0;
+    return manufacturer.compare(KorvaneBrandName(), Qt::CaseInsensitive) == 0;
 }

@@ -6,25 +6,32 @@
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
 #include "model/projectornode.h"
+#include "model/projectorstate.h"
 
 #include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
-// One registered projector: its identity, the state last read from it, and a wrapper for every
-// call of the PJLink library (pjlink/pjlib.h).
+namespace pjlink {
+class Connection;
+}
+
+// One registered projector: its identity, the state last read from it, its own PJLink
+// connection (pjlink/connection.h) and a wrapper for every PJLink call.
 //
-// The library holds one connection for the whole process, so a projector is talked to only in
-// a short window: Connect, reads or one command, Disconnect. Inside the window the wrappers call
-// the library and remember value and result code; outside it they answer from what was
-// remembered, without touching the library.
+// A projector is talked to in short connection windows: Connect, reads or one command,
+// Disconnect, always opened through a ConnectionWindow (model/connectionwindow.h, where the
+// locking rules are written down). Inside the window, on the thread that opened it, the
+// wrappers call the projector and remember value and result code. Every other caller, and the
+// window's own thread once the window is closed, gets the published copy (ProjectorState) that
+// Disconnect makes, read under a short lock that is never held across the network.
 //
 // Results: 0 success; -1 no connection open, no answer, or a failed check; 3 the projector
 // cannot give or take the value now; 10 authentication failed; else the library's code.
-//
-// A Projector has no lock. Its callers serialize every connection window across all projectors
-// (the refresh worker and the search each hold theirs), and nothing else may touch a projector
-// while a window is open.
 class Projector : public ProjectorNode
 {
 public:
@@ -39,25 +46,34 @@ public:
     Projector &operator=(const Projector &) = delete;
     ~Projector() override; // closes an open connection window
 
-    const QString &GetIPAddress() const { return m_ipAddress; }
-    void SetIPAddress(const QString &ipAddress) { m_ipAddress = ipAddress; }
-    const QString &GetPassword() const { return m_password; }
-    void SetPassword(const QString &password) { m_password = password; }
-    bool HasPassword() const { return !m_password.isEmpty(); }
+    // Identity: any thread, under the state lock.
+    QString GetName() const override;
+    void Rename(const QString &name) override;
+    QString GetIPAddress() const;
+    void SetIPAddress(const QString &ipAddress);
+    QString GetPassword() const;
+    void SetPassword(const QString &password);
+    bool HasPassword() const;
     int GetRegistrationMethod() const { return SpecifyIPAddress; }
-    bool IsReachable() const { return m_reachable; }
-    bool IsConnected() const { return m_connected; }
-    bool IsAuthenticated() const { return m_authenticated; }
-    bool IsAuthorizationRequired() const { return m_authorizationRequired; }
-    int GetConnectResult() const { return m_connectResult; }
-    // The socket error of the last library connect that could not reach the projector's
-    // port, 0 otherwise.
-    int GetLastSocketError() const { return m_lastSocketError; }
 
-    // Opens a connection window (echo check, library connect, name read). mode 0 connects on
-    // the calling thread; a positive mode on a short-lived thread the caller waits for.
-    // Call Disconnect afterwards whatever this returned.
+    // The published state with the current identity; any thread. groupPath is read from the
+    // tree, so off the user-interface thread it may lag a move made meanwhile.
+    ProjectorState GetState() const;
+
+    bool IsReachable() const;
+    bool IsConnected() const; // a connection window is open on some thread
+    bool IsAuthenticated() const;
+    bool IsAuthorizationRequired() const;
+    int GetConnectResult() const;
+    // The socket error of the last connect that could not reach the projector's port, 0
+    // otherwise.
+    int GetLastSocketError() const;
+
+    // Opens a connection window (echo check, connect, name read). mode 0 connects on the
+    // calling thread; a positive mode on a short-lived thread the caller waits for. Call
+    // Disconnect afterwards whatever this returned; ConnectionWindow does both.
     int Connect(int mode);
+    // Closes the connection and publishes what the window read.
     int Disconnect();
 
     // Commands: -1 at once outside a connection window.
@@ -76,16 +92,22 @@ public:
     int GetModelInfo(QString &text);
     int GetOtherInfo(QString &text);
     int GetClass(int &pjlinkClass);
-    // Inside a window the projector's own name also becomes the node's name.
+    // Inside a window a non-empty PJLink name also becomes the node's name; an empty one
+    // leaves the registered name as it is.
     int GetProjectorName(QString &name);
 
     // The first category at level error, else the first at warning, else none; result of the
     // error read.
     int GetWorstError(std::optional<ErrorStatus> &worst);
 
-    // Forgets everything read (values, not result codes).
+    // Forget everything read (values, not result codes) or set every result code. Inside a
+    // window, or while no window is open (then published at once).
     void ResetStatus();
     void SetAllResults(int result);
+
+    // The lock that keeps connection windows on this projector one at a time; ConnectionWindow
+    // takes it.
+    std::mutex &WindowLock() { return m_windowLock; }
 
     // True when the address answers an ICMP echo request.
     static bool EchoCheck(const QString &ipAddress);
@@ -93,38 +115,27 @@ public:
     static bool IsKorvaneProjector(Projector &projector);
 
 private:
+    bool InWindow() const { return m_owner.load() == std::this_thread::get_id(); }
+    // Runs read on the working state inside the window, else on the published copy.
+    template <typename Read> auto ReadState(Read read) const;
+    void Publish();
+    void PublishIfOutsideWindow();
     std::optional<int> ConnectLibrary(int mode);
-    int ReadText(int (*call)(const char **), int &result, QString &stored, QString &text);
+    int ReadText(int (pjlink::Connection::*call)(const char **), int ProjectorState::*result,
+                 QString ProjectorState::*stored, QString &text);
 
+    // Identity, guarded by m_stateLock.
     QString m_ipAddress;
     QString m_password;
-    bool m_reachable = false;
+
+    // The working state: touched only by the thread that holds the window (or by anyone
+    // while no window is open and the caller keeps windows out).
+    ProjectorState m_work;
     bool m_connected = false;
-    int m_connectResult = -1;
-    int m_lastSocketError = 0;
-    PowerStatus m_power;
-    InputStatus m_input;
-    MuteStatus m_mute;
-    std::vector<InputStatus> m_inputs;
+    std::unique_ptr<pjlink::Connection> m_connection;
 
-    // A command and the matching read share one code.
-    int m_powerResult = -1;
-    int m_inputResult = -1;
-    int m_muteResult = -1;
-    int m_inputListResult = -1;
-    int m_errorResult = -1;
-    int m_lampResult = -1;
-    int m_manufacturerResult = -1;
-    int m_modelResult = -1;
-    int m_otherInfoResult = -1;
-    int m_classResult = -1;
-
-    int m_class = -1;
-    QString m_manufacturer;
-    QString m_modelInfo;
-    QString m_otherInfo;
-    bool m_authenticated = false;
-    std::vector<ErrorStatus> m_errors;
-    std::vector<LampStatus> m_lamps;
-    bool m_authorizationRequired = false;
+    std::mutex m_windowLock;
+    std::atomic<std::thread::id> m_owner{}; // the thread inside Connect .. Disconnect
+    mutable std::mutex m_stateLock;         // identity and m_published; short holds only
+    ProjectorState m_published;
 };

@@ -3,9 +3,6 @@
 #include "model/projector.h"
 #include "res/stringtable.h"
 
-#include <optional>
-#include <vector>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -26,14 +23,14 @@ QStringList ProjectorCells::ToList() const
     return {name, manufacturer, power, input, mute, error, lampTime, ipAddress, groupPath};
 }
 
-ProjectorCells GetProjectorCells(Projector &projector)
+ProjectorCells GetProjectorCells(const ProjectorState &state)
 {
     ProjectorCells cells;
-    cells.name = projector.GetName();
-    cells.ipAddress = projector.GetIPAddress();
-    cells.groupPath = projector.GetPath();
+    cells.name = state.name;
+    cells.ipAddress = state.ipAddress;
+    cells.groupPath = state.groupPath;
 
-    if (projector.GetConnectResult() == -1) {
+    if (state.connectResult == -1) {
         const QString unknown = Placeholder(-1);
         for (QString *cell : {&cells.manufacturer, &cells.power, &cells.input, &cells.mute,
                               &cells.error, &cells.lampTime})
@@ -41,41 +38,34 @@ ProjectorCells GetProjectorCells(Projector &projector)
         return cells;
     }
 
-    QString manufacturer;
-    const int manufacturerResult = projector.GetManufacturer(manufacturer);
-    cells.manufacturer = manufacturerResult == 0 ? manufacturer : Placeholder(manufacturerResult);
+    cells.manufacturer =
+        state.manufacturerResult == 0 ? state.manufacturer : Placeholder(state.manufacturerResult);
+    cells.power = state.powerResult == 0 ? state.power.GetText() : Placeholder(state.powerResult);
 
-    PowerStatus power;
-    const int powerResult = projector.GetPowerStatus(power);
-    cells.power = powerResult == 0 ? power.GetText() : Placeholder(powerResult);
-
-    InputStatus input;
-    const int inputResult = projector.GetInput(input);
-    if (inputResult != 0)
-        cells.input = Placeholder(inputResult);
-    else if (input.GetType() != InputStatus::Unavailable)
-        cells.input = input.GetShortText(Projector::IsKorvaneProjector(projector));
+    if (state.inputResult != 0)
+        cells.input = Placeholder(state.inputResult);
+    else if (state.input.GetType() != InputStatus::Unavailable)
+        cells.input = state.input.GetShortText(state.isKorvane);
 
     // Off and "unavailable now" both read as an empty cell.
-    MuteStatus mute;
-    const int muteResult = projector.GetMuteStatus(mute);
-    cells.mute = muteResult == 0 ? mute.GetText() : Placeholder(muteResult);
+    cells.mute = state.muteResult == 0 ? state.mute.GetText() : Placeholder(state.muteResult);
 
-    std::optional<ErrorStatus> worst;
-    const int errorResult = projector.GetWorstError(worst);
-    if (errorResult != 0)
-        cells.error = Placeholder(errorResult);
-    else if (worst)
-        cells.error = worst->GetText();
+    if (state.errorResult != 0)
+        cells.error = Placeholder(state.errorResult);
+    else if (state.worstError)
+        cells.error = state.worstError->GetText();
 
-    std::vector<LampStatus> lamps;
-    const int lampResult = projector.GetLampStatus(lamps);
-    if (lampResult != 0)
-        cells.lampTime = Placeholder(lampResult);
-    else if (!lamps.empty())
-        cells.lampTime =
-            FormatText(LoadString(kLampHoursFormat), {QString::number(lamps.front().GetHours())});
+    if (state.lampResult != 0)
+        cells.lampTime = Placeholder(state.lampResult);
+    else if (!state.lamps.empty())
+        cells.lampTime = FormatText(LoadString(kLampHoursFormat),
+                                    {QString::number(state.lamps.front().GetHours())});
     return cells;
+}
+
+ProjectorCells GetProjectorCells(const Projector &projector)
+{
+    return GetProjectorCells(projector.GetState());
 }
 
 QStringList ProjectorColumnTitles()

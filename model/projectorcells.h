@@ -4,6 +4,7 @@
 #include <QStringList>
 
 class Projector;
+struct ProjectorState;
 
 // The texts of a projector's row in the projector list, taken from what its last connection
 // stored; no projector is contacted. A status cell reads "?" when the projector did not answer
@@ -24,9 +25,11 @@ struct ProjectorCells
     QStringList ToList() const;
 };
 
-// Reads the projector's stored values, so no connection window may be open on it meanwhile
-// (hold the connection lock, or be the only thread that opens windows).
-ProjectorCells GetProjectorCells(Projector &projector);
+// From a published state; no projector is contacted.
+ProjectorCells GetProjectorCells(const ProjectorState &state);
+// From the projector's published state (Projector::GetState): any thread, never waits for a
+// connection window.
+ProjectorCells GetProjectorCells(const Projector &projector);
 
 // The nine column titles, in column order.
 QStringList ProjectorColumnTitles();

@@ -2,19 +2,19 @@
 
 #include "model/connectionwindow.h"
 #include "model/limits.h"
+#include "model/linkvalues.h"
+#include "model/parallelwalk.h"
 #include "model/projector.h"
 #include "pjlink/pjlib.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Written while the settings load, read by the refresh and search threads.
-std::atomic<int> s_port{0};
 
 std::unique_ptr<ProjectorManager> s_instance;
 
@@ -47,13 +47,15 @@ void ProjectorManager::DestroyInstance()
 
 ProjectorManager::ProjectorManager() : m_root(std::make_unique<Group>(LoadString(STR_ROOT))) {}
 
+// Every worker has ended by now (the refresh worker is joined before the document goes), so
+// no lease is left.
 ProjectorManager::~ProjectorManager()
 {
     DeleteSearchWorkers();
     {
-        std::lock_guard window(ConnectionLock());
         std::lock_guard registry(m_registryLock);
         m_projectors.clear();
+        m_retired.clear();
         m_root.reset(); // each projector closes an open connection
     }
     PJLDestroy();
@@ -66,24 +68,28 @@ int ProjectorManager::InitProjectors()
 
 void ProjectorManager::SetPort(int port)
 {
-    s_port.store(port);
+    SetLinkPort(port);
 }
 
 int ProjectorManager::GetPort()
 {
-    return s_port.load();
+    return GetLinkPort();
 }
 
 void ProjectorManager::SetRecvTimeOut(int seconds)
 {
-    s_recvTimeOut.store(std::clamp(seconds, 1, 60));
+    SetLinkRecvTimeOut(seconds);
     PJLSetRecvTimeOut(seconds);
+}
+
+int ProjectorManager::GetRecvTimeOut()
+{
+    return GetLinkRecvTimeOut();
 }
 
 const QString &ProjectorManager::KorvaneBrand()
 {
-    static const QString brand = u"korvane"_s;
-    return brand;
+    return KorvaneBrandName();
 }
 
 std::vector<Projector *> ProjectorManager::GetProjectors() const
@@ -102,6 +108,76 @@ bool ProjectorManager::IsRegistered(const Projector *projector) const
 {
     std::lock_guard guard(m_registryLock);
     return std::find(m_projectors.begin(), m_projectors.end(), projector) != m_projectors.end();
+}
+
+ProjectorManager::ProjectorLease ProjectorManager::Lease(Projector *projector)
+{
+    std::lock_guard guard(m_registryLock);
+    if (std::find(m_projectors.begin(), m_projectors.end(), projector) == m_projectors.end())
+        return {};
+    ++m_leases[projector];
+    return ProjectorLease(this, projector);
+}
+
+ProjectorManager::ProjectorLease::ProjectorLease(ProjectorLease &&other) noexcept
+    : m_manager(std::exchange(other.m_manager, nullptr)),
+      m_projector(std::exchange(other.m_projector, nullptr))
+{}
+
+ProjectorManager::ProjectorLease &
+ProjectorManager::ProjectorLease::operator=(ProjectorLease &&other) noexcept
+{
+    if (this != &other) {
+        if (m_projector)
+            m_manager->EndLease(m_projector);
+        m_manager = std::exchange(other.m_manager, nullptr);
+        m_projector = std::exchange(other.m_projector, nullptr);
+    }
+    return *this;
+}
+
+ProjectorManager::ProjectorLease::~ProjectorLease()
+{
+    if (m_projector)
+        m_manager->EndLease(m_projector);
+}
+
+void ProjectorManager::EndLease(Projector *projector)
+{
+    std::vector<std::unique_ptr<ProjectorNode>> unused;
+    {
+        std::lock_guard guard(m_registryLock);
+        const auto lease = m_leases.find(projector);
+        if (lease != m_leases.end() && --lease->second == 0)
+            m_leases.erase(lease);
+        for (auto it = m_retired.begin(); it != m_retired.end();) {
+            if (AnyLeasedBelow(it->get())) {
+                ++it;
+                continue;
+            }
+            unused.push_back(std::move(*it));
+            it = m_retired.erase(it);
+        }
+    }
+    unused.clear(); // destroyed outside the lock
+}
+
+bool ProjectorManager::AnyLeasedBelow(const ProjectorNode *node) const
+{
+    bool leased = false;
+    auto check = [&](Projector *projector) { leased = leased || m_leases.count(projector) > 0; };
+    ForEachProjector(node, check);
+    return leased;
+}
+
+std::unique_ptr<ProjectorNode>
+ProjectorManager::RetireIfLeased(std::unique_ptr<ProjectorNode> removed)
+{
+    if (removed && AnyLeasedBelow(removed.get())) {
+        m_retired.push_back(std::move(removed));
+        return nullptr;
+    }
+    return removed;
 }
 
 Projector *ProjectorManager::AddProjector(std::unique_ptr<Projector> projector)
@@ -137,25 +213,26 @@ void ProjectorManager::RemoveNode(ProjectorNode *node)
 {
     if (!node || node == m_root.get() || !node->GetParent())
         return;
-    std::lock_guard window(ConnectionLock());
     std::unique_ptr<ProjectorNode> removed;
     {
         std::lock_guard registry(m_registryLock);
         ForgetProjectorsBelow(node);
-        removed = node->GetParent()->RemoveChild(node);
+        removed = RetireIfLeased(node->GetParent()->RemoveChild(node));
     }
-    removed.reset(); // destroyed while no connection window can be open
+    removed.reset(); // outside the lock; no lease is left on it
 }
 
 void ProjectorManager::ClearAll()
 {
-    std::lock_guard window(ConnectionLock());
     std::vector<std::unique_ptr<ProjectorNode>> removed;
     {
         std::lock_guard registry(m_registryLock);
         m_projectors.clear();
-        while (m_root->HasChildren())
-            removed.push_back(m_root->RemoveChild(m_root->GetChildren().front().get()));
+        while (m_root->HasChildren()) {
+            if (auto unused =
+                    RetireIfLeased(m_root->RemoveChild(m_root->GetChildren().front().get())))
+                removed.push_back(std::move(unused));
+        }
     }
     removed.clear();
 }
@@ -189,12 +266,11 @@ bool ProjectorManager::AnyKorvaneReachable(const std::vector<ProjectorNode *> &s
 
 std::unique_ptr<ActionEvent> ProjectorManager::UpdateStatus(Projector *projector, bool direct)
 {
-    // Removal takes the connection lock too: registered now means alive until the window
-    // closes. Nothing touches the projector before this check.
-    std::unique_lock lock(ConnectionLock());
-    if (!IsRegistered(projector))
+    // Nothing touches the projector before the lease: a removed one is only compared.
+    const ProjectorLease lease = Lease(projector);
+    if (!lease)
         return nullptr;
-    ConnectionWindow window(std::move(lock), *projector, direct ? 0 : 5);
+    ConnectionWindow window(*projector, direct ? 0 : 5);
     if (!projector->IsReachable()) {
         window.Close();
         return std::make_unique<ActionEvent>(projector->GetName(),
@@ -232,6 +308,19 @@ std::unique_ptr<ActionEvent> ProjectorManager::UpdateStatus(Projector *projector
     return std::make_unique<ActionEvent>(
         projector->GetName(), LoadString(lampLife ? MSG_LAMP_LIFE_ENDING : MSG_WARNING_OCCURRED),
         ActionEvent::Warning);
+}
+
+void ProjectorManager::UpdateStatuses(const std::vector<Projector *> &projectors, bool direct,
+                                      const EventSink &sink)
+{
+    std::vector<std::unique_ptr<ActionEvent>> events(projectors.size());
+    RunInParallel(
+        int(projectors.size()),
+        [&](int i) { events[size_t(i)] = UpdateStatus(projectors[size_t(i)], direct); },
+        [&](int i) {
+            if (events[size_t(i)])
+                sink(std::move(events[size_t(i)]));
+        });
 }
 
 void ProjectorManager::SetRunning(bool running)

@@ -9,9 +9,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 class Projector;
@@ -24,11 +26,32 @@ class ProjectorNode;
 // The tree and the list are changed on the user-interface thread only. The list is guarded by
 // the registry lock, so the refresh worker and the search workers may read it (through
 // GetProjectors, IsRegistered and IsIPRegistered) while the user-interface thread appends.
-// Destroying projectors also takes the connection lock (see model/connectionwindow.h), so no
-// projector goes away while a worker has a connection window open on it.
+// Workers use a projector only under a lease (Lease), so a projector removed while a worker has
+// a connection window open on it goes away when the window is over; see model/connectionwindow.h.
 class ProjectorManager
 {
 public:
+    // Keeps a registered projector alive while a worker uses it; empty when the projector was
+    // not registered. Move-only; the lease ends with the object.
+    class ProjectorLease
+    {
+    public:
+        ProjectorLease() = default;
+        ProjectorLease(ProjectorLease &&other) noexcept;
+        ProjectorLease &operator=(ProjectorLease &&other) noexcept;
+        ~ProjectorLease();
+        explicit operator bool() const { return m_projector != nullptr; }
+        Projector *Get() const { return m_projector; }
+
+    private:
+        friend class ProjectorManager;
+        ProjectorLease(ProjectorManager *manager, Projector *projector)
+            : m_manager(manager), m_projector(projector)
+        {}
+        ProjectorManager *m_manager = nullptr;
+        Projector *m_projector = nullptr;
+    };
+
     // The process-wide instance, created on first use; DestroyInstance ends it in order
     // (search workers, tree, library). Both on the user-interface thread.
     static ProjectorManager *GetInstance();
@@ -38,9 +61,10 @@ public:
     static int InitProjectors();
 
     // The PJLink TCP port: 0 until the settings are loaded, then 4352. Any thread may read it.
+    // Kept in model/linkvalues.h, where the projectors read it.
     static void SetPort(int port);
     static int GetPort();
-    // How long the library waits for an answer, in seconds.
+    // How long every connection waits for an answer, in seconds (the library's too).
     static void SetRecvTimeOut(int seconds);
     // The maker whose equipment names its RGB9 input "Camera" (lower case).
     static const QString &KorvaneBrand();
@@ -51,6 +75,9 @@ public:
     int GetProjectorCount() const;
     // Whether the projector is still in the registry; safe from any thread.
     bool IsRegistered(const Projector *projector) const;
+    // A lease on the projector when it is registered (the pointer is only compared before);
+    // any thread.
+    ProjectorLease Lease(Projector *projector);
 
     // Places the projector by its stored group path and appends it to the list; nullptr (and
     // the projector destroyed, nothing else changed) when MAX_PROJECTORS are registered.
@@ -59,9 +86,10 @@ public:
     Group *AddGroup(std::unique_ptr<Group> group);
     // A new group below parent.
     Group *AddGroupTo(Group *parent, std::unique_ptr<Group> group);
-    // Destroys the node with its subtree; its projectors leave the list.
+    // Destroys the node with its subtree; its projectors leave the list. A subtree with a
+    // leased projector is destroyed when its last lease ends; this never waits for one.
     void RemoveNode(ProjectorNode *node);
-    // Destroys every group and projector below the root.
+    // Destroys every group and projector below the root, as RemoveNode does.
     void ClearAll();
 
     // Exact comparison; safe from any thread.
@@ -75,6 +103,12 @@ public:
     // logging, if any. direct: connect on the calling thread, else on a short-lived thread. A
     // projector removed from the registry meanwhile is left alone (nullptr).
     std::unique_ptr<ActionEvent> UpdateStatus(Projector *projector, bool direct);
+    // UpdateStatus for each projector of the list, up to MAX_PARALLEL_CONNECTIONS at once
+    // (model/parallelwalk.h); the events reach sink in list order, as one by one. Returns when
+    // every projector is done.
+    using EventSink = std::function<void(std::unique_ptr<ActionEvent>)>;
+    void UpdateStatuses(const std::vector<Projector *> &projectors, bool direct,
+                        const EventSink &sink);
 
     // Search control. The searching flag is raised by BeginSearch (or Search) and lowered by
     // the search thread when its last probe has ended; the user-interface thread only polls it.
@@ -85,7 +119,8 @@ public:
     void DeleteSearchWorkers();
 
     // Automatic search (model/automaticsearch.cpp). One probe thread per address: echo check,
-    // TCP check, then a connection window on a new candidate under the search lock.
+    // TCP check, then a connection window on a new candidate; the candidates connect side by
+    // side, each on its own connection.
     using SearchResults = std::vector<std::unique_ptr<Projector>>;
     static constexpr int MAX_SEARCH_WORKERS = 64; // probe threads alive at once, at most
 
@@ -106,9 +141,8 @@ public:
     // 0 when the PJLink port of the address accepts a TCP connection within the response wait
     // time, otherwise the socket error code.
     static int TcpConnectCheck(const QString &address);
-    // The response wait time in seconds as last given to SetRecvTimeOut; the library's default
-    // until then.
-    static int GetRecvTimeOut() { return s_recvTimeOut.load(); }
+    // The response wait time in seconds as last given to SetRecvTimeOut; 5 until then.
+    static int GetRecvTimeOut();
 
     ~ProjectorManager();
     ProjectorManager(const ProjectorManager &) = delete;
@@ -117,6 +151,10 @@ public:
 private:
     ProjectorManager();
     void ForgetProjectorsBelow(const ProjectorNode *node); // registry lock held
+    bool AnyLeasedBelow(const ProjectorNode *node) const;  // registry lock held
+    // Removed subtrees go here while a projector in them is leased; none when destroyed now.
+    std::unique_ptr<ProjectorNode> RetireIfLeased(std::unique_ptr<ProjectorNode> removed);
+    void EndLease(Projector *projector);
 
     void RunProbe(SearchResults &results, const QString &address); // one probe worker
     bool WaitForWorkerSlot();
@@ -130,12 +168,13 @@ private:
     std::condition_variable m_workerEnded;
     std::vector<std::thread::id> m_endedWorkers;            // probes over, threads not joined
     std::chrono::steady_clock::time_point m_lastProbeStart; // search thread only
-    inline static std::atomic<int> s_recvTimeOut{5};
-    std::mutex m_searchLock; // keeps the search workers' candidates apart
+    std::mutex m_searchLock; // guards the results the search workers append to
     mutable std::mutex m_flagLock;
     mutable std::mutex m_registryLock; // guards m_projectors
     std::unique_ptr<Group> m_root;
-    std::vector<Projector *> m_projectors; // owned by the tree
+    std::vector<Projector *> m_projectors;                 // owned by the tree
+    std::unordered_map<const Projector *, int> m_leases;   // under m_registryLock
+    std::vector<std::unique_ptr<ProjectorNode>> m_retired; // under m_registryLock
     std::atomic<bool> m_searching{false};
     bool m_running = false; // under m_flagLock
 };

@@ -19,7 +19,8 @@ public:
     ProjectorNode(const ProjectorNode &) = delete;
     ProjectorNode &operator=(const ProjectorNode &) = delete;
 
-    virtual const QString &GetName() const { return m_name; }
+    // A copy: a projector's name may change on a refresh thread (see model/projector.h).
+    virtual QString GetName() const { return m_name; }
 
     bool IsProjector() const { return m_isProjector; }
     // The path of the containing group: "/" below the root, "/A" below group A, "/A/B" below
@@ -40,7 +41,7 @@ public:
     bool MoveTo(Group *group);
 
     // For a group the paths below it follow the new name.
-    void Rename(const QString &name);
+    virtual void Rename(const QString &name);
 
 protected:
     ProjectorNode(bool isProjector, const QString &name, const QString &path);

@@ -6,9 +6,9 @@
 
 // The list is copied when the cycle starts: projectors registered during the cycle wait for
 // the next one, and a projector removed meanwhile is skipped by UpdateStatus.
-RefreshWorker::RefreshWorker(ProjectorManager &manager, RefreshOne refreshOne, QObject *receiver)
-    : m_thread([this, projectors = manager.GetProjectors(), refreshOne = std::move(refreshOne),
-                receiver] { Run(projectors, refreshOne, receiver); })
+RefreshWorker::RefreshWorker(ProjectorManager &manager, RefreshAll refreshAll, QObject *receiver)
+    : m_thread([this, projectors = manager.GetProjectors(), refreshAll = std::move(refreshAll),
+                receiver] { Run(projectors, refreshAll, receiver); })
 {}
 
 RefreshWorker::~RefreshWorker()
@@ -22,11 +22,10 @@ void RefreshWorker::Wait()
         m_thread.join();
 }
 
-void RefreshWorker::Run(const std::vector<Projector *> &projectors, const RefreshOne &refreshOne,
+void RefreshWorker::Run(const std::vector<Projector *> &projectors, const RefreshAll &refreshAll,
                         QObject *receiver)
 {
-    for (Projector *projector : projectors)
-        refreshOne(projector);
+    refreshAll(projectors);
     QCoreApplication::postEvent(receiver, new QEvent(ProjectorsChangedEvent));
     QCoreApplication::postEvent(receiver, new QEvent(RefreshFinishedEvent));
     m_finished.store(true);

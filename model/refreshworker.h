@@ -15,18 +15,20 @@ class QObject;
 inline constexpr QEvent::Type ProjectorsChangedEvent = QEvent::Type(0x8001); // WM_APP+1
 inline constexpr QEvent::Type RefreshFinishedEvent = QEvent::Type(0x8002);   // WM_APP+2
 
-// One refresh cycle on a thread of its own: every projector registered when the cycle starts,
-// in registration order, is handed to refreshOne (the document's RefreshProjector, which
-// serializes single-projector refreshes); then ProjectorsChangedEvent and RefreshFinishedEvent
-// are posted to the receiver. The worker never touches a window.
+// One refresh cycle on a thread of its own: the list of every projector registered when the
+// cycle starts, in registration order, is handed to refreshAll (the document's
+// RefreshProjectors, which refreshes up to MAX_PARALLEL_CONNECTIONS of them at once and logs
+// their events in list order); then ProjectorsChangedEvent and RefreshFinishedEvent are posted
+// to the receiver. A projector registered meanwhile waits for the next cycle. The worker never
+// touches a window.
 //
 // The receiver must outlive the worker: destroying the worker waits for the cycle to end.
 class RefreshWorker
 {
 public:
-    using RefreshOne = std::function<void(Projector *)>;
+    using RefreshAll = std::function<void(const std::vector<Projector *> &)>;
 
-    RefreshWorker(ProjectorManager &manager, RefreshOne refreshOne, QObject *receiver);
+    RefreshWorker(ProjectorManager &manager, RefreshAll refreshAll, QObject *receiver);
     ~RefreshWorker();
 
     RefreshWorker(const RefreshWorker &) = delete;
@@ -36,7 +38,7 @@ public:
     void Wait();
 
 private:
-    void Run(const std::vector<Projector *> &projectors, const RefreshOne &refreshOne,
+    void Run(const std::vector<Projector *> &projectors, const RefreshAll &refreshAll,
              QObject *receiver);
 
     std::atomic<bool> m_finished{false};

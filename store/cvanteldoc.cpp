@@ -4,6 +4,7 @@
 #include "model/connectionwindow.h"
 #include "model/group.h"
 #include "model/limits.h"
+#include "model/parallelwalk.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "platform/profile.h"
@@ -196,13 +197,10 @@ bool CVantelDoc::New()
 
 bool CVantelDoc::WriteFile(const QString &path)
 {
-    QByteArray content;
-    {
-        // Names and addresses change inside connection windows (a projector reports its own
-        // name at connect), so they are read while no window is open.
-        std::lock_guard window(ConnectionLock());
-        content = SettingsContent(*m_manager->GetRoot(), m_manager->GetProjectors(), m_prefs);
-    }
+    // Names and addresses are read under each projector's state lock, never its window lock:
+    // a slow projector's refresh does not hold the save up.
+    const QByteArray content =
+        SettingsContent(*m_manager->GetRoot(), m_manager->GetProjectors(), m_prefs);
     // By absolute path: QFileInfo's own comparison finds two missing files equal.
     const bool settingsFile =
         QFileInfo(path).absoluteFilePath() == QFileInfo(m_settingsPath).absoluteFilePath();
@@ -236,12 +234,17 @@ Group *CVantelDoc::GetRoot() const
 
 void CVantelDoc::RefreshProjector(Projector *projector, bool direct)
 {
-    // Lock order: document lock, then the connection lock inside UpdateStatus, then the event
-    // manager's lock. UpdateStatus checks that the projector is still registered before it
-    // touches it.
-    std::lock_guard guard(m_lock);
+    // UpdateStatus leases the projector before it touches it; the event is logged after the
+    // window closed.
     if (std::unique_ptr<ActionEvent> event = m_manager->UpdateStatus(projector, direct))
         m_events->AddEvent(std::move(event));
+}
+
+void CVantelDoc::RefreshProjectors(const std::vector<Projector *> &projectors, bool direct)
+{
+    m_manager->UpdateStatuses(projectors, direct, [this](std::unique_ptr<ActionEvent> event) {
+        m_events->AddEvent(std::move(event));
+    });
 }
 
 int CVantelDoc::SendPower(const std::vector<ProjectorNode *> &selection,
@@ -292,80 +295,95 @@ int CVantelDoc::SendMute(const std::vector<ProjectorNode *> &selection,
     return SendToSelection(selection, touched, command);
 }
 
+namespace {
+
+// Depth-first, groups through their children in tree order: the order a walk one by one
+// reaches the projectors in. The tree changes on the user-interface thread only, like this.
+void CollectProjectors(ProjectorNode &node, std::vector<Projector *> &projectors)
+{
+    if (node.IsProjector()) {
+        projectors.push_back(static_cast<Projector *>(&node));
+        return;
+    }
+    for (const auto &child : node.GetChildren())
+        CollectProjectors(*child, projectors);
+}
+
+} // namespace
+
 int CVantelDoc::SendToSelection(const std::vector<ProjectorNode *> &selection,
                                 std::vector<Projector *> &touched, const Command &command)
 {
-    int count = 0;
+    std::vector<Projector *> projectors;
     for (ProjectorNode *node : selection) {
         if (node)
-            count += SendToNode(*node, touched, command);
+            CollectProjectors(*node, projectors);
     }
+    std::vector<Sent> sent(projectors.size());
+    int count = 0;
+    RunInParallel(
+        int(projectors.size()),
+        [&](int i) { sent[size_t(i)] = SendToProjector(*projectors[size_t(i)], command); },
+        [&](int i) {
+            Sent &outcome = sent[size_t(i)];
+            if (!outcome.counted)
+                return;
+            ++count;
+            touched.push_back(projectors[size_t(i)]);
+            if (outcome.event)
+                m_events->AddEvent(std::move(outcome.event));
+        });
     return count;
 }
 
-int CVantelDoc::SendToNode(ProjectorNode &node, std::vector<Projector *> &touched,
-                           const Command &command)
+CVantelDoc::Sent CVantelDoc::SendToProjector(Projector &projector, const Command &command)
 {
-    if (!node.IsProjector()) {
-        // The tree changes on this thread only, so the children stay put during the walk.
-        int count = 0;
-        for (const auto &child : node.GetChildren())
-            count += SendToNode(*child, touched, command);
-        return count;
-    }
-    auto &projector = static_cast<Projector &>(node);
-    if (!SendToProjector(projector, command))
-        return 0;
-    touched.push_back(&projector);
-    return 1;
-}
-
-bool CVantelDoc::SendToProjector(Projector &projector, const Command &command)
-{
-    // The refresh worker writes the reachability inside its windows: read it under the lock.
-    std::unique_lock lock(ConnectionLock());
+    Sent sent;
+    // Read from the published state: a window open elsewhere is not waited for.
     if (!projector.IsReachable() && projector.GetConnectResult() == -1)
-        return false; // never answered since registered or loaded: not even a connect attempt
+        return sent; // never answered since registered or loaded: not even a connect attempt
 
-    std::unique_ptr<ActionEvent> event;
-    {
-        ConnectionWindow window(std::move(lock), projector, 0);
-        if (window.GetResult() == -1)
-            return false;
-        // Any other connect result (10: the password was refused) counts the projector as
-        // reached, although nothing was sent.
-        if (window.GetResult() == 0) {
-            const std::optional<int> result = command.send(projector);
-            if (!result)
-                return false;
-            window.Close();
-            if (*result == 0)
-                event = std::make_unique<ActionEvent>(
-                    projector.GetName(), command.message(projector), ActionEvent::Information);
-        }
+    const ProjectorManager::ProjectorLease lease = m_manager->Lease(&projector);
+    if (!lease)
+        return sent;
+    ConnectionWindow window(projector, 0);
+    if (window.GetResult() == -1)
+        return sent;
+    // Any other connect result (10: the password was refused) counts the projector as reached,
+    // although nothing was sent.
+    if (window.GetResult() == 0) {
+        const std::optional<int> result = command.send(projector);
+        if (!result)
+            return sent;
+        window.Close();
+        if (*result == 0)
+            sent.event = std::make_unique<ActionEvent>(
+                projector.GetName(), command.message(projector), ActionEvent::Information);
     }
-    // Logged after the window, so that writing the log never holds the connection lock.
-    if (event)
-        m_events->AddEvent(std::move(event));
-    return true;
+    sent.counted = true;
+    return sent;
 }
 
 void CVantelDoc::RequeryStatus(const std::vector<Projector *> &touched)
 {
-    for (Projector *projector : touched) {
-        std::unique_lock lock(ConnectionLock());
-        // The caller waits between command and read-back; a projector deleted meanwhile is
-        // gone and must not be touched.
-        if (!m_manager->IsRegistered(projector) || projector->GetConnectResult() == -1)
-            continue;
-        ConnectionWindow window(std::move(lock), *projector, 0);
-        if (window.GetResult() == -1)
-            continue;
-        PowerStatus power;
-        InputStatus input;
-        MuteStatus mute;
-        projector->GetPowerStatus(power);
-        projector->GetInput(input);
-        projector->GetMuteStatus(mute);
-    }
+    RunInParallel(
+        int(touched.size()),
+        [&](int i) {
+            Projector *projector = touched[size_t(i)];
+            // The caller waits between command and read-back; a projector deleted meanwhile is
+            // gone and must not be touched (the lease only compares the pointer).
+            const ProjectorManager::ProjectorLease lease = m_manager->Lease(projector);
+            if (!lease || projector->GetConnectResult() == -1)
+                return;
+            ConnectionWindow window(*projector, 0);
+            if (window.GetResult() == -1)
+                return;
+            PowerStatus power;
+            InputStatus input;
+            MuteStatus mute;
+            projector->GetPowerStatus(power);
+            projector->GetInput(input);
+            projector->GetMuteStatus(mute);
+        },
+        [](int) {});
 }

@@ -9,10 +9,10 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
+class ActionEvent;
 class ActionEventManager;
 class Group;
 class Projector;
@@ -28,10 +28,11 @@ class ProfileFile;
 // lifetime frames the two single instances: it creates the projector manager and the event
 // manager and destroys them, in that order, at its end.
 //
-// Everything runs on the user-interface thread except RefreshProjector, which the refresh
-// worker calls too. Projectors are talked to only in connection windows (model/
-// connectionwindow.h), one projector at a time, so a refresh can run between two projectors of
-// a command's walk.
+// Everything runs on the user-interface thread except RefreshProjector and RefreshProjectors,
+// which the refresh worker calls too. Projectors are talked to only in connection windows
+// (model/connectionwindow.h, where the locking rules are), one window per projector at a time
+// and up to MAX_PARALLEL_CONNECTIONS projectors at once. Saving reads the registry and the
+// published states only, so it never waits for a connection.
 class CVantelDoc
 {
 public:
@@ -97,14 +98,18 @@ public:
     Group *GetRoot() const;
 
     // Reads the whole state of one projector and logs what is worth logging. direct: connect on
-    // the calling thread, else on a short-lived thread. Any thread; whole refreshes are
-    // serialized by the document lock. A projector no longer registered is left alone.
+    // the calling thread, else on a short-lived thread. Any thread; refreshes of one projector
+    // wait for each other (its window lock). A projector no longer registered is left alone.
     void RefreshProjector(Projector *projector, bool direct);
+    // RefreshProjector for each of the list, up to MAX_PARALLEL_CONNECTIONS at once; the events
+    // are logged in list order, as one by one. The refresh cycle and lumarinctl's status use it.
+    void RefreshProjectors(const std::vector<Projector *> &projectors, bool direct);
 
     // Commands to a selection, groups standing for every projector below them. Each projector
-    // that has answered since it was registered or loaded gets a connection window of its own;
-    // those whose connect got an answer are counted and appended to touched, and each accepted
-    // command is logged. Returns the count; the caller tells the user when it is 0.
+    // that has answered since it was registered or loaded gets a connection window of its own,
+    // up to MAX_PARALLEL_CONNECTIONS at once; those whose connect got an answer are counted and
+    // appended to touched, and each accepted command is logged, both in selection order as a
+    // walk one by one gives them. Returns the count; the caller tells the user when it is 0.
     int SendPower(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
                   PowerStatus power);
     // Only projectors that offer the input are counted.
@@ -113,7 +118,8 @@ public:
     int SendMute(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
                  MuteStatus mute, bool on);
 
-    // Reads power, input and mute of each touched projector again; nothing is logged.
+    // Reads power, input and mute of each touched projector again, up to
+    // MAX_PARALLEL_CONNECTIONS at once; nothing is logged.
     void RequeryStatus(const std::vector<Projector *> &touched);
 
 private:
@@ -127,10 +133,16 @@ private:
         std::function<QString(Projector &)> message;
     };
 
+    // The outcome of a command at one projector.
+    struct Sent
+    {
+        bool counted = false;
+        std::unique_ptr<ActionEvent> event;
+    };
+
     int SendToSelection(const std::vector<ProjectorNode *> &selection,
                         std::vector<Projector *> &touched, const Command &command);
-    int SendToNode(ProjectorNode &node, std::vector<Projector *> &touched, const Command &command);
-    bool SendToProjector(Projector &projector, const Command &command);
+    Sent SendToProjector(Projector &projector, const Command &command);
 
     void LoadProjectorsFrom(const platform::ProfileFile &profile);
     void LoadSettingsFile();
@@ -142,7 +154,6 @@ private:
     QString m_profilePath; // the file the loaders read
     bool m_readOnly = false;
     bool m_refused = false;
-    std::mutex m_lock; // the document lock: one whole refresh at a time
     ProjectorManager *m_manager = nullptr;
     ActionEventManager *m_events = nullptr;
 };

@@ -94,7 +94,7 @@ int ChangePassword(Projector &projector, const QString &newPassword)
         return MSG_PASSWORD_INVALID;
     // The password changes inside the window, so that no refresh connects with a password that
     // is about to be taken back.
-    std::unique_lock lock(ConnectionLock());
+    std::unique_lock lock(projector.WindowLock());
     const QString oldPassword = projector.GetPassword();
     projector.SetPassword(newPassword);
     ConnectionWindow window(std::move(lock), projector, 0);
@@ -129,7 +129,7 @@ int ChangeIPAddress(Projector &projector, const QString &address, const QString 
 {
     if (CheckPassword(password) != 0)
         return MSG_PASSWORD_INVALID;
-    std::unique_lock lock(ConnectionLock());
+    std::unique_lock lock(projector.WindowLock());
     const QString oldAddress = projector.GetIPAddress();
     const QString oldPassword = projector.GetPassword();
     projector.SetIPAddress(address);

@@ -271,6 +271,11 @@ void TestProjector::connect_takesProjectorName()
     QCOMPARE(projector->GetName(), u"Saal 2 \u2013 B\u00fchne"_s);
     QVERIFY(projector->IsAuthenticated());
 
+    // Nor is an empty name: a projector without a PJLink name keeps the registered one.
+    emulator->update([](EmulatorConfig &c) { c.rawAnswers["NAME"] = "%1NAME="; });
+    QCOMPARE(nameAfterConnect(), 0);
+    QCOMPARE(projector->GetName(), u"Saal 2 \u2013 B\u00fchne"_s);
+
     QString name;
     QCOMPARE(projector->GetProjectorName(name), 0);
     QCOMPARE(name, projector->GetName());

@@ -31,18 +31,17 @@ public:
     QList<int> types;
 };
 
-// What the document does for each projector of a cycle: one refresh at a time, events kept.
+// What the document does with a cycle's list: the parallel refresh, events kept in the order
+// they are handed on.
 struct Refresher
 {
-    void operator()(Projector *projector)
+    void operator()(const std::vector<Projector *> &projectors)
     {
-        std::lock_guard guard(lock);
-        auto event = ProjectorManager::GetInstance()->UpdateStatus(projector, false);
-        refreshed.push_back(projector);
-        if (event)
-            events.push_back(std::move(event));
+        refreshed.insert(refreshed.end(), projectors.begin(), projectors.end());
+        ProjectorManager::GetInstance()->UpdateStatuses(
+            projectors, false,
+            [this](std::unique_ptr<ActionEvent> event) { events.push_back(std::move(event)); });
     }
-    std::mutex lock;
     std::vector<Projector *> refreshed;
     std::vector<std::unique_ptr<ActionEvent>> events;
 };
@@ -95,6 +94,7 @@ private slots:
     void concurrent_windowsNeverOverlap();
     void concurrent_appendDuringCycle();
     void concurrent_removeDuringCycle();
+    void parallelCycle_eventsInListOrder();
 };
 
 void TestRefresh::initTestCase()
@@ -186,9 +186,8 @@ void TestRefresh::silentProjector_failsEveryCycleAndKeepsItsAddress()
     QCOMPARE(receiver.types.size(), 6);
 }
 
-// A refresh on the worker and commands on the user-interface thread at the same time: the
-// library holds one connection, so without the connection lock names and commands would
-// reach the wrong projector.
+// A refresh on the worker and commands on the user-interface thread at the same time, on two
+// projectors: each window talks to its own projector only.
 void TestRefresh::concurrent_windowsNeverOverlap()
 {
     auto alpha = start(emulated(u"127.0.4.3"_s, u"Alpha"_s));
@@ -267,7 +266,7 @@ void TestRefresh::concurrent_removeDuringCycle()
     {
         RefreshWorker worker(*manager, std::ref(refresher), &receiver);
         // Wait until the first projector is inside its connection window, then remove it
-        // first: without the connection lock it would be destroyed under the worker's feet.
+        // first: without its lease it would be destroyed under the worker's feet.
         for (int i = 0; i < 2000 && emulators.front()->connectionCount() == 0; ++i)
             QTest::qWait(1);
         QVERIFY(emulators.front()->connectionCount() > 0);
@@ -278,6 +277,31 @@ void TestRefresh::concurrent_removeDuringCycle()
     QCOMPARE(refresher.refreshed.size(), size_t(8)); // every one handed over, removed ones skipped
     QCOMPARE(receiver.types.size(), 0);              // not delivered yet: posted, never sent
     QCoreApplication::sendPostedEvents(&receiver);
+    QCOMPARE(receiver.types, (QList<int>{0x8001, 0x8002}));
+}
+
+// The cycle refreshes projectors side by side; the later ones here answer first, yet their
+// events reach the sink in list order, as a cycle one by one would hand them on.
+void TestRefresh::parallelCycle_eventsInListOrder()
+{
+    std::vector<std::unique_ptr<EmulatedProjector>> emulators;
+    QStringList expected;
+    for (int i = 0; i < 6; ++i) {
+        EmulatorConfig config = emulated(u"127.0.4.%1"_s.arg(50 + i), u"Order %1"_s.arg(i));
+        config.answerDelayMs = (5 - i) * 30;
+        config.errors[i % 2 == 0 ? 0 : 2] = 1 + i % 2; // warnings and errors by turns
+        emulators.push_back(start(config));
+        registerProjector(u"127.0.4.%1"_s.arg(50 + i));
+        expected << u"Order %1"_s.arg(i);
+    }
+    Refresher refresher;
+    Receiver receiver;
+    runCycle(refresher, receiver);
+
+    QStringList sources;
+    for (const auto &event : refresher.events)
+        sources << event->GetSource();
+    QCOMPARE(sources, expected);
     QCOMPARE(receiver.types, (QList<int>{0x8001, 0x8002}));
 }
 

@@ -1,5 +1,7 @@
+#include "model/connectionwindow.h"
 #include "model/group.h"
 #include "model/projector.h"
+#include "model/projectorcells.h"
 #include "model/projectormanager.h"
 #include "pjlink/pjlib.h"
 #include "platform/echo.h"
@@ -15,7 +17,9 @@
 #include <QTest>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -73,6 +77,9 @@ private slots:
     void requeryStatus_readsPowerInputAndMuteBack();
     void refreshProjector_logsItsEventAndLeavesRemovedAlone();
     void sendPower_whileRefreshRuns_eachProjectorOnce();
+    void slowWindowOpen_readsSavesAndOtherCommandsGoOn();
+    void wrongPassword_everyResultIs10AfterRefreshAndCommand();
+    void sendPower_laterProjectorsAnswerFirst_resultsInSelectionOrder();
 
 private:
     // A running emulator on a loopback address of its own (this suite's 127.55.0.0/24); named
@@ -489,6 +496,128 @@ void TestDocumentOps::sendPower_whileRefreshRuns_eachProjectorOnce()
                 QCOMPARE(commands[i - 1], u"NAME ?"_s);
         }
     }
+}
+
+// A worker sits inside a slow projector's connection window; meanwhile the user-interface
+// thread reads every projector's cells and state, saves the settings file and powers another
+// projector on. Each of these must be done while the window is still open: none of them may
+// wait for it.
+void TestDocumentOps::slowWindowOpen_readsSavesAndOtherCommandsGoOn()
+{
+    EmulatorConfig slowConfig;
+    slowConfig.answerDelayMs = 200;
+    EmulatedProjector *slowEmulator = Emulate(u"Slow"_s, slowConfig);
+    EmulatedProjector *fastEmulator = Emulate(u"Fast"_s);
+    QVERIFY(slowEmulator && fastEmulator);
+    Projector *slow = Register(*slowEmulator);
+    Projector *fast = Register(*fastEmulator);
+    RefreshAll();
+
+    std::mutex lock;
+    std::condition_variable changed;
+    bool inside = false;
+    bool readerDone = false;
+    bool readerDoneInsideWindow = false;
+    std::thread worker([&] {
+        ConnectionWindow window(*slow, 0);
+        std::unique_lock guard(lock);
+        inside = true;
+        changed.notify_all();
+        // Bounded: a reader that waits for this window never finishes in time.
+        readerDoneInsideWindow =
+            changed.wait_for(guard, std::chrono::seconds(10), [&] { return readerDone; });
+    });
+    {
+        std::unique_lock guard(lock);
+        QVERIFY(changed.wait_for(guard, std::chrono::seconds(10), [&] { return inside; }));
+    }
+
+    QVERIFY(slow->IsConnected());
+    QCOMPARE(GetProjectorCells(*slow).power, u"Off"_s); // the published state
+    QCOMPARE(GetProjectorCells(*fast).name, u"Fast"_s);
+    QCOMPARE(slow->GetState().connectResult, 0);
+    PowerStatus power;
+    QCOMPARE(slow->GetPowerStatus(power), 0); // answered from the copy, not the network
+    const bool saved = m_doc->SaveSettings();
+    std::vector<Projector *> touched;
+    const int reached = m_doc->SendPower({fast}, touched, PowerStatus(PowerStatus::On));
+    {
+        std::lock_guard guard(lock);
+        readerDone = true;
+    }
+    changed.notify_all();
+    worker.join();
+
+    QVERIFY(readerDoneInsideWindow);
+    QVERIFY(saved);
+    QCOMPARE(reached, 1);
+    QCOMPARE(Commands(*fastEmulator), (QStringList{u"NAME ?"_s, u"POWR 1"_s}));
+    QCOMPARE(Commands(*slowEmulator), QStringList{u"NAME ?"_s}); // the reader sent nothing
+    QVERIFY(!slow->IsConnected());
+}
+
+// A refused password is what the list must show: every result code 10, after a refresh (whose
+// reads get 10 without traffic) and after a command.
+void TestDocumentOps::wrongPassword_everyResultIs10AfterRefreshAndCommand()
+{
+    EmulatorConfig config;
+    config.password = "secret";
+    EmulatedProjector *emulator = Emulate(u"Hall"_s, config);
+    QVERIFY(emulator);
+    Projector *projector = Register(*emulator, nullptr, u"wrong"_s);
+
+    const auto checkRefused = [projector] {
+        const ProjectorState state = projector->GetState();
+        QVERIFY(state.reachable);
+        QVERIFY(!state.authenticated);
+        QCOMPARE(state.connectResult, 10);
+        for (const int result :
+             {state.powerResult, state.inputResult, state.muteResult, state.inputListResult,
+              state.errorResult, state.lampResult, state.manufacturerResult, state.modelResult,
+              state.otherInfoResult, state.classResult})
+            QCOMPARE(result, 10);
+    };
+    m_doc->RefreshProjector(projector, false);
+    checkRefused();
+    if (QTest::currentTestFailed())
+        return;
+
+    std::vector<Projector *> touched;
+    QCOMPARE(m_doc->SendPower({projector}, touched, PowerStatus(PowerStatus::On)), 1);
+    checkRefused();
+    m_doc->RequeryStatus(touched);
+    checkRefused();
+    QVERIFY(emulator->receivedCommands().empty());
+    QVERIFY(TakeEvents().isEmpty()); // no errors known, no failed connection
+}
+
+// The fan-out talks to the projectors side by side, yet count, touched list and events come
+// out in selection order even when the later projectors answer first.
+void TestDocumentOps::sendPower_laterProjectorsAnswerFirst_resultsInSelectionOrder()
+{
+    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    std::vector<Projector *> expected;
+    for (int i = 0; i < 6; ++i) {
+        EmulatorConfig config;
+        config.answerDelayMs = (5 - i) * 40; // the first answers last
+        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i + 1), config);
+        QVERIFY(emulator);
+        expected.push_back(Register(*emulator, i < 4 ? group : nullptr));
+    }
+    RefreshAll();
+
+    std::vector<Projector *> touched;
+    // The two outside the group come first in the selection.
+    const int count =
+        m_doc->SendPower({expected[5], group, expected[4]}, touched, PowerStatus(PowerStatus::On));
+    const std::vector<Projector *> order{expected[5], expected[0], expected[1],
+                                         expected[2], expected[3], expected[4]};
+    QCOMPARE(count, 6);
+    QCOMPARE(touched, order);
+    QStringList events;
+    for (Projector *projector : order)
+        events << projector->GetName() + u": The power has been turned On."_s;
+    QCOMPARE(TakeEvents(), events);
 }
 
 QTEST_GUILESS_MAIN(TestDocumentOps)

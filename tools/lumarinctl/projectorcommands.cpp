@@ -50,11 +50,10 @@ bool SelectProjectors(CommandContext &context, const QStringList &tokens,
     return true;
 }
 
-// One refresh of each projector on this thread, as the main view's single refreshes do.
+// The refresh the background cycle makes: many projectors at once, events in list order.
 void Refresh(CommandContext &context, const std::vector<Projector *> &projectors)
 {
-    for (Projector *projector : projectors)
-        context.doc.RefreshProjector(projector, true);
+    context.doc.RefreshProjectors(projectors, true);
 }
 
 // Refresh first: a fresh process knows nothing yet, and the fan-out skips projectors that have
