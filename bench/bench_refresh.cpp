@@ -1,26 +1,52 @@
-// One full refresh cycle over 100 emulated projectors on loopback (some with passwords, some
-// reporting errors, some not listening), beside the floor of bare loopback round trips.
+// Refresh cycles, two of them:
+//
+// 1. Loopback: one cycle over 100 emulated projectors on loopback (some with passwords, some
+//    reporting errors, some not listening), beside the floor of bare loopback round trips.
+// 2. A realistic fleet in a network namespace of its own (root only): 100 projectors that
+//    answer each query after 30 ms, 20 of them silent (their packets vanish on a veth whose
+//    far end drops everything). Printed from the same run: the cycle time, the one-by-one
+//    floor (each projector's single refresh, summed), the ideal (the larger of the slowest
+//    single projector and the floor shared by the parallel connections), the most TCP
+//    connections open at once, and the longest stall of a reader thread that reads every
+//    projector's cells in a loop while the cycle runs (it stands in for the user-interface
+//    thread).
 
 #include "bench/loopbackfloor.h"
+#include "model/parallelwalk.h"
 #include "model/projector.h"
+#include "model/projectorcells.h"
 #include "model/projectormanager.h"
 #include "model/refreshworker.h"
 #include "pjlink/pjlib.h"
+#include "res/stringtable.h"
+#include "tests/common/testnamespace.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
 
-int main(int argc, char **argv)
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point start)
 {
-    QCoreApplication app(argc, argv);
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+int RunLoopback()
+{
     constexpr int kProjectors = 100;
 
     std::vector<std::unique_ptr<EmulatedProjector>> fleet;
@@ -63,7 +89,7 @@ int main(int argc, char **argv)
 
     QObject receiver;
     int events = 0;
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     {
         RefreshWorker worker(
             *manager,
@@ -73,16 +99,15 @@ int main(int argc, char **argv)
             },
             &receiver);
     }
-    const double wallMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double wallMs = MsSince(start);
 
     int reachable = 0;
     for (Projector *projector : manager->GetProjectors())
         reachable += projector->IsReachable() ? 1 : 0;
     ProjectorManager::DestroyInstance();
 
-    std::printf("Refresh cycle over %d emulated projectors (%d with password, %d with errors, %d "
-                "not listening):\n",
+    std::printf("Refresh cycle over %d emulated projectors on loopback (%d with password, %d with "
+                "errors, %d not listening):\n",
                 kProjectors, withPassword, withErrors, silent);
     std::printf("  wall time        %8.1f ms\n", wallMs);
     std::printf("  per projector    %8.1f us\n", wallMs * 1000.0 / kProjectors);
@@ -90,4 +115,215 @@ int main(int argc, char **argv)
                 kFloorRoundTrips);
     std::printf("  reachable %d, events %d\n", reachable, events);
     return 0;
+}
+
+// The realistic fleet, run inside the namespace.
+constexpr char kNetworkVariable[] = "LUMARIN_BENCH_FLEET";
+constexpr int kFleet = 100;
+constexpr int kSilentEvery = 5; // every fifth projector is silent: 20 of 100
+constexpr int kAnswerDelayMs = 30;
+
+bool IsSilent(int i)
+{
+    return i % kSilentEvery == kSilentEvery - 1;
+}
+
+// TCP connections to the PJLink port established now, client side (remote port 4352).
+int OpenConnections()
+{
+    QFile file(u"/proc/net/tcp"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    int open = 0;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields[2].endsWith(":1100") && fields[3] == "01")
+            ++open;
+    }
+    return open;
+}
+
+// One UpdateStatus of the projector, timed; the median of a few.
+double SingleRefreshMs(ProjectorManager &manager, Projector *projector)
+{
+    std::vector<double> times;
+    for (int run = 0; run < 3; ++run) {
+        const auto start = Clock::now();
+        manager.UpdateStatus(projector, false);
+        times.push_back(MsSince(start));
+    }
+    std::sort(times.begin(), times.end());
+    return times[1];
+}
+
+int RunFleetInside(const QString &net)
+{
+    QString seen;
+    if (!OnlyTheseAdapters({u"lum0"_s, u"lum1"_s}, &seen)) {
+        std::fprintf(stderr, "not inside the benchmark's namespace (adapters: %s)\n",
+                     qPrintable(seen));
+        return 3;
+    }
+    SetStringLanguage(StringLanguage::English);
+    ProjectorManager::InitProjectors();
+    ProjectorManager::SetPort(4352);
+    ProjectorManager::SetRecvTimeOut(5);
+    ProjectorManager &manager = *ProjectorManager::GetInstance();
+
+    std::vector<std::unique_ptr<EmulatedProjector>> emulators;
+    Projector *live = nullptr;
+    Projector *silent = nullptr;
+    for (int i = 0; i < kFleet; ++i) {
+        const QString address =
+            IsSilent(i) ? u"%1.%2"_s.arg(net).arg(100 + i) : u"%1.%2"_s.arg(net).arg(i + 1);
+        if (!IsSilent(i)) {
+            EmulatorConfig config;
+            config.address = address.toStdString();
+            config.name = "Fleet " + std::to_string(i + 1);
+            config.power = 1;
+            config.answerDelayMs = kAnswerDelayMs;
+            if (i % 7 == 3)
+                config.errors[1] = 1;
+            emulators.push_back(std::make_unique<EmulatedProjector>(config));
+            std::string error;
+            if (!emulators.back()->start(&error)) {
+                std::fprintf(stderr, "emulator: %s\n", error.c_str());
+                return 1;
+            }
+        }
+        Projector *projector = manager.AddProjector(
+            std::make_unique<Projector>(QString(), address, QString(), u"M"_s, u"/"_s));
+        (IsSilent(i) ? silent : live) = projector;
+    }
+
+    // The one-by-one floor, from single refreshes measured in this run.
+    const double liveMs = SingleRefreshMs(manager, live);
+    const double silentMs = SingleRefreshMs(manager, silent);
+    const int silentCount = kFleet / kSilentEvery;
+    const double floorMs = silentCount * silentMs + (kFleet - silentCount) * liveMs;
+    const double idealMs = std::max({liveMs, silentMs, floorMs / MAX_PARALLEL_CONNECTIONS});
+
+    // The cycle, with a connection sampler and a reader of every projector's cells beside it.
+    std::atomic<bool> cycleOver{false};
+    int mostOpen = 0;
+    std::thread sampler([&] {
+        while (!cycleOver.load()) {
+            mostOpen = std::max(mostOpen, OpenConnections());
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    double longestCellsUs = 0;
+    double longestSweepUs = 0;
+    long sweeps = 0;
+    std::thread reader([&] {
+        while (!cycleOver.load()) {
+            const auto sweepStart = Clock::now();
+            for (Projector *projector : manager.GetProjectors()) {
+                const auto start = Clock::now();
+                const ProjectorCells cells = GetProjectorCells(*projector);
+                longestCellsUs = std::max(longestCellsUs, MsSince(start) * 1000.0);
+                if (cells.name.isNull() && cells.ipAddress.isEmpty())
+                    std::abort(); // keeps the read from being optimized out
+            }
+            longestSweepUs = std::max(longestSweepUs, MsSince(sweepStart) * 1000.0);
+            ++sweeps;
+        }
+    });
+
+    QObject receiver;
+    int events = 0;
+    const auto start = Clock::now();
+    {
+        RefreshWorker worker(
+            manager,
+            [&](const std::vector<Projector *> &projectors) {
+                manager.UpdateStatuses(projectors, false,
+                                       [&](std::unique_ptr<ActionEvent>) { ++events; });
+            },
+            &receiver);
+    }
+    const double cycleMs = MsSince(start);
+    cycleOver.store(true);
+    sampler.join();
+    reader.join();
+
+    int reachable = 0;
+    for (Projector *projector : manager.GetProjectors())
+        reachable += projector->IsReachable() ? 1 : 0;
+    ProjectorManager::DestroyInstance();
+
+    std::printf("Refresh cycle over a fleet of %d in a namespace (%d silent, the others answer "
+                "each query after %d ms):\n",
+                kFleet, silentCount, kAnswerDelayMs);
+    std::printf("  one projector    %8.1f ms answering, %.1f ms silent\n", liveMs, silentMs);
+    std::printf("  one-by-one floor %8.1f ms  (%d x silent + %d x answering)\n", floorMs,
+                silentCount, kFleet - silentCount);
+    std::printf("  ideal            %8.1f ms  (max of slowest single and floor / %d)\n", idealMs,
+                MAX_PARALLEL_CONNECTIONS);
+    std::printf("  cycle            %8.1f ms  (%.2f x ideal; goal within 2x)\n", cycleMs,
+                cycleMs / idealMs);
+    std::printf("  most open        %8d connections at once (cap %d)\n", mostOpen,
+                MAX_PARALLEL_CONNECTIONS);
+    std::printf("  reader stall     %8.3f ms longest read of one projector's cells, %.3f ms "
+                "longest sweep of all %d (%ld sweeps; goal below 2 ms)\n",
+                longestCellsUs / 1000.0, longestSweepUs / 1000.0, kFleet, sweeps);
+    std::printf("  reachable %d, events %d\n", reachable, events);
+    return reachable == kFleet - silentCount ? 0 : 1;
+}
+
+int RunFleet()
+{
+    if (const QString why = TestNamespace::SkipReason(); !why.isEmpty()) {
+        std::printf("Fleet in a namespace skipped: %s\n", qPrintable(why));
+        return 0;
+    }
+    TestNamespace ns(u"lumarin-bench-refresh"_s);
+    const QString net = u"10.216.%1"_s.arg(QCoreApplication::applicationPid() % 250);
+    // Answering projectors on the namespace's loopback; silent ones behind lum0, whose peer
+    // drops every frame (fixed neighbour entries with an address nobody has), so their packets
+    // vanish instead of being refused.
+    QList<QStringList> steps{
+        {u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
+        {u"link"_s, u"add"_s, u"lum0"_s, u"type"_s, u"veth"_s, u"peer"_s, u"name"_s, u"lum1"_s},
+        {u"addr"_s, u"add"_s, net + u".254/24"_s, u"dev"_s, u"lum0"_s},
+        {u"link"_s, u"set"_s, u"lum0"_s, u"up"_s},
+        {u"link"_s, u"set"_s, u"lum1"_s, u"up"_s},
+    };
+    for (int i = 0; i < kFleet; ++i) {
+        if (IsSilent(i)) {
+            steps.append({u"neigh"_s, u"replace"_s, u"%1.%2"_s.arg(net).arg(100 + i), u"lladdr"_s,
+                          u"02:00:00:00:de:ad"_s, u"dev"_s, u"lum0"_s, u"nud"_s, u"permanent"_s});
+        } else {
+            steps.append(
+                {u"addr"_s, u"add"_s, u"%1.%2/32"_s.arg(net).arg(i + 1), u"dev"_s, u"lo"_s});
+        }
+    }
+    if (!ns.IsCreated() || !ns.IpSteps(steps)) {
+        std::fprintf(stderr, "namespace: %s\n", qPrintable(ns.GetError()));
+        return 1;
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kNetworkVariable), net);
+    const ProcessRun run = RunProcess(u"ip"_s, ns.ExecArgs(QCoreApplication::applicationFilePath()),
+                                      120000, environment);
+    std::fputs(qPrintable(run.output), stdout);
+    if (!run.finished) {
+        std::fprintf(stderr, "the run inside the namespace did not end in time\n");
+        return 1;
+    }
+    return run.exitCode;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString net = qEnvironmentVariable(kNetworkVariable);
+    if (!net.isEmpty())
+        return RunFleetInside(net);
+    const int loopback = RunLoopback();
+    const int fleet = RunFleet();
+    return loopback != 0 ? loopback : fleet;
 }
