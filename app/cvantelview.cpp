@@ -474,7 +474,10 @@ void CVantelView::StartRefresh()
     CVantelDoc *doc = &m_doc;
     m_workers.push_back(std::make_unique<RefreshWorker>(
         *ProjectorManager::GetInstance(),
-        [doc](Projector *projector) { doc->RefreshProjector(projector, false); }, this));
+        [doc](const std::vector<Projector *> &projectors) {
+            doc->RefreshProjectors(projectors, false);
+        },
+        this));
 }
 
 void CVantelView::OnRefreshNow()
