@@ -71,9 +71,14 @@ void CVantelDoc::LoadSettingsFile()
     const bool readable = file.open(QIODevice::ReadOnly);
     if (readable)
         content = file.readAll();
-    if ((!readable && file.exists()) || !IsSettingsContent(content)) {
+    const bool unreadable = !readable && file.exists();
+    if (unreadable || !IsSettingsContent(content)) {
+        // Neither loaded nor ever written: what it holds is not known to be ours to replace.
         m_refused = true;
-        ShowUserMessage(NotSettingsFileMessage(m_settingsPath));
+        ShowUserMessage(unreadable
+                            ? u"%1 cannot be read: %2. It is left as it is."_s.arg(
+                                  QDir::toNativeSeparators(m_settingsPath), file.errorString())
+                            : NotSettingsFileMessage(m_settingsPath));
         ApplyLibrarySettings(m_prefs);
         return;
     }
