@@ -55,6 +55,15 @@ CVantelDoc::CVantelDoc(const QString &settingsPath, Access access)
     m_events = ActionEventManager::GetInstance();
 }
 
+bool CVantelDoc::Reload()
+{
+    m_manager->ClearAll();
+    m_prefs = Preferences();
+    m_refused = false;
+    LoadSettingsFile();
+    return !m_refused;
+}
+
 void CVantelDoc::LoadSettingsFile()
 {
     // Creating and repairing happen under the lock, so that no other program's change falls

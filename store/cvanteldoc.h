@@ -58,6 +58,10 @@ public:
     const QString &GetSettingsPath() const { return m_settingsPath; }
     // The settings file held something else and was neither loaded nor will be written.
     bool IsSettingsFileRefused() const { return m_refused; }
+    // Reads the settings file again, replacing the registry and the preferences: for a caller
+    // that prepared a change without the file's SettingsLock and now holds it. Every node of
+    // the registry before is destroyed. False when the file is refused now (told).
+    bool Reload();
     // The file a plain Save writes: the settings path, except after Open or Save As until the
     // next SaveSettings.
     const QString &GetCurrentFile() const { return m_currentFile; }

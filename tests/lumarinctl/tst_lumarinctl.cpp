@@ -231,6 +231,7 @@ private slots:
     void notSettingsFile_neverWritten();
     void readOnlyCommands_missingFileStaysMissing();
     void concurrentChanges_allLand();
+    void addWhileAnotherChangeLands_keepsBoth();
     void diskFull_changeFailsAndFileStays();
     void search_insideOwnNamespace();
 
@@ -1006,6 +1007,24 @@ void TestLumarinctl::concurrentChanges_allLand()
     QStringList groups = listing.section(u" |"_s, 0, 0).split(u' ', Qt::SkipEmptyParts);
     groups.sort();
     QCOMPARE(groups, expected);
+}
+
+// add talks to the projector before it takes the lock; a change that lands meanwhile must
+// survive the registration, which applies to the file as it is then.
+void TestLumarinctl::addWhileAnotherChangeLands_keepsBoth()
+{
+    Fleet fleet;
+    QVERIFY(fleet.Start(24, [](EmulatorConfig &c) { c.name = "Slow", c.answerDelayMs = 400; }));
+    const QString settings = NewSettings(SettingsContent({}, {}));
+    QProcess add;
+    add.setProcessEnvironment(CtlEnvironment());
+    add.start(kLumarinctl, {u"--settings"_s, settings, u"add"_s, Address(24)});
+    QVERIFY(add.waitForStarted());
+    const CtlRun group = Ctl(settings, {u"group"_s, u"add"_s, u"/Z"_s});
+    QVERIFY2(group.finished && group.exitCode == 0, qPrintable(Describe(group)));
+    QVERIFY(add.waitForFinished(60000));
+    QVERIFY2(add.exitCode() == 0, add.readAllStandardError().constData());
+    QCOMPARE(Listing(settings), u"/Z | Slow@/"_s);
 }
 
 // On a full file system a change fails with the system's reason, and the file keeps its bytes.

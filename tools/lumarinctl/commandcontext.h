@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class CVantelDoc;
 class ProjectorManager;
 class Report;
@@ -32,4 +34,10 @@ struct CommandContext
     CVantelDoc &doc;
     ProjectorManager &manager;
     Report &report;
+    // For the commands that talk to projectors before they change the register (add, search):
+    // takes the settings file's lock and reads the file again, so the change applies to the
+    // register as it is now. Every node found before is gone then. False, told, when the lock
+    // cannot be had or the file is refused. Other changing commands hold the lock from the
+    // start, and this answers true at once.
+    std::function<bool()> lockForChange;
 };

@@ -194,14 +194,19 @@ int Run(const Invocation &invocation)
 
     // A change holds the settings file's lock from reading the file to writing it back, so
     // that changes of programs running at the same time all land. Other commands only read.
+    // add and search talk to projectors first, which may take long: they take the lock when
+    // they are about to change the register, and read the file again then.
+    const bool talksFirst = spec.name == u"add"_s || spec.name == u"search"_s;
     std::optional<SettingsLock> lock;
-    if (changes) {
+    const auto takeLock = [&]() {
         lock.emplace(settingsPath);
-        if (!lock->IsHeld()) {
+        if (!lock->IsHeld())
             ShowUserMessage(lock->GetError());
-            report.Finish(ExitRefused, messages.GetShown());
-            return ExitRefused;
-        }
+        return lock->IsHeld();
+    };
+    if (changes && !talksFirst && !takeLock()) {
+        report.Finish(ExitRefused, messages.GetShown());
+        return ExitRefused;
     }
 
     // "Register the projectors" greets a user with an empty register; here it is shown only
@@ -216,7 +221,12 @@ int Run(const Invocation &invocation)
         return ExitRefused;
     }
 
-    CommandContext context{doc, *ProjectorManager::GetInstance(), report};
+    const auto lockForChange = [&]() {
+        if (lock && lock->IsHeld())
+            return true;
+        return changes && takeLock() && doc.Reload();
+    };
+    CommandContext context{doc, *ProjectorManager::GetInstance(), report, lockForChange};
     const int status = spec.run(context, invocation.args);
     report.Finish(status, messages.GetShown());
     return status;

@@ -128,7 +128,11 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
         return ExitRefused;
     }
 
-    // Register.
+    // Register, into the register as the file holds it now.
+    if (!context.lockForChange())
+        return ExitRefused;
+    if (args.IsSet(u"group"_s) && !FindGroup(context.manager, args.Value(u"group"_s)))
+        return ExitRefused;
     Projector *registered = nullptr;
     if (const int refusal = RegisterProjector(context.manager, candidate, &registered))
         return Outcome(refusal);
@@ -180,6 +184,8 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
             if (const int refusal = AuthenticateAll(locked, password))
                 Tell(refusal);
         }
+        if (!context.lockForChange())
+            return ExitRefused;
         int ready = 0;
         for (const auto &candidate : candidates)
             ready += candidate->IsAuthenticated() ? 1 : 0;
