@@ -8,8 +8,8 @@
 using namespace Qt::StringLiterals;
 
 ActionEvent::ActionEvent(const QString &source, const QString &message, int level)
-    : m_source(source), m_message(message), m_time(QTime::currentTime().toString(u"HH:mm:ss"_s)),
-      m_level(level)
+    : m_source(source), m_message(message), m_dateTime(QDateTime::currentDateTime()),
+      m_time(m_dateTime.time().toString(u"HH:mm:ss"_s)), m_level(level)
 {}
 
 QString ActionEvent::LevelText() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 // One entry of the event log: which projector, what happened, when, and how bad.
@@ -14,6 +15,7 @@ public:
     const QString &GetSource() const { return m_source; }
     const QString &GetMessage() const { return m_message; }
     const QString &GetTime() const { return m_time; }
+    const QDateTime &GetDateTime() const { return m_dateTime; } // local, when it was created
     int GetLevel() const { return m_level; }
     QString LevelText() const; // string 230 + level
 
@@ -23,6 +25,7 @@ public:
 private:
     QString m_source;
     QString m_message;
+    QDateTime m_dateTime;
     QString m_time;
     int m_level;
 };

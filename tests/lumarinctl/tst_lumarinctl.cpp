@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -556,7 +557,7 @@ void TestLumarinctl::powerOffRoot_reachesEveryAnsweringProjector()
     QStringList sources;
     for (const QJsonValue &event : run.json[u"events"_s].toArray()) {
         QCOMPARE(event[u"message"_s].toString(), u"The power has been turned Off."_s);
-        QCOMPARE(event[u"level"_s].toInt(), 0);
+        QCOMPARE(event[u"level"_s].toString(), u"information"_s);
         sources << event[u"source"_s].toString();
     }
     QCOMPARE(sources, QStringList({u"Room 1"_s, u"Hall"_s, u"Lobby"_s})); // tree order
@@ -565,7 +566,7 @@ void TestLumarinctl::powerOffRoot_reachesEveryAnsweringProjector()
     // (result 10), not as a projector that did not answer.
     QStringList readBack;
     for (const QJsonValue &p : run.json[u"projectors"_s].toArray())
-        readBack << p[u"name"_s].toString() + u'=' + p[u"power"_s].toString();
+        readBack << p[u"name"_s].toString() + u'=' + p[u"cells"_s][u"power"_s].toString();
     QCOMPARE(readBack, QStringList({u"Room 1=Cooling"_s, u"Room 2=X"_s, u"Hall=Cooling"_s,
                                     u"Lobby=Cooling"_s}));
 
@@ -621,9 +622,68 @@ void TestLumarinctl::statusJson_showsWhatEachProjectorReports()
     for (qsizetype i = 0; i < expected.size(); ++i) {
         QStringList cells;
         for (const QString &key : keys)
-            cells << projectors[i][key].toString();
+            cells << projectors[i][u"cells"_s][key].toString();
         QCOMPARE(cells, expected[i]);
     }
+
+    // The values for scripts: fixed words and numbers, null where nothing is known.
+    const auto value = [&](int i, const QString &key) {
+        return QJsonDocument(QJsonArray{projectors[i][key]}).toJson(QJsonDocument::Compact);
+    };
+    const QList<std::pair<QString, QList<QByteArray>>> values{
+        // Cam, Faulty, Lobby, Silent
+        {u"power"_s, {R"(["on"])", "[null]", R"(["on"])", "[null]"}},
+        {u"input"_s,
+         {R"([{"number":9,"type":"rgb"}])", R"(["unavailable"])",
+          R"([{"number":1,"type":"digital"}])", "[null]"}},
+        {u"mute"_s, {R"(["video-and-audio"])", R"(["off"])", R"(["off"])", "[null]"}},
+        {u"lampHours"_s, {"[870]", "[1200]", "[1520]", "[null]"}},
+        {u"manufacturer"_s, {R"(["Korvane"])", R"(["Emulux"])", R"(["Emulux"])", "[null]"}},
+        {u"reachable"_s, {"[true]", "[true]", "[true]", "[false]"}},
+    };
+    for (const auto &[key, expectedValues] : values) {
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(value(i, key) == expectedValues[i],
+                     qPrintable(key + u' ' + QString::number(i) + u": "_s +
+                                QString::fromUtf8(value(i, key))));
+    }
+    QCOMPARE(projectors[1][u"errors"_s].toObject(), QJsonObject({{u"fan"_s, u"ok"_s},
+                                                                 {u"lamp"_s, u"ok"_s},
+                                                                 {u"temperature"_s, u"error"_s},
+                                                                 {u"cover"_s, u"warning"_s},
+                                                                 {u"filter"_s, u"ok"_s},
+                                                                 {u"other"_s, u"ok"_s}}));
+    QVERIFY(projectors[3][u"errors"_s].isNull());
+    QCOMPARE(run.json[u"schema"_s].toInt(), 1);
+    const QRegularExpression iso(uR"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$)"_s);
+    for (const QJsonValue &event : run.json[u"events"_s].toArray())
+        QVERIFY2(iso.match(event[u"time"_s].toString()).hasMatch(),
+                 qPrintable(event[u"time"_s].toString()));
+
+    // A Japanese desktop gets the same values; only the texts for people differ.
+    QProcessEnvironment japanese = CtlEnvironment();
+    japanese.insert(u"LC_ALL"_s, u"ja_JP.UTF-8"_s);
+    japanese.insert(u"LANG"_s, u"ja_JP.UTF-8"_s);
+    const CtlRun ja = RunProgram(kLumarinctl, {u"--settings"_s, settings, u"--json"_s, u"status"_s},
+                                 60000, japanese);
+    QVERIFY2(ja.exitCode == 0, qPrintable(Describe(ja)));
+    const auto forScripts = [](QJsonObject document) {
+        QJsonArray stripped;
+        for (const QJsonValue &p : document[u"projectors"_s].toArray()) {
+            QJsonObject projector = p.toObject();
+            projector.remove(u"cells"_s);
+            stripped.append(projector);
+        }
+        document[u"projectors"_s] = stripped;
+        QJsonArray events;
+        for (const QJsonValue &e : document[u"events"_s].toArray())
+            events.append(QJsonObject{{u"level"_s, e[u"level"_s]}, {u"source"_s, e[u"source"_s]}});
+        document[u"events"_s] = events;
+        return document;
+    };
+    QCOMPARE(forScripts(ja.json), forScripts(run.json));
+    QVERIFY(ja.json[u"projectors"_s][0][u"cells"_s][u"power"_s].toString() !=
+            run.json[u"projectors"_s][0][u"cells"_s][u"power"_s].toString());
 
     const QJsonObject cam = projectors[0][u"codes"_s].toObject();
     QCOMPARE(cam[u"connectResult"_s].toInt(), 0);

@@ -1,78 +1,195 @@
 #include "tools/lumarinctl/projectorjson.h"
 
 #include "model/actionevent.h"
+#include "model/errorstatus.h"
+#include "model/inputstatus.h"
+#include "model/lampstatus.h"
+#include "model/mutestatus.h"
+#include "model/powerstatus.h"
 #include "model/projector.h"
 #include "model/projectorcells.h"
 
 #include <QJsonArray>
 
-#include <optional>
+#include <algorithm>
 #include <vector>
 
 using namespace Qt::StringLiterals;
 
-QJsonObject ProjectorStatusJson(Projector &projector)
+namespace {
+
+QJsonValue Word(int index, std::initializer_list<const char16_t *> words)
 {
-    const ProjectorCells cells = GetProjectorCells(projector);
-    QJsonObject object{
-        {u"name"_s, cells.name},           {u"manufacturer"_s, cells.manufacturer},
-        {u"power"_s, cells.power},         {u"input"_s, cells.input},
-        {u"mute"_s, cells.mute},           {u"error"_s, cells.error},
-        {u"lampTime"_s, cells.lampTime},   {u"ipAddress"_s, cells.ipAddress},
-        {u"groupPath"_s, cells.groupPath},
-    };
+    if (index < 0 || index >= int(words.size()))
+        return QJsonValue::Null;
+    return QString::fromUtf16(*(words.begin() + index));
+}
 
-    QJsonObject codes{
-        {u"connectResult"_s, projector.GetConnectResult()},
-        {u"reachable"_s, projector.IsReachable()},
-        {u"authenticated"_s, projector.IsAuthenticated()},
-        {u"authorizationRequired"_s, projector.IsAuthorizationRequired()},
-        {u"socketError"_s, projector.GetLastSocketError()},
-    };
+QJsonValue InputJson(const InputStatus &input)
+{
+    if (input.GetType() == InputStatus::Unavailable)
+        return u"unavailable"_s;
+    const QJsonValue type = Word(input.GetType() - InputStatus::RGB,
+                                 {u"rgb", u"video", u"digital", u"storage", u"network"});
+    if (type.isNull())
+        return QJsonValue::Null;
+    return QJsonObject{{u"type"_s, type}, {u"number"_s, input.GetNumber()}};
+}
 
-    PowerStatus power;
-    codes.insert(u"powerResult"_s, projector.GetPowerStatus(power));
-    codes.insert(u"power"_s, power.GetCode());
+QJsonValue MuteWord(int code)
+{
+    return Word(code, {u"off", u"video", u"audio", u"video-and-audio"});
+}
 
-    InputStatus input;
-    codes.insert(u"inputResult"_s, projector.GetInput(input));
-    codes.insert(u"inputType"_s, input.GetType());
-    codes.insert(u"inputNumber"_s, input.GetNumber());
+const char16_t *const kCategories[] = {u"fan",   u"lamp",   u"temperature",
+                                       u"cover", u"filter", u"other"};
 
-    MuteStatus mute;
-    codes.insert(u"muteResult"_s, projector.GetMuteStatus(mute));
-    codes.insert(u"mute"_s, mute.GetCode());
+// A value when its read succeeded, else null: a script never mistakes an old or default value
+// for one the projector gave.
+template <typename Value> QJsonValue IfRead(int result, const Value &value)
+{
+    return result == 0 ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+}
 
-    std::vector<ErrorStatus> errors;
-    codes.insert(u"errorResult"_s, projector.GetErrorStatus(errors));
+// fan, lamp, temperature, cover, filter, others
+QJsonArray ErrorLevels(const std::vector<ErrorStatus> &errors)
+{
     QJsonArray levels;
     for (const ErrorStatus &error : errors)
         levels.append(error.GetLevel());
-    codes.insert(u"errorLevels"_s, levels); // fan, lamp, temperature, cover, filter, others
+    return levels;
+}
+
+QJsonArray LampHours(const std::vector<LampStatus> &lamps)
+{
+    QJsonArray hours;
+    for (const LampStatus &lamp : lamps)
+        hours.append(lamp.GetHours());
+    return hours;
+}
+
+} // namespace
+
+QJsonValue PowerWord(int code)
+{
+    return Word(code, {u"off", u"on", u"cooling", u"warm-up"});
+}
+
+QJsonValue LevelWord(int level)
+{
+    return Word(level, {u"ok", u"warning", u"error"});
+}
+
+QJsonValue EventLevelWord(int level)
+{
+    if (level == ActionEvent::Debug)
+        return u"debug"_s;
+    return Word(level, {u"information", u"warning", u"error"});
+}
+
+QString IsoTime(const QDateTime &time)
+{
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(u"yyyy-MM-ddTHH:mm:ss"_s) + (offset < 0 ? u'-' : u'+') +
+           u"%1:%2"_s.arg(minutes / 60, 2, 10, QChar(u'0')).arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
+QJsonObject ProjectorStatusJson(Projector &projector)
+{
+    QJsonObject object{
+        {u"name"_s, projector.GetName()},
+        {u"ipAddress"_s, projector.GetIPAddress()},
+        {u"groupPath"_s, projector.GetPath()},
+        {u"reachable"_s, projector.IsReachable()},
+        {u"authenticated"_s, projector.IsAuthenticated()},
+    };
+
+    PowerStatus power;
+    const int powerResult = projector.GetPowerStatus(power);
+    object.insert(u"power"_s, powerResult == 0 ? PowerWord(power.GetCode()) : QJsonValue());
+
+    InputStatus input;
+    const int inputResult = projector.GetInput(input);
+    object.insert(u"input"_s, inputResult == 0 || input.GetType() == InputStatus::Unavailable
+                                  ? InputJson(input)
+                                  : QJsonValue());
+
+    MuteStatus mute;
+    const int muteResult = projector.GetMuteStatus(mute);
+    object.insert(u"mute"_s, muteResult == 0 ? MuteWord(mute.GetCode()) : QJsonValue());
+
+    std::vector<ErrorStatus> errors;
+    const int errorResult = projector.GetErrorStatus(errors);
+    QJsonObject levels;
+    for (const ErrorStatus &error : errors) {
+        if (error.GetCategory() >= 0 && error.GetCategory() < int(std::size(kCategories)))
+            levels.insert(QString::fromUtf16(kCategories[error.GetCategory()]),
+                          LevelWord(error.GetLevel()));
+    }
+    object.insert(u"errors"_s, IfRead(errorResult, levels));
 
     std::vector<LampStatus> lamps;
-    codes.insert(u"lampResult"_s, projector.GetLampStatus(lamps));
-    QJsonArray hours;
-    QJsonArray lit;
+    const int lampResult = projector.GetLampStatus(lamps);
+    QJsonArray lampArray;
+    int highest = -1;
     for (const LampStatus &lamp : lamps) {
-        hours.append(lamp.GetHours());
-        lit.append(lamp.GetOn());
+        lampArray.append(QJsonObject{{u"hours"_s, lamp.GetHours()},
+                                     {u"on"_s, lamp.GetOn() == LampStatus::Unknown
+                                                   ? QJsonValue()
+                                                   : QJsonValue(lamp.GetOn() == LampStatus::Lit)}});
+        highest = std::max(highest, lamp.GetHours());
     }
-    codes.insert(u"lampHours"_s, hours);
-    codes.insert(u"lampOn"_s, lit);
+    // The highest of the lamps: what a lamp-hour alert compares.
+    object.insert(u"lampHours"_s,
+                  lampResult == 0 && highest >= 0 ? QJsonValue(highest) : QJsonValue());
+    object.insert(u"lamps"_s, IfRead(lampResult, lampArray));
 
     QString manufacturer;
-    codes.insert(u"manufacturerResult"_s, projector.GetManufacturer(manufacturer));
+    const int manufacturerResult = projector.GetManufacturer(manufacturer);
+    object.insert(u"manufacturer"_s, IfRead(manufacturerResult, manufacturer));
 
-    object.insert(u"codes"_s, codes);
+    // The row of the projector list, in the user's language.
+    const ProjectorCells cells = GetProjectorCells(projector);
+    object.insert(u"cells"_s, QJsonObject{
+                                  {u"name"_s, cells.name},
+                                  {u"manufacturer"_s, cells.manufacturer},
+                                  {u"power"_s, cells.power},
+                                  {u"input"_s, cells.input},
+                                  {u"mute"_s, cells.mute},
+                                  {u"error"_s, cells.error},
+                                  {u"lampTime"_s, cells.lampTime},
+                                  {u"ipAddress"_s, cells.ipAddress},
+                                  {u"groupPath"_s, cells.groupPath},
+                              });
+
+    object.insert(u"codes"_s, QJsonObject{
+                                  {u"connectResult"_s, projector.GetConnectResult()},
+                                  {u"authorizationRequired"_s, projector.IsAuthorizationRequired()},
+                                  {u"socketError"_s, projector.GetLastSocketError()},
+                                  {u"powerResult"_s, powerResult},
+                                  {u"power"_s, power.GetCode()},
+                                  {u"inputResult"_s, inputResult},
+                                  {u"inputType"_s, input.GetType()},
+                                  {u"inputNumber"_s, input.GetNumber()},
+                                  {u"muteResult"_s, muteResult},
+                                  {u"mute"_s, mute.GetCode()},
+                                  {u"errorResult"_s, errorResult},
+                                  {u"lampResult"_s, lampResult},
+                                  {u"manufacturerResult"_s, manufacturerResult},
+                                  {u"reachable"_s, projector.IsReachable()},
+                                  {u"authenticated"_s, projector.IsAuthenticated()},
+                                  {u"errorLevels"_s, ErrorLevels(errors)},
+                                  {u"lampHours"_s, LampHours(lamps)},
+                              });
     return object;
 }
 
 QJsonObject EventJson(const ActionEvent &event)
 {
     return {
-        {u"time"_s, event.GetTime()},        {u"level"_s, event.GetLevel()},
-        {u"levelText"_s, event.LevelText()}, {u"message"_s, event.GetMessage()},
-        {u"source"_s, event.GetSource()},
+        {u"time"_s, IsoTime(event.GetDateTime())}, {u"level"_s, EventLevelWord(event.GetLevel())},
+        {u"levelCode"_s, event.GetLevel()},        {u"levelText"_s, event.LevelText()},
+        {u"message"_s, event.GetMessage()},        {u"source"_s, event.GetSource()},
     };
 }

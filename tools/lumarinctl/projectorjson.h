@@ -1,14 +1,25 @@
 #pragma once
 
+#include <QDateTime>
 #include <QJsonObject>
 
 class ActionEvent;
 class Projector;
 
-// A projector as its list row shows it: every cell's text ("name", "manufacturer", "power",
-// "input", "mute", "error", "lampTime", "ipAddress", "groupPath") and, under "codes", the
-// values and result codes the cells come from. Reads stored values only.
-QJsonObject ProjectorStatusJson(Projector &projector);
+// lumarinctl's JSON for scripts. Every value is a fixed English word, a number, a boolean or
+// null where nothing is known, whatever the locale; the texts the user sees in the projector
+// list sit apart under "cells". The man page documents the layout as schema 1: add keys, never
+// change or remove one, without raising kJsonSchema.
+inline constexpr int kJsonSchema = 1;
 
-// "time", "level" (0, 1, 2), "levelText", "message", "source".
+// One projector as its last connection left it; nothing is contacted.
+QJsonObject ProjectorStatusJson(Projector &projector);
 QJsonObject EventJson(const ActionEvent &event);
+
+// ISO 8601 with the local offset: "2026-12-10T22:30:00+09:00".
+QString IsoTime(const QDateTime &time);
+
+// Fixed words of the status values; null for an unknown value.
+QJsonValue PowerWord(int code);
+QJsonValue LevelWord(int level);      // of an error category: ok, warning, error
+QJsonValue EventLevelWord(int level); // information, warning, error, debug

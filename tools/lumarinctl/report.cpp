@@ -71,7 +71,9 @@ void Report::Finish(int exitStatus, const QStringList &messages)
 {
     if (!m_json)
         return;
+    m_document.insert(u"schema"_s, kJsonSchema);
     m_document.insert(u"ok"_s, exitStatus == 0);
+    m_document.insert(u"exitStatus"_s, exitStatus);
     m_document.insert(u"messages"_s, QJsonArray::fromStringList(messages));
     if (m_hasEvents)
         m_document.insert(u"events"_s, m_events);
