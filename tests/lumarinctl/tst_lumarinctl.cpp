@@ -215,6 +215,8 @@ private slots:
     void exportImport_standardStreams();
     void tcpFallbackNotice_oncePerUserAndMachine();
     void japaneseLocale_helpAndMessagesTranslated();
+    void check_answersAsMonitoringPlugin_data();
+    void check_answersAsMonitoringPlugin();
     void registerGreeting_onlyForCommandsThatShowProjectors_data();
     void registerGreeting_onlyForCommandsThatShowProjectors();
 
@@ -305,10 +307,10 @@ void TestLumarinctl::usageErrors_exit2()
 
 void TestLumarinctl::help_everyCommand()
 {
-    const QStringList commands{u"list"_s,         u"status"_s, u"power"_s,  u"input"_s,
-                               u"mute"_s,         u"add"_s,    u"search"_s, u"group add"_s,
-                               u"group rename"_s, u"move"_s,   u"remove"_s, u"set"_s,
-                               u"export"_s,       u"import"_s};
+    const QStringList commands{u"list"_s,      u"status"_s,       u"check"_s, u"power"_s,
+                               u"input"_s,     u"mute"_s,         u"add"_s,   u"search"_s,
+                               u"group add"_s, u"group rename"_s, u"move"_s,  u"remove"_s,
+                               u"set"_s,       u"export"_s,       u"import"_s};
     const CtlRun usage = RunProgram(kLumarinctl, {u"--help"_s});
     QCOMPARE(usage.exitCode, 0);
     for (const QString &command : commands) {
@@ -497,6 +499,114 @@ void TestLumarinctl::japaneseLocale_helpAndMessagesTranslated()
     QCOMPARE(noGroup.exitCode, 1);
     QVERIFY2(noGroup.err.contains(FormatText(japaneseText(2020), {u"/B"_s})),
              qPrintable(noGroup.err));
+}
+
+void TestLumarinctl::check_answersAsMonitoringPlugin_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("summary");   // the first line of text; empty: not checked
+    QTest::addColumn<QStringList>("found"); // name=state:reasons of each projector, JSON
+    const auto row = [](const char *name, const QStringList &args, int exitCode,
+                        const QString &summary, const QStringList &found) {
+        QTest::newRow(name) << args << exitCode << summary << found;
+    };
+    row("all well", {u"Fine"_s}, 0,
+        u"LUMARIN OK - 1 of 1 projectors reached, 0 with warnings, 0 with errors, highest lamp "
+        "time 800 h | reached=1;;;0;1 warnings=0;;;0;1 errors=0;;;0;1 lamp_hours=800;;;0;"_s,
+        {u"Fine=ok:"_s});
+    row("lamp at the warning threshold", {u"Fine"_s, u"--lamp-warn"_s, u"800"_s}, 1,
+        u"LUMARIN WARNING - 1 of 1 projectors reached, 1 with warnings, 0 with errors, highest "
+        "lamp time 800 h | reached=1;;;0;1 warnings=1;;;0;1 errors=0;;;0;1 lamp_hours=800;800;;0;"_s,
+        {u"Fine=warning:lamp-hours"_s});
+    row("lamp past the critical threshold",
+        {u"Fine"_s, u"--lamp-warn"_s, u"500"_s, u"--lamp-crit"_s, u"700"_s}, 2,
+        u"LUMARIN CRITICAL - "_s, {u"Fine=critical:lamp-hours"_s});
+    row("warning in the error status", {u"Filter"_s}, 1, u"LUMARIN WARNING - "_s,
+        {u"Filter=warning:warning:filter"_s});
+    row("error in the error status", {u"Hot"_s}, 2, u"LUMARIN CRITICAL - "_s,
+        {u"Hot=critical:error:temperature"_s});
+    row("no answer", {u"Silent"_s}, 2,
+        u"LUMARIN CRITICAL - 0 of 1 projectors reached, 0 with warnings, 1 with errors, highest "
+        "lamp time - h | reached=0;;;0;1 warnings=0;;;0;1 errors=1;;;0;1 lamp_hours=U;;;0;"_s,
+        {u"Silent=critical:no-answer"_s});
+    row("password refused", {u"Locked"_s}, 2, u"LUMARIN CRITICAL - "_s,
+        {u"Locked=critical:password-refused"_s});
+    row("everything", {u"--lamp-warn"_s, u"1500"_s}, 2,
+        u"LUMARIN CRITICAL - 4 of 6 projectors reached, 2 with warnings, 3 with errors, highest "
+        "lamp time 1600 h | reached=4;;;0;6 warnings=2;;;0;6 errors=3;;;0;6 "
+        "lamp_hours=1600;1500;;0;"_s,
+        {u"Fine=ok:"_s, u"Filter=warning:warning:filter"_s, u"Hot=critical:error:temperature"_s,
+         u"Silent=critical:no-answer"_s, u"Locked=critical:password-refused"_s,
+         u"Old=warning:lamp-hours"_s});
+    row("empty group", {u"/Empty"_s}, 3, u"LUMARIN UNKNOWN - no projector to check"_s, {});
+    row("threshold not a number", {u"--lamp-warn"_s, u"many"_s}, 3, QString(), {});
+    row("warning above critical", {u"--lamp-warn"_s, u"900"_s, u"--lamp-crit"_s, u"800"_s}, 3,
+        QString(), {});
+    row("unknown option", {u"--lamp"_s, u"9"_s}, 3, QString(), {});
+    row("unknown target", {u"Nobody"_s}, 3, QString(), {});
+}
+
+// One emulated projector in each state; check answers with the plugin's exit status, a summary
+// with performance data, and the reason for every projector that is not OK.
+void TestLumarinctl::check_answersAsMonitoringPlugin()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, summary);
+    QFETCH(QStringList, found);
+
+    Fleet fleet;
+    QVERIFY(fleet.Start(71, [](EmulatorConfig &c) { c.name = "Fine", c.lamps = {{800, 0}}; }));
+    QVERIFY(fleet.Start(72, [](EmulatorConfig &c) {
+        c.name = "Filter", c.errors = {0, 0, 0, 0, 1, 0}, c.lamps = {{100, 0}};
+    }));
+    QVERIFY(fleet.Start(73, [](EmulatorConfig &c) {
+        c.name = "Hot", c.errors = {0, 0, 2, 0, 0, 0}, c.lamps = {{200, 0}};
+    }));
+    QVERIFY(fleet.Start(74, [](EmulatorConfig &c) { c.listening = false; }));
+    QVERIFY(fleet.Start(75, [](EmulatorConfig &c) { c.name = "Locked", c.password = "right"; }));
+    QVERIFY(fleet.Start(76, [](EmulatorConfig &c) { c.name = "Old", c.lamps = {{1600, 0}}; }));
+    const QByteArray content =
+        SettingsContent({{u"Empty"_s, u"/"_s}}, {{u"Fine"_s, Address(71), QString(), u"/"_s},
+                                                 {u"Filter"_s, Address(72), QString(), u"/"_s},
+                                                 {u"Hot"_s, Address(73), QString(), u"/"_s},
+                                                 {u"Silent"_s, Address(74), QString(), u"/"_s},
+                                                 {u"Locked"_s, Address(75), u"wrong"_s, u"/"_s},
+                                                 {u"Old"_s, Address(76), QString(), u"/"_s}});
+    const QString settings = NewSettings(content);
+
+    const CtlRun text = Ctl(settings, QStringList{u"check"_s} + args);
+    QVERIFY2(text.finished && text.exitCode == exitCode, qPrintable(Describe(text)));
+    const QStringList lines = QString::fromUtf8(text.out).split(u'\n', Qt::SkipEmptyParts);
+    if (!summary.isEmpty()) {
+        QVERIFY2(!lines.isEmpty() && lines.front().startsWith(summary), qPrintable(Describe(text)));
+        // A line per projector that is not OK, naming it with its address and group.
+        const qsizetype notOk = std::count_if(
+            found.begin(), found.end(), [](const QString &f) { return !f.contains(u"=ok:"_s); });
+        QCOMPARE(lines.size(), 1 + notOk);
+        for (const QString &line : lines.mid(1))
+            QVERIFY2(line.contains(u" (127.0.8.7"_s) && line.contains(u", /): "_s),
+                     qPrintable(line));
+    } else {
+        QVERIFY2(!text.err.isEmpty(), qPrintable(Describe(text)));
+    }
+
+    const CtlRun json = Ctl(settings, QStringList{u"--json"_s, u"check"_s} + args);
+    QCOMPARE(json.exitCode, exitCode);
+    QStringList states;
+    for (const QJsonValue &p : json.json[u"projectors"_s].toArray()) {
+        QStringList reasons;
+        for (const QJsonValue &r : p[u"reasons"_s].toArray())
+            reasons << r.toString();
+        states << p[u"name"_s].toString() + u'=' + p[u"state"_s].toString() + u':' +
+                      reasons.join(u',');
+    }
+    QCOMPARE(states, found);
+    if (!summary.isEmpty())
+        QCOMPARE(json.json[u"status"_s].toString(),
+                 QStringList({u"ok"_s, u"warning"_s, u"critical"_s, u"unknown"_s})[exitCode]);
+    QCOMPARE(ReadFile(settings), content); // a check writes nothing
 }
 
 void TestLumarinctl::registerGreeting_onlyForCommandsThatShowProjectors_data()

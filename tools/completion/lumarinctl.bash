@@ -10,7 +10,7 @@ _lumarinctl()
         cword=$COMP_CWORD
     }
 
-    local commands="list status power input mute add search
+    local commands="list status check power input mute add search
         group move remove set export import help"
     local global="--settings --json --verbose --help --version"
 
@@ -19,7 +19,7 @@ _lumarinctl()
         COMPREPLY=($(compgen -f -- "$cur"))
         return
         ;;
-    --password)
+    --password | --lamp-warn | --lamp-crit)
         return
         ;;
     esac
@@ -45,6 +45,7 @@ _lumarinctl()
         add) COMPREPLY=($(compgen -W "$global --password --group" -- "$cur")) ;;
         search) COMPREPLY=($(compgen -W "$global --register --password" -- "$cur")) ;;
         move) COMPREPLY=($(compgen -W "$global --to" -- "$cur")) ;;
+        check) COMPREPLY=($(compgen -W "$global --lamp-warn --lamp-crit" -- "$cur")) ;;
         *) COMPREPLY=($(compgen -W "$global" -- "$cur")) ;;
         esac
         return

@@ -17,6 +17,9 @@ enum ExitStatus {
     ExitUsage = 2    // the command line is wrong
 };
 
+// What check's exit status tells a monitoring system, as its plugins do.
+enum CheckStatus { CheckOk = 0, CheckWarning = 1, CheckCritical = 2, CheckUnknown = 3 };
+
 // A command's own arguments, once its options are taken out.
 struct CommandArgs
 {

@@ -21,6 +21,9 @@ int RunPower(CommandContext &context, const CommandArgs &args);
 int RunInput(CommandContext &context, const CommandArgs &args);
 int RunMute(CommandContext &context, const CommandArgs &args);
 
+// checkcommand.cpp; answers a CheckStatus
+int RunCheck(CommandContext &context, const CommandArgs &args);
+
 // registration.cpp
 int RunAdd(CommandContext &context, const CommandArgs &args);
 int RunSearch(CommandContext &context, const CommandArgs &args);

@@ -28,6 +28,8 @@ struct CommandSpec
     // the application runs, since it would overwrite the file with its own state.
     bool (*changes)(const CommandArgs &) = nullptr;
     int (*run)(CommandContext &, const CommandArgs &) = nullptr;
+    // The exit status of a usage error: check answers as a monitoring plugin does.
+    int usageStatus = ExitUsage;
 };
 
 const QList<CommandSpec> &Commands();

@@ -86,14 +86,19 @@ int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &
                     : QCommandLineOption(option.name, QString(), option.valueName));
         parser.addOption(own.back());
     }
-    if (!parser.parse(QStringList{u"lumarinctl"_s} + words))
-        return UsageError(parser.errorText(), spec.name);
+    if (!parser.parse(QStringList{u"lumarinctl"_s} + words)) {
+        UsageError(parser.errorText(), spec.name);
+        return spec.usageStatus;
+    }
     if (parser.isSet(help))
         return PrintText(CommandHelpText(spec));
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() < spec.minArgs || (spec.maxArgs >= 0 && positional.size() > spec.maxArgs))
-        return UsageError(FormatText(LoadString(CTL_USAGE_LINE), {CommandLineOf(spec)}), spec.name);
+    if (positional.size() < spec.minArgs ||
+        (spec.maxArgs >= 0 && positional.size() > spec.maxArgs)) {
+        UsageError(FormatText(LoadString(CTL_USAGE_LINE), {CommandLineOf(spec)}), spec.name);
+        return spec.usageStatus;
+    }
 
     invocation.spec = &spec;
     invocation.args.positional = positional;

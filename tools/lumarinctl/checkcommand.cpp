@@ -1,0 +1,226 @@
+// check: the state of the projectors as a monitoring plugin tells it. One summary line with
+// performance data, then a line per projector that is not OK; the exit status is the plugin's.
+
+#include "tools/lumarinctl/commands.h"
+
+#include "model/errorstatus.h"
+#include "model/lampstatus.h"
+#include "model/powerstatus.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringtable.h"
+#include "store/cvanteldoc.h"
+#include "store/usermessage.h"
+#include "tools/lumarinctl/ctlstrings.h"
+#include "tools/lumarinctl/report.h"
+#include "tools/lumarinctl/targets.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const char16_t *const kCategoryWords[] = {u"fan",   u"lamp",   u"temperature",
+                                          u"cover", u"filter", u"other"};
+const char16_t *const kStateWords[] = {u"OK", u"WARNING", u"CRITICAL", u"UNKNOWN"};
+
+struct Reason
+{
+    QString word; // fixed, for scripts: "no-answer", "error:temperature", "lamp-hours", ...
+    QString text; // in the user's language
+};
+
+struct Finding
+{
+    int state = CheckOk;
+    std::vector<Reason> reasons;
+    std::optional<int> lampHours; // the highest of the projector's lamps, when read
+
+    void Raise(int to, Reason reason)
+    {
+        state = std::max(state, to);
+        reasons.push_back(std::move(reason));
+    }
+};
+
+struct Thresholds
+{
+    std::optional<int> warn;
+    std::optional<int> crit;
+};
+
+// What the last read of one projector says about it.
+Finding Evaluate(Projector &projector, const Thresholds &thresholds)
+{
+    Finding finding;
+    const int connect = projector.GetConnectResult();
+    if (connect == 10) {
+        finding.Raise(CheckCritical, {u"password-refused"_s, LoadString(CTL_CHECK_PASSWORD)});
+        return finding;
+    }
+    if (connect != 0) {
+        finding.Raise(CheckCritical, {u"no-answer"_s, LoadString(CTL_CHECK_NO_ANSWER)});
+        return finding;
+    }
+
+    PowerStatus power;
+    if (projector.GetPowerStatus(power) == 4)
+        finding.Raise(CheckCritical, {u"projector-failure"_s, LoadString(CTL_CHECK_FAILURE)});
+
+    std::vector<ErrorStatus> errors;
+    if (projector.GetErrorStatus(errors) == 0) {
+        for (const ErrorStatus &error : errors) {
+            const int category = error.GetCategory();
+            if (category < 0 || category >= int(std::size(kCategoryWords)))
+                continue;
+            const QString word = QString::fromUtf16(kCategoryWords[category]);
+            if (error.GetLevel() == ErrorStatus::Error)
+                finding.Raise(CheckCritical,
+                              {u"error:"_s + word,
+                               FormatText(LoadString(CTL_CHECK_ERROR), {error.GetText()})});
+            else if (error.GetLevel() == ErrorStatus::Warning)
+                finding.Raise(CheckWarning,
+                              {u"warning:"_s + word,
+                               FormatText(LoadString(CTL_CHECK_WARNING), {error.GetText()})});
+        }
+    }
+
+    std::vector<LampStatus> lamps;
+    if (projector.GetLampStatus(lamps) == 0) {
+        for (const LampStatus &lamp : lamps) {
+            if (lamp.GetHours() >= 0)
+                finding.lampHours = std::max(finding.lampHours.value_or(0), lamp.GetHours());
+        }
+    }
+    if (finding.lampHours) {
+        const int hours = *finding.lampHours;
+        const Reason reason{u"lamp-hours"_s,
+                            FormatText(LoadString(CTL_CHECK_LAMP_HOURS), {QString::number(hours)})};
+        if (thresholds.crit && hours >= *thresholds.crit)
+            finding.Raise(CheckCritical, reason);
+        else if (thresholds.warn && hours >= *thresholds.warn)
+            finding.Raise(CheckWarning, reason);
+    }
+    return finding;
+}
+
+// A whole number of hours, 0 or more; nothing when the option is not given. False when given
+// but not such a number.
+bool ParseHours(const CommandArgs &args, const QString &option, std::optional<int> &hours)
+{
+    if (!args.IsSet(option))
+        return true;
+    bool ok = false;
+    const int value = args.Value(option).toInt(&ok);
+    if (!ok || value < 0)
+        return false;
+    hours = value;
+    return true;
+}
+
+// "reached=4;;;0;5" and the like: label=value;warn;crit;min;max.
+QString PerfData(const QString &label, const QString &value, const QString &warn = QString(),
+                 const QString &crit = QString(), const QString &max = QString())
+{
+    return u"%1=%2;%3;%4;0;%5"_s.arg(label, value, warn, crit, max);
+}
+
+QString OptionalNumber(const std::optional<int> &value)
+{
+    return value ? QString::number(*value) : QString();
+}
+
+} // namespace
+
+int RunCheck(CommandContext &context, const CommandArgs &args)
+{
+    Thresholds thresholds;
+    if (!ParseHours(args, u"lamp-warn"_s, thresholds.warn) ||
+        !ParseHours(args, u"lamp-crit"_s, thresholds.crit) ||
+        (thresholds.warn && thresholds.crit && *thresholds.warn > *thresholds.crit)) {
+        ShowUserMessage(LoadString(CTL_CHECK_THRESHOLDS));
+        return CheckUnknown;
+    }
+
+    const QStringList tokens = args.positional.isEmpty() ? QStringList{u"/"_s} : args.positional;
+    std::vector<ProjectorNode *> selection;
+    if (!ResolveTargets(context.manager, tokens, selection))
+        return CheckUnknown;
+    const std::vector<Projector *> projectors = ProjectorsOf(selection);
+    if (projectors.empty()) {
+        const QString line = u"LUMARIN UNKNOWN - "_s + LoadString(CTL_CHECK_NOTHING);
+        context.report.Line(line);
+        context.report.Set(u"status"_s, u"unknown"_s);
+        context.report.Set(u"summary"_s, line);
+        return CheckUnknown;
+    }
+    for (Projector *projector : projectors)
+        context.doc.RefreshProjector(projector, true);
+
+    int state = CheckOk;
+    int reached = 0, warnings = 0, errors = 0;
+    std::optional<int> highest;
+    QStringList details;
+    QJsonArray entries;
+    for (Projector *projector : projectors) {
+        const Finding finding = Evaluate(*projector, thresholds);
+        state = std::max(state, finding.state);
+        reached += projector->GetConnectResult() == 0 ? 1 : 0;
+        warnings += finding.state == CheckWarning ? 1 : 0;
+        errors += finding.state == CheckCritical ? 1 : 0;
+        if (finding.lampHours)
+            highest = std::max(highest.value_or(0), *finding.lampHours);
+
+        QStringList texts;
+        QJsonArray words;
+        for (const Reason &reason : finding.reasons) {
+            texts << reason.text;
+            words.append(reason.word);
+        }
+        if (finding.state != CheckOk)
+            details << u"%1: %2 (%3, %4): %5"_s.arg(QString::fromUtf16(kStateWords[finding.state]),
+                                                    projector->GetName(), projector->GetIPAddress(),
+                                                    projector->GetPath(), texts.join(u", "_s));
+        entries.append(QJsonObject{
+            {u"name"_s, projector->GetName()},
+            {u"ipAddress"_s, projector->GetIPAddress()},
+            {u"groupPath"_s, projector->GetPath()},
+            {u"state"_s, QString::fromUtf16(kStateWords[finding.state]).toLower()},
+            {u"reasons"_s, words},
+            {u"lampHours"_s, finding.lampHours ? QJsonValue(*finding.lampHours) : QJsonValue()},
+        });
+    }
+
+    const QString total = QString::number(projectors.size());
+    const QString summary =
+        u"LUMARIN %1 - "_s.arg(QString::fromUtf16(kStateWords[state])) +
+        FormatText(LoadString(CTL_CHECK_SUMMARY),
+                   {QString::number(reached), total, QString::number(warnings),
+                    QString::number(errors), highest ? QString::number(*highest) : u"-"_s}) +
+        u" | "_s +
+        QStringList{PerfData(u"reached"_s, QString::number(reached), {}, {}, total),
+                    PerfData(u"warnings"_s, QString::number(warnings), {}, {}, total),
+                    PerfData(u"errors"_s, QString::number(errors), {}, {}, total),
+                    PerfData(u"lamp_hours"_s, highest ? QString::number(*highest) : u"U"_s,
+                             OptionalNumber(thresholds.warn), OptionalNumber(thresholds.crit))}
+            .join(u' ');
+    context.report.Line(summary);
+    for (const QString &line : std::as_const(details))
+        context.report.Line(line);
+
+    context.report.Set(u"status"_s, QString::fromUtf16(kStateWords[state]).toLower());
+    context.report.Set(u"summary"_s, summary);
+    context.report.Set(u"reached"_s, reached);
+    context.report.Set(u"selected"_s, int(projectors.size()));
+    context.report.Set(u"warnings"_s, warnings);
+    context.report.Set(u"errors"_s, errors);
+    context.report.Set(u"highestLampHours"_s, highest ? QJsonValue(*highest) : QJsonValue());
+    context.report.Set(u"projectors"_s, entries);
+    return state;
+}
