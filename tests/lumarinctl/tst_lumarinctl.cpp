@@ -217,6 +217,9 @@ private slots:
     void japaneseLocale_helpAndMessagesTranslated();
     void check_answersAsMonitoringPlugin_data();
     void check_answersAsMonitoringPlugin();
+    void importCsv_allOrNothing_data();
+    void importCsv_allOrNothing();
+    void fleetSetUp_passwdAddNoCheckRename();
     void registerGreeting_onlyForCommandsThatShowProjectors_data();
     void registerGreeting_onlyForCommandsThatShowProjectors();
 
@@ -307,10 +310,10 @@ void TestLumarinctl::usageErrors_exit2()
 
 void TestLumarinctl::help_everyCommand()
 {
-    const QStringList commands{u"list"_s,      u"status"_s,       u"check"_s, u"power"_s,
-                               u"input"_s,     u"mute"_s,         u"add"_s,   u"search"_s,
-                               u"group add"_s, u"group rename"_s, u"move"_s,  u"remove"_s,
-                               u"set"_s,       u"export"_s,       u"import"_s};
+    const QStringList commands{
+        u"list"_s,         u"status"_s, u"check"_s,  u"import-csv"_s, u"passwd"_s, u"rename"_s,
+        u"power"_s,        u"input"_s,  u"mute"_s,   u"add"_s,        u"search"_s, u"group add"_s,
+        u"group rename"_s, u"move"_s,   u"remove"_s, u"set"_s,        u"export"_s, u"import"_s};
     const CtlRun usage = RunProgram(kLumarinctl, {u"--help"_s});
     QCOMPARE(usage.exitCode, 0);
     for (const QString &command : commands) {
@@ -607,6 +610,118 @@ void TestLumarinctl::check_answersAsMonitoringPlugin()
         QCOMPARE(json.json[u"status"_s].toString(),
                  QStringList({u"ok"_s, u"warning"_s, u"critical"_s, u"unknown"_s})[exitCode]);
     QCOMPARE(ReadFile(settings), content); // a check writes nothing
+}
+
+void TestLumarinctl::importCsv_allOrNothing_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("listing"); // empty: nothing changed
+    QTest::addColumn<QStringList>("told");
+
+    const QByteArray header = "name,address,group path,password\r\n";
+    QTest::newRow("all good, quoted, BOM, LF and CRLF")
+        << QByteArray("\xEF\xBB\xBF") + header +
+               "Hall 1,127.0.8.81,/A,\n\"Room, 2\",127.0.8.82,,\"pa\"\"ss\"\r\nLobby,127.0.8.83\n"
+        << 0 << u"/A | Hall 1@/A P@/ Room, 2@/ Lobby@/"_s << QStringList{u"3 projectors"_s};
+    QTest::newRow("one bad address: nothing")
+        << header + "Hall 1,127.0.8.81,/A\nRoom 2,127.0.8.300,/A\n"
+        << 1 << QString() << QStringList{u"line 3: "_s + LoadString(315), u"1 rows refused"_s};
+    QTest::newRow("registered address, repeated address, unknown group")
+        << header + "X,127.0.8.80\nY,127.0.8.84\nZ,127.0.8.84\nW,127.0.8.85,/Nowhere\n"
+        << 1 << QString()
+        << QStringList{u"line 2: "_s + LoadString(316), u"line 4: "_s + LoadString(316),
+                       u"line 5: There is no group \"/Nowhere\"."_s, u"3 rows refused"_s};
+    QTest::newRow("empty name, too many columns")
+        << header + ",127.0.8.86\nV,127.0.8.87,/,pw,extra\n"
+        << 1 << QString()
+        << QStringList{u"line 2: the name is empty"_s, u"line 3: a row has 2 to 4 columns"_s};
+    QTest::newRow("no header") << QByteArray("Hall 1,127.0.8.81\n") << 1 << QString()
+                               << QStringList{u"The first row must be the header"_s};
+    QTest::newRow("open quote") << header + "\"Hall 1,127.0.8.81\n"
+                                << 1 << QString()
+                                << QStringList{u"line 2: a quoted field is not closed"_s};
+    QTest::newRow("header only") << header << 0 << u"/A | P@/"_s << QStringList{u"0 projectors"_s};
+}
+
+// Every row is checked before anything changes: one bad row and the register stays as it was.
+void TestLumarinctl::importCsv_allOrNothing()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(int, exitCode);
+    QFETCH(QString, listing);
+    QFETCH(QStringList, told);
+
+    const QByteArray before =
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"P"_s, Address(80), QString(), u"/"_s}});
+    const QString settings = NewSettings(before);
+    // Through standard input; a file takes the same path once read.
+    const CtlRun run = RunProgram(kLumarinctl, {u"--settings"_s, settings, u"import-csv"_s, u"-"_s},
+                                  60000, CtlEnvironment(), csv);
+    QVERIFY2(run.finished && run.exitCode == exitCode, qPrintable(Describe(run)));
+    for (const QString &text : told)
+        QVERIFY2(QString(run.err + QString::fromUtf8(run.out)).contains(text),
+                 qPrintable(Describe(run)));
+    if (listing.isEmpty()) {
+        QCOMPARE(ReadFile(settings), before);
+        return;
+    }
+    QCOMPARE(Listing(settings), listing);
+    if (csv.contains("pa\"\"ss"))
+        QVERIFY(ReadFile(settings).contains(
+            QByteArray(":" + platform::ScramblePassword(u"pa\"ss"_s).toLatin1() + ":M:")));
+}
+
+// passwd tries the new password against the projector and keeps the old one when it is refused;
+// add --no-check registers a projector that does not answer; rename renames groups only.
+void TestLumarinctl::fleetSetUp_passwdAddNoCheckRename()
+{
+    Fleet fleet;
+    QVERIFY(fleet.Start(90, [](EmulatorConfig &c) { c.name = "Hall", c.password = "old"; }));
+    const QByteArray content =
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"Hall"_s, Address(90), u"old"_s, u"/A"_s}});
+    const QString settings = NewSettings(content);
+    const auto passwd = [&](const QByteArray &input) {
+        return RunProgram(kLumarinctl, {u"--settings"_s, settings, u"passwd"_s, u"Hall"_s}, 60000,
+                          CtlEnvironment(), input);
+    };
+    const QByteArray scrambledNew = ":" + platform::ScramblePassword(u"new"_s).toLatin1() + ":M:";
+
+    // The projector still asks for "old": the new password is refused and nothing changes.
+    const CtlRun refused = passwd("new\n");
+    QVERIFY2(refused.exitCode == 1 && refused.err.contains(LoadString(317)),
+             qPrintable(Describe(refused)));
+    QCOMPARE(ReadFile(settings), content);
+    const CtlRun noInput = passwd(QByteArray());
+    QVERIFY2(noInput.exitCode == 2, qPrintable(Describe(noInput)));
+    const CtlRun group = RunProgram(kLumarinctl, {u"--settings"_s, settings, u"passwd"_s, u"/A"_s},
+                                    60000, CtlEnvironment(), "new\n");
+    QVERIFY2(group.exitCode == 1, qPrintable(Describe(group)));
+
+    fleet[90].update([](EmulatorConfig &c) { c.password = "new"; });
+    const CtlRun changed = passwd("new\n");
+    QVERIFY2(changed.exitCode == 0 && changed.err.contains(LoadString(318)),
+             qPrintable(Describe(changed)));
+    QVERIFY(ReadFile(settings).contains(scrambledNew));
+
+    // Nothing listens at .91: registered all the same, under the name given.
+    const CtlRun unchecked =
+        Ctl(settings, {u"add"_s, u"--no-check"_s, u"Attic"_s, Address(91), u"--group"_s, u"/A"_s});
+    QVERIFY2(unchecked.exitCode == 0, qPrintable(Describe(unchecked)));
+    QCOMPARE(Listing(settings), u"/A | Hall@/A Attic@/A"_s);
+    for (const QStringList &args :
+         {QStringList{u"add"_s, u"--no-check"_s, Address(92)},
+          QStringList{u"add"_s, u"Attic 2"_s, Address(92)},
+          QStringList{u"add"_s, u"--no-check"_s, u"Attic"_s, Address(91)}})
+        QVERIFY2(Ctl(settings, args).exitCode == (args.size() == 4 ? 1 : 2),
+                 qPrintable(args.join(u' ')));
+
+    const CtlRun renameGroup = Ctl(settings, {u"rename"_s, u"/A"_s, u"North"_s});
+    QVERIFY2(renameGroup.exitCode == 0, qPrintable(Describe(renameGroup)));
+    const CtlRun renameProjector = Ctl(settings, {u"rename"_s, u"Hall"_s, u"Aula"_s});
+    QVERIFY2(renameProjector.exitCode == 1 && renameProjector.err.contains(u"PJLink NAME"_s),
+             qPrintable(Describe(renameProjector)));
+    QCOMPARE(Listing(settings), u"/North | Hall@/North Attic@/North"_s);
 }
 
 void TestLumarinctl::registerGreeting_onlyForCommandsThatShowProjectors_data()

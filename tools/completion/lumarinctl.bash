@@ -10,7 +10,7 @@ _lumarinctl()
         cword=$COMP_CWORD
     }
 
-    local commands="list status check power input mute add search
+    local commands="list status check power input mute add import-csv passwd rename search
         group move remove set export import help"
     local global="--settings --json --verbose --help --version"
 
@@ -42,7 +42,7 @@ _lumarinctl()
 
     if [[ $cur == -* ]]; then
         case $command in
-        add) COMPREPLY=($(compgen -W "$global --password --group" -- "$cur")) ;;
+        add) COMPREPLY=($(compgen -W "$global --password --group --no-check" -- "$cur")) ;;
         search) COMPREPLY=($(compgen -W "$global --register --password" -- "$cur")) ;;
         move) COMPREPLY=($(compgen -W "$global --to" -- "$cur")) ;;
         check) COMPREPLY=($(compgen -W "$global --lamp-warn --lamp-crit" -- "$cur")) ;;
@@ -77,7 +77,7 @@ _lumarinctl()
     set)
         [[ -z $sub ]] && COMPREPLY=($(compgen -W "refresh-interval timeout" -- "$cur"))
         ;;
-    export | import)
+    export | import | import-csv)
         COMPREPLY=($(compgen -f -- "$cur"))
         ;;
     esac

@@ -24,6 +24,11 @@ int RunMute(CommandContext &context, const CommandArgs &args);
 // checkcommand.cpp; answers a CheckStatus
 int RunCheck(CommandContext &context, const CommandArgs &args);
 
+// fleetcommands.cpp
+int RunImportCsv(CommandContext &context, const CommandArgs &args);
+int RunPasswd(CommandContext &context, const CommandArgs &args);
+int RunRename(CommandContext &context, const CommandArgs &args);
+
 // registration.cpp
 int RunAdd(CommandContext &context, const CommandArgs &args);
 int RunSearch(CommandContext &context, const CommandArgs &args);

@@ -33,6 +33,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kAuthenticationFailed = 10;
+constexpr int kMaxProjectorName = 64; // a PJLink name has up to 64 bytes
 const QString kHiddenName = u"********"_s;
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -90,9 +91,21 @@ void RunAutomaticSearch(ProjectorManager &manager, ProjectorManager::SearchResul
 
 int RunAdd(CommandContext &context, const CommandArgs &args)
 {
+    // --no-check: NAME ADDRESS, registered without an answer now.
+    const bool noCheck = args.IsSet(u"no-check"_s);
+    if (args.positional.size() != (noCheck ? 2 : 1)) {
+        ShowUserMessage(LoadString(CTL_NO_CHECK_ARGS));
+        return ExitUsage;
+    }
+    const QString name = noCheck ? args.positional.at(0).trimmed() : QString();
+    if (noCheck && (name.isEmpty() || name.size() > kMaxProjectorName)) {
+        ShowUserMessage(LoadString(CTL_CSV_NAME));
+        return ExitUsage;
+    }
+
     // Confirm.
     QString address;
-    if (const int refusal = CheckNewAddress(context.manager, args.positional.at(0), &address))
+    if (const int refusal = CheckNewAddress(context.manager, args.positional.back(), &address))
         return Outcome(refusal);
     QString groupPath; // empty: the root
     if (args.IsSet(u"group"_s)) {
@@ -106,10 +119,28 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     const bool passwordGiven = PasswordOption(args, password);
     if (passwordGiven && CheckPassword(password) != 0) {
         Tell(MSG_PASSWORD_INVALID);
-        ShowUserMessage(u"A password holds only characters up to U+00FF: the settings file "
-                        "keeps no others."_s);
+        ShowUserMessage(LoadString(CTL_PASSWORD_LATIN1));
         return ExitRefused;
     }
+    if (noCheck) {
+        // Registered as it is; the refresh that registering makes, and every later one, reads
+        // it, and a projector that reports its own name takes that name then.
+        Projector *registered = nullptr;
+        const Projector candidate(name, address, password, u"M"_s, groupPath);
+        if (const int refusal = RegisterProjector(context.manager, candidate, &registered))
+            return Outcome(refusal);
+        if (!context.doc.SaveSettings())
+            return ExitRefused;
+        if (registered->GetConnectResult() == 0)
+            Tell(MSG_REGISTERED, MessageIcon::Information);
+        else
+            ShowUserMessage(FormatText(LoadString(CTL_ADDED_UNCHECKED), {address}),
+                            MessageIcon::Information);
+        context.report.Projectors(u"projectors"_s, {registered});
+        context.report.Events();
+        return ExitDone;
+    }
+
     // First without a password, as the page does; the password only when the projector asks.
     Projector candidate(QString(), address, QString(), u"M"_s, groupPath);
     int result = ProbeCandidate(candidate);
@@ -155,8 +186,7 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     }
     if (passwordGiven && CheckPassword(password) != 0) {
         Tell(MSG_PASSWORD_INVALID);
-        ShowUserMessage(u"A password holds only characters up to U+00FF: the settings file "
-                        "keeps no others."_s);
+        ShowUserMessage(LoadString(CTL_PASSWORD_LATIN1));
         return ExitRefused;
     }
 
