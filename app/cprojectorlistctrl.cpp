@@ -1,0 +1,228 @@
+#include "app/cprojectorlistctrl.h"
+
+#include "app/skinbitmap.h"
+#include "model/group.h"
+#include "model/projector.h"
+#include "model/projectorrowicons.h"
+#include "model/publishedstate.h"
+
+#include <QHeaderView>
+#include <QPalette>
+
+#include <unordered_set>
+
+namespace {
+
+// Icon resource of each list icon index.
+constexpr int kIconIds[PROJECTOR_LIST_ICON_COUNT] = {
+    227, 225, 226, 224, 221, 223, 220, 222, 229, 233, 201, 231, 219, 199, 228, 232,
+    200, 230, 218, 198, 217, 213, 215, 216, 212, 214, 205, 203, 204, 202, 207, 234};
+
+} // namespace
+
+CProjectorListCtrl::CProjectorListCtrl(QWidget *parent) : QTreeWidget(parent)
+{
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSortingEnabled(false); // the list sorts its own rows, see SortByColumn
+    setIconSize(QSize(16, 16));
+    connect(this, &QTreeWidget::itemSelectionChanged, this,
+            &CProjectorListCtrl::OnSelectionChanged);
+}
+
+QIcon CProjectorListCtrl::ListIcon(int index)
+{
+    if (index < 0 || index >= PROJECTOR_LIST_ICON_COUNT)
+        return QIcon();
+    return LoadSkinIcon(kIconIds[index]);
+}
+
+void CProjectorListCtrl::SetUpColumns()
+{
+    if (columnCount() == PROJECTOR_LIST_COLUMNS && headerItem()->text(0) != QString())
+        return;
+    setColumnCount(PROJECTOR_LIST_COLUMNS);
+    setHeaderLabels(ProjectorColumnTitles());
+    QHeaderView *head = header();
+    head->setStretchLastSection(false);
+    head->setSectionsClickable(true);
+    head->setSortIndicatorShown(true);
+    head->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column)
+        setColumnWidth(column, kColumnWidths[column]);
+    connect(head, &QHeaderView::sectionClicked, this, &CProjectorListCtrl::SortByColumn);
+    m_sortColumn = 0;
+    m_ascending = true;
+    ApplySortArrow();
+}
+
+void CProjectorListCtrl::ShowNodes(const std::vector<ProjectorNode *> &nodes)
+{
+    m_content = nodes;
+    m_contentReplaced = true;
+}
+
+void CProjectorListCtrl::ShowGroup(const Group *group)
+{
+    std::vector<ProjectorNode *> nodes;
+    if (group) {
+        for (const auto &child : group->GetChildren())
+            nodes.push_back(child.get());
+    }
+    ShowNodes(nodes);
+}
+
+int CProjectorListCtrl::GetSelection(std::vector<ProjectorNode *> &selection) const
+{
+    int count = 0;
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        if (topLevelItem(row)->isSelected()) {
+            selection.push_back(NodeOfRow(row));
+            ++count;
+        }
+    }
+    return count;
+}
+
+ProjectorNode *CProjectorListCtrl::NodeOfRow(int row) const
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return nullptr;
+    return const_cast<ProjectorNode *>(m_rows[row].node);
+}
+
+const ProjectorState *CProjectorListCtrl::StateOfRow(int row) const
+{
+    if (row < 0 || row >= int(m_rows.size()) || m_rows[row].isGroup)
+        return nullptr;
+    return &m_rows[row].state;
+}
+
+void CProjectorListCtrl::UpdateData()
+{
+    // Selection by node: a re-sort on new values moves rows, and a command must go to the
+    // projectors the user chose, not to whatever now sits at their row positions.
+    std::unordered_set<const ProjectorNode *> keep;
+    if (!m_contentReplaced) {
+        for (int row = 0; row < topLevelItemCount(); ++row) {
+            if (topLevelItem(row)->isSelected())
+                keep.insert(m_rows[row].node);
+        }
+    }
+
+    m_rows.clear();
+    m_rows.reserve(m_content.size());
+    for (ProjectorNode *node : m_content) {
+        ProjectorListRow row;
+        row.node = node;
+        row.isGroup = !node->IsProjector();
+        row.groupPath = node->GetPath();
+        if (row.isGroup) {
+            row.name = node->GetName();
+        } else {
+            row.state = PublishedState(*static_cast<const Projector *>(node));
+            row.name = row.state.name;
+        }
+        m_rows.push_back(std::move(row));
+    }
+    SortProjectorRows(m_rows, m_sortColumn, m_ascending);
+    FillRows();
+
+    QSignalBlocker blocker(this);
+    for (const int row : RowsOfNodes(m_rows, keep))
+        topLevelItem(row)->setSelected(true);
+    for (int row = 0; row < topLevelItemCount(); ++row)
+        ApplyRowIcons(row);
+    m_contentReplaced = false;
+    // The selection may differ from before the rebuild; the owner follows it.
+    blocker.unblock();
+    emit itemSelectionChanged();
+}
+
+void CProjectorListCtrl::FillRows()
+{
+    const QSignalBlocker blocker(this);
+    setUpdatesEnabled(false);
+    clear();
+    const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
+    QList<QTreeWidgetItem *> items;
+    items.reserve(int(m_rows.size()));
+    for (const ProjectorListRow &row : m_rows) {
+        auto *item = new QTreeWidgetItem;
+        if (row.isGroup) {
+            item->setText(COLUMN_NAME, row.name);
+            item->setText(COLUMN_GROUP_PATH, row.groupPath);
+        } else {
+            const QStringList cells = PublishedCells(row.state).ToList();
+            for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
+                item->setText(column, cells.value(column));
+                if (IsGreyRow(row.state))
+                    item->setForeground(column, grey);
+            }
+        }
+        items.push_back(item);
+    }
+    addTopLevelItems(items);
+    m_selected.assign(m_rows.size(), false);
+    setUpdatesEnabled(true);
+}
+
+void CProjectorListCtrl::ApplyRowIcons(int row)
+{
+    QTreeWidgetItem *item = topLevelItem(row);
+    if (!item || row >= int(m_rows.size()))
+        return;
+    const bool selected = item->isSelected();
+    const ProjectorListRow &data = m_rows[row];
+    const RowIcons icons =
+        data.isGroup ? GroupRowIcons(selected) : ProjectorRowIcons(data.state, selected);
+    for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
+        item->setIcon(column, ListIcon(icons[column]));
+        item->setData(column, IconIndexRole, icons[column]);
+    }
+    m_selected[row] = selected;
+}
+
+void CProjectorListCtrl::OnSelectionChanged()
+{
+    // Selected and unselected rows use different icons.
+    for (int row = 0; row < topLevelItemCount() && row < int(m_selected.size()); ++row) {
+        if (topLevelItem(row)->isSelected() != m_selected[row])
+            ApplyRowIcons(row);
+    }
+}
+
+void CProjectorListCtrl::SortByColumn(int column)
+{
+    if (column < 0 || column >= PROJECTOR_LIST_COLUMNS)
+        return;
+    // Only a column already sorted descending turns ascending.
+    m_ascending = column == m_sortColumn && !m_ascending;
+    m_sortColumn = column;
+    ApplySortArrow();
+
+    std::unordered_set<const ProjectorNode *> keep;
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        if (topLevelItem(row)->isSelected())
+            keep.insert(m_rows[row].node);
+    }
+    SortProjectorRows(m_rows, m_sortColumn, m_ascending);
+    FillRows();
+    {
+        const QSignalBlocker blocker(this);
+        for (const int row : RowsOfNodes(m_rows, keep))
+            topLevelItem(row)->setSelected(true);
+        for (int row = 0; row < topLevelItemCount(); ++row)
+            ApplyRowIcons(row);
+    }
+}
+
+void CProjectorListCtrl::ApplySortArrow()
+{
+    // Qt's ascending indicator is the up arrow the header shows for an ascending column.
+    header()->setSortIndicator(m_sortColumn,
+                               m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "model/projectorlistorder.h"
+
+#include <QIcon>
+#include <QTreeWidget>
+
+#include <vector>
+
+class Group;
+class ProjectorNode;
+
+// The projector list: the projectors and groups of one group (or every projector), one row per
+// node, with each projector's published state as texts and icons. Sorts by any column and keeps
+// the selected nodes across a rebuild that did not replace the content.
+//
+// The list does not own its nodes; the owner replaces the content (ShowNodes) before a node
+// goes away. User-interface thread only; rows are rebuilt from published states, so nothing
+// here waits for a projector.
+class CProjectorListCtrl : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    // Column widths in pixels, in column order.
+    static constexpr int kColumnWidths[PROJECTOR_LIST_COLUMNS] = {139, 65, 64,  89, 99,
+                                                                  65,  80, 104, 100};
+
+    explicit CProjectorListCtrl(QWidget *parent = nullptr);
+
+    // Titles, widths, icons and the sort arrow on column 0; once.
+    void SetUpColumns();
+
+    // Replaces the content; nothing is shown until UpdateData.
+    void ShowNodes(const std::vector<ProjectorNode *> &nodes);
+    void ShowGroup(const Group *group);
+    // Appends the nodes of the selected rows in row order; returns how many.
+    int GetSelection(std::vector<ProjectorNode *> &selection) const;
+    // Rebuilds every row from the content; see the class comment for the selection.
+    void UpdateData();
+
+    // Sorting as a click on the column's header does: descending unless it is already
+    // descending on that column.
+    void SortByColumn(int column);
+    int GetSortColumn() const { return m_sortColumn; }
+    bool IsSortAscending() const { return m_ascending; }
+
+    ProjectorNode *NodeOfRow(int row) const;
+    // The published state the row was built from; nullptr for a group row.
+    const ProjectorState *StateOfRow(int row) const;
+    int RowCount() const { return topLevelItemCount(); }
+
+    // The picture behind an icon index of model/projectorrowicons.h.
+    static QIcon ListIcon(int index);
+    // Each cell keeps the index of the icon it shows (ICON_NONE for none) under this role.
+    static constexpr int IconIndexRole = Qt::UserRole + 1;
+
+private:
+    void ApplyRowIcons(int row);
+    void ApplySortArrow();
+    void FillRows();
+    void OnSelectionChanged();
+
+    std::vector<ProjectorNode *> m_content;
+    bool m_contentReplaced = true;
+    std::vector<ProjectorListRow> m_rows; // in shown order
+    std::vector<bool> m_selected;         // the state the icons were drawn for, per row
+    int m_sortColumn = 0;
+    bool m_ascending = true;
+};
