@@ -18,7 +18,13 @@ constexpr int kGroupRole = Qt::UserRole;
 
 void SetImage(QTreeWidgetItem *item, int index)
 {
-    item->setIcon(0, LoadSkinIcon(kImageIds[index]));
+    static const std::vector<QIcon> icons = [] {
+        std::vector<QIcon> loaded;
+        for (const int id : kImageIds)
+            loaded.push_back(LoadSkinIcon(id));
+        return loaded;
+    }();
+    item->setIcon(0, icons[index]);
     item->setData(0, CGroupTreeCtrl::ImageIndexRole, index);
 }
 

@@ -35,9 +35,16 @@ CProjectorListCtrl::CProjectorListCtrl(QWidget *parent) : QTreeWidget(parent)
 
 QIcon CProjectorListCtrl::ListIcon(int index)
 {
+    // Loaded once: a rebuild sets hundreds of icons.
+    static const std::vector<QIcon> icons = [] {
+        std::vector<QIcon> loaded;
+        for (const int id : kIconIds)
+            loaded.push_back(LoadSkinIcon(id));
+        return loaded;
+    }();
     if (index < 0 || index >= PROJECTOR_LIST_ICON_COUNT)
         return QIcon();
-    return LoadSkinIcon(kIconIds[index]);
+    return icons[index];
 }
 
 void CProjectorListCtrl::SetUpColumns()
@@ -63,6 +70,11 @@ void CProjectorListCtrl::ShowNodes(const std::vector<ProjectorNode *> &nodes)
 {
     m_content = nodes;
     m_contentReplaced = true;
+}
+
+void CProjectorListCtrl::ShowNodes(const std::vector<Projector *> &projectors)
+{
+    ShowNodes(std::vector<ProjectorNode *>(projectors.begin(), projectors.end()));
 }
 
 void CProjectorListCtrl::ShowGroup(const Group *group)

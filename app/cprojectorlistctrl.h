@@ -8,6 +8,7 @@
 #include <vector>
 
 class Group;
+class Projector;
 class ProjectorNode;
 
 // The projector list: the projectors and groups of one group (or every projector), one row per
@@ -33,6 +34,7 @@ public:
 
     // Replaces the content; nothing is shown until UpdateData.
     void ShowNodes(const std::vector<ProjectorNode *> &nodes);
+    void ShowNodes(const std::vector<Projector *> &projectors);
     void ShowGroup(const Group *group);
     // Appends the nodes of the selected rows in row order; returns how many.
     int GetSelection(std::vector<ProjectorNode *> &selection) const;
