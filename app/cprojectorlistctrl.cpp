@@ -72,7 +72,7 @@ void CProjectorListCtrl::ShowNodes(const std::vector<ProjectorNode *> &nodes)
     m_contentReplaced = true;
 }
 
-void CProjectorListCtrl::ShowNodes(const std::vector<Projector *> &projectors)
+void CProjectorListCtrl::ShowProjectors(const std::vector<Projector *> &projectors)
 {
     ShowNodes(std::vector<ProjectorNode *>(projectors.begin(), projectors.end()));
 }

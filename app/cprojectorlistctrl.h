@@ -34,7 +34,7 @@ public:
 
     // Replaces the content; nothing is shown until UpdateData.
     void ShowNodes(const std::vector<ProjectorNode *> &nodes);
-    void ShowNodes(const std::vector<Projector *> &projectors);
+    void ShowProjectors(const std::vector<Projector *> &projectors);
     void ShowGroup(const Group *group);
     // Appends the nodes of the selected rows in row order; returns how many.
     int GetSelection(std::vector<ProjectorNode *> &selection) const;

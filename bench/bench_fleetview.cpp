@@ -44,7 +44,7 @@ public:
             timer.start();
             tree->UpdateData();
             tree->RestoreExpansion(ProjectorManager::GetInstance()->GetRoot());
-            list->ShowNodes(ProjectorManager::GetInstance()->GetProjectors());
+            list->ShowProjectors(ProjectorManager::GetInstance()->GetProjectors());
             list->UpdateData();
             events->UpdateData();
             rebuildMs.push_back(timer.nsecsElapsed() / 1e6);
@@ -182,7 +182,7 @@ int main(int argc, char **argv)
         timer.start();
         tree.UpdateData();
         tree.RestoreExpansion(manager->GetRoot());
-        list.ShowNodes(manager->GetProjectors());
+        list.ShowProjectors(manager->GetProjectors());
         list.UpdateData();
         rebuilds.push_back(timer.nsecsElapsed() / 1e6);
         QCoreApplication::processEvents();
