@@ -72,7 +72,7 @@ int AuthenticateAll(const std::vector<Projector *> &candidates, const QString &p
     return count == 0 ? MSG_PASSWORD_INVALID : 0;
 }
 
-int RegisterProjector(ProjectorManager &manager, const Projector &candidate, Projector **registered)
+int AddCandidate(ProjectorManager &manager, const Projector &candidate, Projector **registered)
 {
     if (manager.IsIPRegistered(candidate.GetIPAddress()))
         return MSG_ADDRESS_REGISTERED;
@@ -81,8 +81,23 @@ int RegisterProjector(ProjectorManager &manager, const Projector &candidate, Pro
     Projector *added = manager.AddProjector(std::make_unique<Projector>(candidate));
     if (!added)
         return MSG_REGISTRATION_FULL;
-    if (std::unique_ptr<ActionEvent> event = manager.UpdateStatus(added, true))
+    if (registered)
+        *registered = added;
+    return 0;
+}
+
+void RefreshRegistered(ProjectorManager &manager, Projector &registered)
+{
+    if (std::unique_ptr<ActionEvent> event = manager.UpdateStatus(&registered, true))
         ActionEventManager::GetInstance()->AddEvent(std::move(event));
+}
+
+int RegisterProjector(ProjectorManager &manager, const Projector &candidate, Projector **registered)
+{
+    Projector *added = nullptr;
+    if (const int refusal = AddCandidate(manager, candidate, &added))
+        return refusal;
+    RefreshRegistered(manager, *added);
     if (registered)
         *registered = added;
     return 0;

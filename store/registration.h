@@ -46,6 +46,14 @@ int AuthenticateAll(const std::vector<Projector *> &candidates, const QString &p
 int RegisterProjector(ProjectorManager &manager, const Projector &candidate,
                       Projector **registered = nullptr);
 
+// RegisterProjector in its two steps, for the window, which keeps the network off its
+// user-interface thread. AddCandidate: the checks and the copy joining the registry, without
+// any network, on the user-interface thread; answers as RegisterProjector. RefreshRegistered:
+// the first refresh of a projector AddCandidate registered, with its event logged; any thread.
+int AddCandidate(ProjectorManager &manager, const Projector &candidate,
+                 Projector **registered = nullptr);
+void RefreshRegistered(ProjectorManager &manager, Projector &registered);
+
 // Change Password: the new password is tried in a connection window on the registered
 // projector. 0 when the projector took it (the caller shows 318); 317 when the projector refused
 // it or CheckPassword does; 341 when it did not answer. On any refusal the old password is
