@@ -74,7 +74,11 @@ void CWaitDialog::CloseForOwner()
 
 void CWaitDialog::reject()
 {
-    OnCancel();
+    // QDialog's own close handling comes here too, also when the window closes for good.
+    if (m_closing)
+        QDialog::reject();
+    else
+        OnCancel();
 }
 
 void CWaitDialog::closeEvent(QCloseEvent *event)

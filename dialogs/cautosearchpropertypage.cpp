@@ -1,0 +1,371 @@
+#include "dialogs/cautosearchpropertypage.h"
+
+#include "app/skinbitmap.h"
+#include "dialogs/cauthdlg.h"
+#include "dialogs/cregprojectordlg.h"
+#include "dialogs/cwaitdialog.h"
+#include "dialogs/dialogstrings.h"
+#include "dialogs/dialogworker.h"
+#include "model/limits.h"
+#include "model/projector.h"
+#include "res/stringids.h"
+#include "res/stringtable.h"
+#include "store/registration.h"
+#include "store/usermessage.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const QString kLockedName = QStringLiteral("********");
+
+void Tell(int messageId, MessageIcon icon = MessageIcon::Warning)
+{
+    ShowUserMessage(RegistrationMessageText(messageId), icon);
+}
+
+QLabel *StaticText(int id, QWidget *parent)
+{
+    auto *label = new QLabel(LoadString(id), parent);
+    label->setObjectName(QStringLiteral("65535"));
+    label->setAccessibleName(label->text());
+    label->setWordWrap(true);
+    return label;
+}
+
+} // namespace
+
+CAutoSearchPropertyPage::CAutoSearchPropertyPage(CRegProjectorDlg &sheet, ProjectorManager &manager)
+    : m_sheet(sheet), m_manager(manager)
+{
+    setObjectName(QStringLiteral("241"));
+    setAccessibleName(LoadString(STR_AUTO_SEARCH_PAGE));
+    m_worker = new DialogWorker(this);
+
+    m_btnAutoSearch = new QPushButton(LoadString(STR_AUTO_SEARCH_BUTTON), this);
+    m_btnAutoSearch->setObjectName(QStringLiteral("1002"));
+    m_btnAutoSearch->setAccessibleName(m_btnAutoSearch->text());
+    m_btnRegister = new QPushButton(LoadString(STR_REGISTER), this);
+    m_btnRegister->setObjectName(QStringLiteral("1030"));
+    m_btnRegister->setAccessibleName(m_btnRegister->text());
+    m_btnRegister->setEnabled(false);
+
+    m_listCtrl = new QTreeWidget(this);
+    m_listCtrl->setObjectName(QStringLiteral("1036"));
+    m_listCtrl->setAccessibleName(LoadString(STR_REGISTER_PROJECTOR));
+    m_listCtrl->setRootIsDecorated(false);
+    m_listCtrl->setUniformRowHeights(true);
+    m_listCtrl->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_listCtrl->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listCtrl->setIconSize(QSize(16, 16));
+    m_listCtrl->setColumnCount(3);
+    m_listCtrl->setHeaderLabels(
+        {LoadString(STR_SELECT), LoadString(STR_PASSWORD_COLUMN), LoadString(STR_PROJECTOR_NAME)});
+    // Shown as "Projector name", "Password", "Select"; the check box lives in "Select".
+    QHeaderView *header = m_listCtrl->header();
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->moveSection(header->visualIndex(COLUMN_NAME), 0);
+    header->moveSection(header->visualIndex(COLUMN_PASSWORD), 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_btnAutoSearch);
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnRegister);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(StaticText(STR_AUTO_SEARCH_STEP1, this));
+    layout->addWidget(StaticText(STR_AUTO_SEARCH_STEP2, this));
+    layout->addWidget(StaticText(STR_AUTO_SEARCH_STEP3, this));
+    layout->addWidget(m_listCtrl, 1);
+    layout->addLayout(buttons);
+
+    connect(m_btnAutoSearch, &QPushButton::clicked, this,
+            &CAutoSearchPropertyPage::OnClickedAutoSearch);
+    connect(m_btnRegister, &QPushButton::clicked, this,
+            &CAutoSearchPropertyPage::OnClickedRegister);
+    connect(m_listCtrl, &QTreeWidget::itemChanged, this, &CAutoSearchPropertyPage::OnItemChanged);
+    connect(m_listCtrl, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *current) { OnCurrentItemChanged(current); });
+    connect(m_listCtrl, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item) { OnItemClicked(item); });
+    m_listCtrl->viewport()->installEventFilter(this);
+}
+
+bool CAutoSearchPropertyPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_listCtrl->viewport()) {
+        if (event->type() == QEvent::Resize)
+            SizeColumns();
+        else if (event->type() == QEvent::MouseButtonPress ||
+                 event->type() == QEvent::MouseButtonDblClick)
+            m_mousePressed = true;
+        else if (event->type() == QEvent::MouseButtonRelease)
+            m_mousePressed = false;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+CAutoSearchPropertyPage::~CAutoSearchPropertyPage()
+{
+    // A search still running is stopped; the worker's destructor waits for its end.
+    if (m_worker->IsBusy())
+        m_manager.StopSearch();
+    delete m_worker;
+    m_worker = nullptr;
+}
+
+void CAutoSearchPropertyPage::SizeColumns()
+{
+    // From the list's client width W: W/5 - 18, W/5 and 3 x (W/5), so all three fit.
+    const int fifth = m_listCtrl->viewport()->width() / 5;
+    m_listCtrl->setColumnWidth(COLUMN_SELECT, std::max(fifth - 18, 24));
+    m_listCtrl->setColumnWidth(COLUMN_PASSWORD, fifth);
+    m_listCtrl->setColumnWidth(COLUMN_NAME, 3 * fifth);
+}
+
+bool CAutoSearchPropertyPage::IsBusy() const
+{
+    return m_busy;
+}
+
+void CAutoSearchPropertyPage::OnSetActive()
+{
+    m_btnRegister->setEnabled(!m_pFoundProjectors.empty());
+    if (m_activated)
+        FillProjectorList();
+    m_activated = true;
+}
+
+void CAutoSearchPropertyPage::OnClose()
+{
+    m_manager.DeleteSearchWorkers();
+}
+
+void CAutoSearchPropertyPage::SetRow(QTreeWidgetItem *item, const Projector &projector,
+                                     bool checked)
+{
+    const bool authenticated = projector.IsAuthenticated();
+    // Locked rows show their box but the user cannot change it.
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (authenticated)
+        flags |= Qt::ItemIsUserCheckable;
+    item->setFlags(flags);
+    item->setCheckState(COLUMN_SELECT, checked ? Qt::Checked : Qt::Unchecked);
+    if (!authenticated)
+        item->setIcon(COLUMN_PASSWORD, LoadSkinIcon(SKIN_ICON_PADLOCK_CLOSED));
+    else if (projector.HasPassword())
+        item->setIcon(COLUMN_PASSWORD, LoadSkinIcon(SKIN_ICON_PADLOCK_OPEN));
+    else
+        item->setIcon(COLUMN_PASSWORD, QIcon());
+    item->setData(COLUMN_PASSWORD, Qt::UserRole,
+                  !authenticated ? PADLOCK_CLOSED : (projector.HasPassword() ? PADLOCK_OPEN : -1));
+    item->setText(COLUMN_NAME, authenticated ? projector.GetName() : kLockedName);
+    const QColor colour = authenticated ? palette().color(QPalette::Active, QPalette::Text)
+                                        : palette().color(QPalette::Disabled, QPalette::Text);
+    for (int column = 0; column < 3; ++column)
+        item->setForeground(column, colour);
+}
+
+void CAutoSearchPropertyPage::FillProjectorList()
+{
+    m_filling = true;
+    m_listCtrl->clear();
+    m_pCheckFlags.resize(m_pFoundProjectors.size(), false);
+    for (std::size_t i = 0; i < m_pFoundProjectors.size(); ++i) {
+        auto *item = new QTreeWidgetItem(m_listCtrl);
+        SetRow(item, *m_pFoundProjectors[i], m_pCheckFlags[i]);
+    }
+    m_filling = false;
+}
+
+int CAutoSearchPropertyPage::CheckedCount() const
+{
+    return int(std::count(m_pCheckFlags.begin(), m_pCheckFlags.end(), true));
+}
+
+void CAutoSearchPropertyPage::SetBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    m_sheet.SetBusy(busy);
+}
+
+void CAutoSearchPropertyPage::Done()
+{
+    SetBusy(false);
+    emit idle();
+}
+
+void CAutoSearchPropertyPage::OnClickedAutoSearch()
+{
+    if (m_busy)
+        return;
+    if (m_sheet.IsRefreshing()) {
+        Tell(MSG_WAIT_FOR_REFRESH);
+        return;
+    }
+    // A new search starts from an empty list and fresh flags, also when it finds nothing.
+    m_listCtrl->clear();
+    m_pFoundProjectors.clear();
+    m_pCheckFlags.clear();
+    m_btnRegister->setEnabled(false);
+    m_searchCancelled = false;
+
+    SetBusy(true);
+    m_pWaitDialog = new CWaitDialog(&m_sheet, m_manager);
+    connect(m_pWaitDialog, &CWaitDialog::cancelled, this, [this] { m_searchCancelled = true; });
+    m_pWaitDialog->ShowModeless();
+
+    // The flags go up before the thread starts, so a Cancel pressed at once still counts.
+    m_manager.BeginSearch();
+    m_searching = std::make_unique<ProjectorManager::SearchResults>();
+    ProjectorManager::SearchResults *results = m_searching.get();
+    m_worker->Start([this, results] { m_manager.Search(*results); }, [this] { OnSearchEnded(); });
+}
+
+void CAutoSearchPropertyPage::OnSearchEnded()
+{
+    if (m_pWaitDialog)
+        m_pWaitDialog->CloseForOwner();
+    m_pFoundProjectors = std::move(*m_searching);
+    m_searching.reset();
+    m_pCheckFlags.assign(m_pFoundProjectors.size(), false);
+    Done();
+    m_sheet.activateWindow();
+    if (m_pFoundProjectors.empty()) {
+        Tell(MSG_NO_PROJECTOR_FOUND);
+        return;
+    }
+    FillProjectorList();
+}
+
+void CAutoSearchPropertyPage::OnCurrentItemChanged(QTreeWidgetItem *current)
+{
+    // A click asks in OnItemClicked; only a selection made with the keyboard asks here, so one
+    // user action asks once.
+    if (m_filling || m_busy || !current || m_mousePressed)
+        return;
+    const int row = m_listCtrl->indexOfTopLevelItem(current);
+    if (row >= 0 && !m_pFoundProjectors[std::size_t(row)]->IsAuthenticated())
+        AuthenticateAll();
+}
+
+void CAutoSearchPropertyPage::OnItemClicked(QTreeWidgetItem *item)
+{
+    if (m_busy || !item)
+        return;
+    const int row = m_listCtrl->indexOfTopLevelItem(item);
+    if (row >= 0 && !m_pFoundProjectors[std::size_t(row)]->IsAuthenticated())
+        AuthenticateAll();
+}
+
+void CAutoSearchPropertyPage::AuthenticateAll()
+{
+    if (m_busy)
+        return;
+    const std::optional<QString> password = CAuthDlg::Ask(this);
+    if (!password)
+        return;
+    std::vector<Projector *> candidates;
+    for (const auto &candidate : m_pFoundProjectors)
+        candidates.push_back(candidate.get());
+    SetBusy(true);
+    auto result = std::make_shared<int>(0);
+    m_worker->Start([candidates, password = *password,
+                     result] { *result = ::AuthenticateAll(candidates, password); },
+                    [this, result] {
+                        FillProjectorList();
+                        Done();
+                        if (*result != 0)
+                            Tell(*result);
+                    });
+}
+
+void CAutoSearchPropertyPage::OnItemChanged(QTreeWidgetItem *item, int column)
+{
+    if (m_filling || column != COLUMN_SELECT)
+        return;
+    const int row = m_listCtrl->indexOfTopLevelItem(item);
+    if (row < 0 || std::size_t(row) >= m_pCheckFlags.size())
+        return;
+    const bool checked = item->checkState(COLUMN_SELECT) == Qt::Checked;
+    if (checked == m_pCheckFlags[std::size_t(row)])
+        return;
+    if (!m_pFoundProjectors[std::size_t(row)]->IsAuthenticated()) {
+        // Refused: a locked row keeps its box as it was.
+        m_filling = true;
+        item->setCheckState(COLUMN_SELECT,
+                            m_pCheckFlags[std::size_t(row)] ? Qt::Checked : Qt::Unchecked);
+        m_filling = false;
+        return;
+    }
+    m_pCheckFlags[std::size_t(row)] = checked;
+    m_btnRegister->setEnabled(CheckedCount() > 0);
+}
+
+void CAutoSearchPropertyPage::OnClickedRegister()
+{
+    if (m_busy)
+        return;
+    // The limit counts the checked rows that are not registered yet: those that are will be
+    // refused one by one below.
+    int checked = 0;
+    for (std::size_t i = 0; i < m_pFoundProjectors.size(); ++i) {
+        if (m_pCheckFlags[i] && !m_manager.IsIPRegistered(m_pFoundProjectors[i]->GetIPAddress()))
+            ++checked;
+    }
+    if (checked + m_manager.GetProjectorCount() > MAX_PROJECTORS) {
+        Tell(MSG_REGISTRATION_FULL);
+        return;
+    }
+
+    std::vector<Projector *> registered;
+    for (std::size_t i = 0; i < m_pFoundProjectors.size();) {
+        if (!m_pCheckFlags[i]) {
+            ++i;
+            continue;
+        }
+        Projector *added = nullptr;
+        if (const int refusal = AddCandidate(m_manager, *m_pFoundProjectors[i], &added)) {
+            Tell(refusal); // the row stays, still checked
+            ++i;
+            continue;
+        }
+        registered.push_back(added);
+        m_pCheckFlags.erase(m_pCheckFlags.begin() + std::ptrdiff_t(i));
+        m_pFoundProjectors.erase(m_pFoundProjectors.begin() + std::ptrdiff_t(i));
+        m_filling = true;
+        delete m_listCtrl->takeTopLevelItem(int(i));
+        m_filling = false;
+    }
+    m_btnRegister->setEnabled(CheckedCount() > 0);
+    if (registered.empty())
+        return;
+
+    // The new projectors are read once, off this thread, before the success is told.
+    SetBusy(true);
+    m_worker->Start(
+        [this, registered] {
+            for (Projector *projector : registered)
+                RefreshRegistered(m_manager, *projector);
+        },
+        [this] {
+            Done();
+            Tell(MSG_REGISTERED, MessageIcon::Information);
+        });
+}

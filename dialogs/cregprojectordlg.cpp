@@ -1,0 +1,96 @@
+#include "dialogs/cregprojectordlg.h"
+
+#include "dialogs/cautosearchpropertypage.h"
+#include "dialogs/cipspecifypropertypage.h"
+#include "dialogs/cwaitdialog.h"
+#include "dialogs/dialogstrings.h"
+#include "res/stringtable.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+CRegProjectorDlg::CRegProjectorDlg(QWidget *owner, ProjectorManager &manager,
+                                   std::function<bool()> isRefreshing)
+    : QDialog(owner), m_isRefreshing(std::move(isRefreshing))
+{
+    setObjectName(QStringLiteral("174"));
+    setWindowTitle(LoadString(STR_REGISTER_PROJECTOR));
+    setAccessibleName(windowTitle());
+    m_bRefreshing = m_isRefreshing ? m_isRefreshing() : false;
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("12320"));
+    m_tabs->setAccessibleName(windowTitle());
+    m_autoSearch = new CAutoSearchPropertyPage(*this, manager);
+    m_ipSpecify = new CIpSpecifyPropertyPage(*this, manager);
+    m_tabs->addTab(m_autoSearch, m_autoSearch->accessibleName());
+    m_tabs->addTab(m_ipSpecify, m_ipSpecify->accessibleName());
+    m_tabs->setCurrentIndex(0);
+
+    // Only OK, standing where Cancel would stand.
+    m_ok = new QPushButton(LoadString(STR_OK), this);
+    m_ok->setObjectName(QStringLiteral("1"));
+    m_ok->setAccessibleName(m_ok->text());
+    m_ok->setAutoDefault(false);
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs, 1);
+    layout->addLayout(buttons);
+    resize(480, 400);
+
+    connect(m_tabs, &QTabWidget::currentChanged, this, &CRegProjectorDlg::OnTabChanged);
+    m_autoSearch->OnSetActive();
+}
+
+CRegProjectorDlg::~CRegProjectorDlg() = default;
+
+bool CRegProjectorDlg::IsRefreshing()
+{
+    m_bRefreshing = m_isRefreshing ? m_isRefreshing() : false;
+    return m_bRefreshing;
+}
+
+void CRegProjectorDlg::SetBusy(bool busy)
+{
+    m_busy += busy ? 1 : -1;
+    const bool enabled = m_busy == 0;
+    m_tabs->setEnabled(enabled);
+    m_ok->setEnabled(enabled);
+}
+
+bool CRegProjectorDlg::IsBusy() const
+{
+    return m_busy > 0;
+}
+
+void CRegProjectorDlg::done(int result)
+{
+    if (IsBusy())
+        return; // Escape while a page waits for the network
+    m_autoSearch->OnClose();
+    QDialog::done(result);
+}
+
+void CRegProjectorDlg::closeEvent(QCloseEvent *event)
+{
+    if (IsBusy()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void CRegProjectorDlg::OnTabChanged(int index)
+{
+    if (index == 0)
+        m_autoSearch->OnSetActive();
+    else
+        m_ipSpecify->OnSetActive();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class CAutoSearchPropertyPage;
+class CIpSpecifyPropertyPage;
+class ProjectorManager;
+class QPushButton;
+class QTabWidget;
+
+// "Register Projector": the one way new projectors enter the registry, as a sheet of two pages,
+// "Auto Search" and "Specify IP Address". Only an OK button; it and the close box close the
+// sheet, except while a page is busy with the network. The sheet changes the registry but never
+// the settings file: its owner rebuilds and saves once it has closed. User-interface thread.
+class CRegProjectorDlg : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // isRefreshing tells whether the owner's status refresh is running (Auto search is refused
+    // then); none means never.
+    CRegProjectorDlg(QWidget *owner, ProjectorManager &manager,
+                     std::function<bool()> isRefreshing = {});
+    ~CRegProjectorDlg() override;
+
+    // Asks the owner again and keeps the answer.
+    bool IsRefreshing();
+
+    CAutoSearchPropertyPage *AutoSearchPage() const { return m_autoSearch; }
+    CIpSpecifyPropertyPage *IpSpecifyPage() const { return m_ipSpecify; }
+    QTabWidget *Tabs() const { return m_tabs; }
+
+    // While a page waits for the network: the tabs and OK take no input and the sheet does not
+    // close; the window keeps painting.
+    void SetBusy(bool busy);
+    bool IsBusy() const;
+
+public slots:
+    void done(int result) override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void OnTabChanged(int index);
+
+    std::function<bool()> m_isRefreshing;
+    bool m_bRefreshing = false;
+    int m_busy = 0;
+    QTabWidget *m_tabs = nullptr;
+    QPushButton *m_ok = nullptr; // 1
+    CAutoSearchPropertyPage *m_autoSearch = nullptr;
+    CIpSpecifyPropertyPage *m_ipSpecify = nullptr;
+};
