@@ -12,6 +12,7 @@
 #include "app/cprojectorcommands.h"
 #include "app/ctitledlg.h"
 #include "app/viewfonts.h"
+#include "dialogs/cregprojectordlg.h"
 #include "model/projectormanager.h"
 #include "model/refreshworker.h"
 #include "res/stringtable.h"
@@ -321,6 +322,7 @@ void CVantelView::InitButton()
     for (const int id : {IDC_REGISTER, IDC_CHANGE_PASSWORD, IDC_REGROUP, IDC_CHANGE_IP,
                          IDC_RENAME_GROUP, IDC_DELETE})
         m_editButtons.push_back(makeButton(id));
+    connect(m_editButtons.front(), &QPushButton::clicked, this, &CVantelView::OnRegisterProjector);
     m_detailButton = makeButton(IDC_DETAIL);
 
     m_refreshButton = new QPushButton(m_layout.Caption(IDC_REFRESH), this);
@@ -606,4 +608,16 @@ std::vector<ProjectorNode *> CVantelView::GetListSelection() const
 {
     // The projector list shows no nodes yet; its rows will give them.
     return {};
+}
+
+void CVantelView::OnRegisterProjector()
+{
+    CRegProjectorDlg sheet(this, *ProjectorManager::GetInstance(),
+                           [this] { return IsRefreshing(); });
+    sheet.exec();
+    // With any result: the registry is shown again, as after a refresh, and the settings file
+    // keeps what was registered.
+    QEvent changed(ProjectorsChangedEvent);
+    event(&changed);
+    m_doc.SaveSettings();
 }

@@ -94,6 +94,7 @@ private:
     void OnRefreshNow();
     void OnRefreshInterval();
     void OnRefreshFinished();
+    void OnRegisterProjector(); // 1006
     void ReapWorkers();
     void ConnectCommands();
     std::vector<ProjectorNode *> GetListSelection() const;
