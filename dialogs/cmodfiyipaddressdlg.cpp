@@ -1,0 +1,229 @@
+#include "dialogs/cmodfiyipaddressdlg.h"
+
+#include "dialogs/cauthdlg.h"
+#include "dialogs/cipaddressctrl.h"
+#include "dialogs/dialogworker.h"
+#include "dialogs/editdialogparts.h"
+#include "model/connectionwindow.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "res/stringids.h"
+#include "res/stringtable.h"
+#include "store/registration.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <array>
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+
+CModfiyIPAddressDlg::CModfiyIPAddressDlg(ProjectorManager &manager, Projector &projector,
+                                         QWidget *parent)
+    : QDialog(parent), m_pManager(&manager), m_pProjector(&projector),
+      m_pWorkProjector(std::make_unique<Projector>(projector.GetName(), projector.GetIPAddress(),
+                                                   projector.GetPassword(), u"M"_s,
+                                                   projector.GetPath())),
+      m_strCurrentIpAddress(projector.GetIPAddress()),
+      m_strOpeningPassword(projector.GetPassword()), m_strNewPassword(m_strOpeningPassword)
+{
+    setObjectName(u"145"_s);
+    setWindowTitle(LoadString(TXT_CHANGE_IP_ADDRESS));
+    setAccessibleName(windowTitle());
+    setModal(true);
+    m_worker = new DialogWorker(this);
+
+    m_address = new CIpAddressCtrl(this);
+    m_address->setObjectName(u"1047"_s);
+    m_address->setAccessibleName(LoadString(TXT_NEW_IP_ADDRESS));
+    m_newName = MakeEditLabel(QString(), u"1065"_s, this);
+    m_newName->setAccessibleName(LoadString(TXT_NEW_NAME));
+    m_newName->setTextFormat(Qt::PlainText);
+    QLabel *currentName = MakeEditLabel(projector.GetName(), u"1054"_s, this);
+    currentName->setTextFormat(Qt::PlainText);
+
+    m_confirm = MakeEditButton(TXT_CONFIRM, u"1002"_s, this);
+    m_ok = MakeEditButton(TXT_OK, u"1"_s, this);
+    QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
+    m_ok->setEnabled(false);
+    connect(m_confirm, &QPushButton::clicked, this, &CModfiyIPAddressDlg::OnConfirm);
+    connect(m_ok, &QPushButton::clicked, this, &CModfiyIPAddressDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CModfiyIPAddressDlg::reject);
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(MakeEditLabel(LoadString(TXT_CURRENT_IP_ADDRESS), u"currentIpLabel"_s, this),
+                      0, 0);
+    fields->addWidget(MakeEditLabel(m_strCurrentIpAddress, u"1044"_s, this), 0, 1);
+    fields->addWidget(MakeEditLabel(LoadString(TXT_NEW_IP_ADDRESS), u"newIpLabel"_s, this), 1, 0);
+    fields->addWidget(m_address, 1, 1);
+    fields->addWidget(m_confirm, 1, 2);
+    fields->addWidget(MakeEditLabel(LoadString(TXT_CURRENT_NAME), u"currentNameLabel"_s, this), 2,
+                      0);
+    fields->addWidget(currentName, 2, 1);
+    fields->addWidget(MakeEditLabel(LoadString(TXT_NEW_NAME), u"newNameLabel"_s, this), 3, 0);
+    fields->addWidget(m_newName, 3, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(MakeEditLabel(LoadString(TXT_ENTER_IP_ADDRESS), u"prompt1"_s, this));
+    layout->addLayout(fields);
+    layout->addWidget(MakeEditLabel(LoadString(TXT_CONFIRM_NAME), u"prompt2"_s, this));
+    layout->addLayout(buttons);
+}
+
+// The worker, a child, is destroyed after this body: the work copy must outlive a probe still
+// running, so wait for it here.
+CModfiyIPAddressDlg::~CModfiyIPAddressDlg()
+{
+    delete m_worker;
+}
+
+bool CModfiyIPAddressDlg::IsBusy() const
+{
+    return m_worker->IsBusy();
+}
+
+void CModfiyIPAddressDlg::SetBusy(bool busy)
+{
+    m_confirm->setEnabled(!busy);
+    m_address->setEnabled(!busy);
+    if (busy) {
+        m_ok->setEnabled(false);
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+    }
+}
+
+void CModfiyIPAddressDlg::RestoreWorkCopy()
+{
+    m_pWorkProjector->SetIPAddress(m_strCurrentIpAddress);
+    m_pWorkProjector->SetPassword(m_strOpeningPassword);
+}
+
+void CModfiyIPAddressDlg::OnConfirm()
+{
+    if (IsBusy())
+        return;
+    m_newName->clear();
+    m_ok->setEnabled(false);
+    m_strNewIpAddress.clear();
+    m_strNewName.clear();
+    std::array<int, 4> octets{};
+    m_address->GetAddress(octets);
+    if (octets == std::array<int, 4>{}) {
+        ShowMessageId(MSG_ADDRESS_INVALID);
+        return;
+    }
+    const QString address =
+        u"%1.%2.%3.%4"_s.arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
+    // Every Confirm starts from the projector's own password, never from one typed for another
+    // address during an earlier Confirm.
+    RestoreWorkCopy();
+    StartProbe(address, m_strOpeningPassword, true);
+}
+
+void CModfiyIPAddressDlg::StartProbe(const QString &address, const QString &password, bool firstTry)
+{
+    SetBusy(true);
+    ProjectorManager *manager = m_pManager;
+    Projector *work = m_pWorkProjector.get();
+    auto result = std::make_shared<int>(0);
+    m_worker->Start([manager, work, address, password,
+                     result] { *result = ProbeNewAddress(*manager, *work, address, password); },
+                    [this, result, address, password, firstTry] {
+                        OnProbed(*result, address, password, firstTry);
+                    });
+}
+
+void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QString &password,
+                                   bool firstTry)
+{
+    SetBusy(false);
+    emit connectFinished(result);
+    if (m_pendingResult) {
+        RestoreWorkCopy();
+        QDialog::done(*m_pendingResult);
+        return;
+    }
+    if (result == 0) {
+        m_strNewIpAddress = m_pWorkProjector->GetIPAddress();
+        m_strNewName = m_pWorkProjector->GetName();
+        m_strNewPassword = password;
+        m_newName->setText(m_strNewName);
+        m_ok->setEnabled(true);
+        return;
+    }
+    if (result == MSG_PASSWORD_INVALID) {
+        // The projector wants a password: ask for it, saying first that the last one failed
+        // when one was typed already.
+        if (!firstTry)
+            ShowMessageId(MSG_PASSWORD_INVALID);
+        const std::optional<QString> typed = CAuthDlg::Ask(this);
+        if (!typed) {
+            RestoreWorkCopy();
+            return;
+        }
+        StartProbe(address, *typed, false);
+        return;
+    }
+    RestoreWorkCopy();
+    ShowMessageId(result);
+}
+
+void CModfiyIPAddressDlg::accept()
+{
+    if (IsBusy() || m_strNewIpAddress.isEmpty())
+        return;
+    SetBusy(true);
+    Projector *projector = m_pProjector;
+    const QString address = m_strNewIpAddress;
+    const QString password = m_strNewPassword;
+    const QString name = m_strNewName;
+    auto result = std::make_shared<int>(0);
+    m_worker->Start(
+        [projector, address, password, name, result] {
+            *result = ChangeIPAddress(*projector, address, password);
+            if (*result == 0 && !name.isEmpty()) {
+                // The name is what a refresh writes inside its connection window too.
+                std::lock_guard lock(ConnectionLock());
+                projector->Rename(name);
+            }
+        },
+        [this, result] { OnChanged(*result); });
+}
+
+void CModfiyIPAddressDlg::OnChanged(int result)
+{
+    SetBusy(false);
+    emit connectFinished(result);
+    if (result == 0) {
+        ShowMessageId(MSG_ADDRESS_CHANGED, MessageIcon::Information);
+        QDialog::done(Accepted);
+        return;
+    }
+    if (m_pendingResult) {
+        QDialog::done(*m_pendingResult);
+        return;
+    }
+    // The projector stopped answering between Confirm and OK: it keeps its old address, and
+    // the new one must be confirmed again.
+    m_strNewIpAddress.clear();
+    m_newName->clear();
+    ShowMessageId(result);
+}
+
+void CModfiyIPAddressDlg::done(int result)
+{
+    if (IsBusy()) {
+        m_pendingResult = result;
+        return;
+    }
+    QDialog::done(result);
+}

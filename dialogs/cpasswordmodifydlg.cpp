@@ -1,0 +1,101 @@
+#include "dialogs/cpasswordmodifydlg.h"
+
+#include "dialogs/dialogworker.h"
+#include "dialogs/editdialogparts.h"
+#include "model/projector.h"
+#include "res/stringids.h"
+#include "res/stringtable.h"
+#include "store/registration.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+CPasswordModifyDlg::CPasswordModifyDlg(Projector &projector, QWidget *parent)
+    : QDialog(parent), m_pProjector(&projector),
+      m_strOldPassword(projector.HasPassword() ? projector.GetPassword() : QString())
+{
+    setObjectName(u"144"_s);
+    setWindowTitle(LoadString(TXT_CHANGE_PASSWORD));
+    setAccessibleName(windowTitle());
+    setModal(true);
+    m_worker = new DialogWorker(this);
+
+    m_edit = new QLineEdit(this);
+    m_edit->setObjectName(u"1043"_s);
+    m_edit->setAccessibleName(LoadString(TXT_NEW_PASSWORD));
+    m_edit->setEchoMode(QLineEdit::Password);
+
+    m_ok = MakeEditButton(TXT_OK, u"1"_s, this);
+    QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, &CPasswordModifyDlg::accept);
+    connect(cancel, &QPushButton::clicked, this, &CPasswordModifyDlg::reject);
+
+    auto *field = new QHBoxLayout;
+    field->addWidget(MakeEditLabel(LoadString(TXT_NEW_PASSWORD), u"newPasswordLabel"_s, this));
+    field->addWidget(m_edit, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(MakeEditLabel(LoadString(TXT_ENTER_PASSWORD), u"prompt"_s, this));
+    layout->addLayout(field);
+    layout->addLayout(buttons);
+}
+
+bool CPasswordModifyDlg::IsBusy() const
+{
+    return m_worker->IsBusy();
+}
+
+void CPasswordModifyDlg::accept()
+{
+    if (IsBusy())
+        return;
+    m_strNewPassword = m_edit->text();
+    m_ok->setEnabled(false);
+    m_edit->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    Projector *projector = m_pProjector;
+    const QString password = m_strNewPassword;
+    auto result = std::make_shared<int>(0);
+    m_worker->Start(
+        [projector, password, result] { *result = ChangePassword(*projector, password); },
+        [this, result] { OnTried(*result); });
+}
+
+void CPasswordModifyDlg::done(int result)
+{
+    if (IsBusy()) {
+        m_pendingResult = result;
+        return;
+    }
+    QDialog::done(result);
+}
+
+void CPasswordModifyDlg::OnTried(int result)
+{
+    m_ok->setEnabled(true);
+    m_edit->setEnabled(true);
+    unsetCursor();
+    emit tryFinished(result);
+    if (result == 0) {
+        ShowMessageId(MSG_PASSWORD_CHANGED, MessageIcon::Information);
+        QDialog::done(Accepted);
+        return;
+    }
+    if (m_pendingResult) {
+        // The user closed the dialog during the try; the old password is back already.
+        QDialog::done(*m_pendingResult);
+        return;
+    }
+    ShowMessageId(result);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "store/usermessage.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+#include <optional>
+
+class Group;
+class ProjectorNode;
+
+// Records the messages the dialogs show instead of opening boxes.
+class RecordingSink : public UserMessageSink
+{
+public:
+    void ShowMessage(const QString &text, MessageIcon icon) override;
+    // The numbers of the texts shown since the last call, oldest first (0 for a text that is no
+    // numbered message).
+    QList<int> Take();
+    QList<MessageIcon> TakeIcons();
+
+private:
+    std::mutex m_lock;
+    QStringList m_texts;
+    QList<MessageIcon> m_icons;
+};
+
+// The number of a message text of the string table (300..399), 0 when none matches.
+int MessageNumber(const QString &text);
+
+// A node of the registry by its full path, "/A/B" for group B in A, "/A/p1" for projector p1.
+ProjectorNode *NodeAt(const QString &path);
+// The registry as "path" lines of every node, depth first, for comparisons.
+QStringList RegistryLines();
+
+// Answers the next modal dialogs of type T by calling answer(dialog) on each, in order of the
+// answers given; stops itself after the last one. Bounded: gives up after timeoutMs.
+void AnswerModalDialogs(const char *className, QList<std::optional<QString>> answers,
+                        int timeoutMs = 5000);
