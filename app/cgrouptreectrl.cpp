@@ -3,7 +3,6 @@
 #include "app/skinbitmap.h"
 #include "model/group.h"
 #include "model/projector.h"
-#include "model/publishedstate.h"
 #include "model/refreshworker.h"
 #include "res/stringtable.h"
 
@@ -30,7 +29,7 @@ void SetImage(QTreeWidgetItem *item, int index)
 
 bool HasProblem(const Projector &projector)
 {
-    return PublishedState(projector).worstError.has_value();
+    return projector.GetState().worstError.has_value();
 }
 
 } // namespace

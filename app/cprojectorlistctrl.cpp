@@ -4,7 +4,7 @@
 #include "model/group.h"
 #include "model/projector.h"
 #include "model/projectorrowicons.h"
-#include "model/publishedstate.h"
+#include "model/projectorcells.h"
 
 #include <QHeaderView>
 #include <QPalette>
@@ -135,7 +135,7 @@ void CProjectorListCtrl::UpdateData()
         if (row.isGroup) {
             row.name = node->GetName();
         } else {
-            row.state = PublishedState(*static_cast<const Projector *>(node));
+            row.state = static_cast<const Projector *>(node)->GetState();
             row.name = row.state.name;
         }
         m_rows.push_back(std::move(row));
@@ -168,7 +168,7 @@ void CProjectorListCtrl::FillRows()
             item->setText(COLUMN_NAME, row.name);
             item->setText(COLUMN_GROUP_PATH, row.groupPath);
         } else {
-            const QStringList cells = PublishedCells(row.state).ToList();
+            const QStringList cells = GetProjectorCells(row.state).ToList();
             for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
                 item->setText(column, cells.value(column));
                 if (IsGreyRow(row.state))

@@ -133,9 +133,11 @@ int main(int argc, char **argv)
         [&] {
             return std::make_unique<RefreshWorker>(
                 *manager,
-                [manager](Projector *projector) {
-                    if (auto event = manager->UpdateStatus(projector, false))
-                        ActionEventManager::GetInstance()->AddEvent(std::move(event));
+                [manager](const std::vector<Projector *> &projectors) {
+                    manager->UpdateStatuses(
+                        projectors, false, [](std::unique_ptr<ActionEvent> event) {
+                            ActionEventManager::GetInstance()->AddEvent(std::move(event));
+                        });
                 },
                 &view);
         },

@@ -191,8 +191,8 @@ void CModfiyIPAddressDlg::accept()
         [projector, address, password, name, result] {
             *result = ChangeIPAddress(*projector, address, password);
             if (*result == 0 && !name.isEmpty()) {
-                // The name is what a refresh writes inside its connection window too.
-                std::lock_guard lock(ConnectionLock());
+                // A refresh writes the name inside its connection window too.
+                std::lock_guard lock(projector->WindowLock());
                 projector->Rename(name);
             }
         },

@@ -150,9 +150,9 @@ void TestFleetControls::list_cellsAndIcons_data()
         << -1 << QString() << QString() << false
         << QStringList{u"P"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, ip, u"/"_s}
         << QList<int>{0, -1, -1, -1, -1} << true;
-    QTest::newRow("password refused: nothing read, no status icons")
+    QTest::newRow("password refused: X for the failed authentication, no status icons")
         << 1 << u"secret"_s << u"wrong"_s << false
-        << QStringList{u"P"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, u"?"_s, ip, u"/"_s}
+        << QStringList{u"P"_s, u"X"_s, u"X"_s, u"X"_s, u"X"_s, u"X"_s, u"X"_s, ip, u"/"_s}
         << QList<int>{0, -1, -1, -1, -1} << true;
     // The input cannot be told during cooling and warm-up: an empty cell without icon.
     QTest::newRow("cooling: the power-off icon")

@@ -92,7 +92,8 @@ void TestRefreshScheduler::init()
     m_scheduler = std::make_unique<RefreshScheduler>(
         [gate, owner] {
             return std::make_unique<RefreshWorker>(
-                *ProjectorManager::GetInstance(), [gate](Projector *) { gate->Pass(); }, owner);
+                *ProjectorManager::GetInstance(),
+                [gate](const std::vector<Projector *> &) { gate->Pass(); }, owner);
         },
         [this] { return m_interval; });
     m_owner->scheduler = m_scheduler.get();
