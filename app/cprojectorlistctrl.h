@@ -36,6 +36,7 @@ public:
     void ShowNodes(const std::vector<ProjectorNode *> &nodes);
     void ShowProjectors(const std::vector<Projector *> &projectors);
     void ShowGroup(const Group *group);
+    const std::vector<ProjectorNode *> &GetContent() const { return m_content; }
     // Appends the nodes of the selected rows in row order; returns how many.
     int GetSelection(std::vector<ProjectorNode *> &selection) const;
     // Rebuilds every row from the content; see the class comment for the selection.

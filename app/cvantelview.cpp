@@ -1,11 +1,14 @@
 #include "app/cvantelview.h"
 
 #include "app/apptimings.h"
+#include "app/cactioneventlistctrl.h"
 #include "app/cbitmapbutton.h"
 #include "app/cedbackgroundbmp.h"
 #include "app/cedwidebackgroundbmp.h"
+#include "app/cgrouptreectrl.h"
 #include "app/cimagetextbutton.h"
 #include "app/cmessagebox.h"
+#include "app/cprojectorlistctrl.h"
 #include "app/crcbackgroundbmp.h"
 #include "app/crcwidebackgroundbmp.h"
 #include "app/skinbitmap.h"
@@ -13,6 +16,9 @@
 #include "app/ctitledlg.h"
 #include "app/viewfonts.h"
 #include "dialogs/cregprojectordlg.h"
+#include "model/group.h"
+#include "model/inputchoices.h"
+#include "model/projector.h"
 #include "model/projectormanager.h"
 #include "model/refreshworker.h"
 #include "res/stringtable.h"
@@ -27,7 +33,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStandardItemModel>
-#include <QTreeWidget>
 
 #include <algorithm>
 
@@ -43,16 +48,6 @@ constexpr int STR_LIBRARY_INIT_FAILED = 347;
 constexpr int STR_VIDEO = 221;
 constexpr int STR_AUDIO = 222;
 constexpr int STR_VIDEO_AND_AUDIO = 223;
-constexpr int STR_LAMP_TIME = 32790;
-
-struct ListColumn
-{
-    int stringId;
-    int width;
-};
-constexpr ListColumn kListColumns[] = {{133, 139},          {134, 65},  {135, 64},
-                                       {136, 89},           {137, 99},  {138, 65},
-                                       {STR_LAMP_TIME, 80}, {139, 104}, {140, 100}};
 
 // The projector list's column header ends this far below the list's top, so that the tree
 // starts where its layout entry says (192, 27 below the list's 165).
@@ -202,6 +197,8 @@ void CVantelView::FinishInitialUpdate()
 {
     CloseSplash();
     ApplyInformationField(m_doc.GetShowInformation());
+    m_treeCtrl->Init(m_doc.GetRoot(), true);
+    m_treeCtrl->UpdateData();
     ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
     StartRefresh();
     SetTitle();
@@ -225,6 +222,8 @@ void CVantelView::CreateControls()
     InitCombo();
     m_controlsCreated = true;
     PlaceControls();
+    // Its columns follow its width, known once placed.
+    m_eventList->SetUpColumns();
 }
 
 void CVantelView::InitActionList()
@@ -233,12 +232,7 @@ void CVantelView::InitActionList()
     m_informationCaption->setFont(CaptionFont());
     Identify(m_informationCaption, IDC_INFORMATION_CAPTION, QString());
 
-    m_eventList = new QTreeWidget(this);
-    m_eventList->setColumnCount(2);
-    m_eventList->setHeaderHidden(true);
-    m_eventList->setRootIsDecorated(false);
-    m_eventList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_eventList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_eventList = new CActionEventListCtrl(this);
     m_eventList->setFrameShape(QFrame::Box);
     Identify(m_eventList, IDC_EVENT_LIST, LoadString(STR_INFORMATION));
 }
@@ -249,23 +243,13 @@ void CVantelView::InitProjectorList()
     m_statusCaption->setFont(CaptionFont());
     Identify(m_statusCaption, IDC_STATUS_CAPTION, QString());
 
-    m_projectorList = new QTreeWidget(this);
-    m_projectorList->setRootIsDecorated(false);
-    m_projectorList->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_projectorList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_projectorList = new CProjectorListCtrl(this);
     m_projectorList->setFrameShape(QFrame::Box);
-    m_projectorList->setColumnCount(int(std::size(kListColumns)));
-    QStringList titles;
-    for (const ListColumn &column : kListColumns)
-        titles.append(LoadString(column.stringId));
-    m_projectorList->setHeaderLabels(titles);
-    QHeaderView *header = m_projectorList->header();
-    header->setStretchLastSection(false);
-    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (int i = 0; i < int(std::size(kListColumns)); ++i)
-        header->resizeSection(i, kListColumns[i].width);
-    header->setFixedHeight(kListHeaderBottom - m_projectorList->frameWidth());
+    m_projectorList->SetUpColumns();
+    m_projectorList->header()->setFixedHeight(kListHeaderBottom - m_projectorList->frameWidth());
     Identify(m_projectorList, IDC_PROJECTOR_LIST, LoadString(STR_STATUS));
+    connect(m_projectorList, &QTreeWidget::itemSelectionChanged, this,
+            &CVantelView::OnListSelectionChanged);
 }
 
 void CVantelView::InitGroupTree()
@@ -281,10 +265,11 @@ void CVantelView::InitGroupTree()
     m_groupsHeader->resizeSection(0, m_layout.Rect(IDC_GROUPS_HEADER).width() + 8);
     Identify(m_groupsHeader, IDC_GROUPS_HEADER, caption);
 
-    m_treeCtrl = new QTreeWidget(this);
-    m_treeCtrl->setHeaderHidden(true);
+    m_treeCtrl = new CGroupTreeCtrl(this);
     m_treeCtrl->setFrameShape(QFrame::Box);
     Identify(m_treeCtrl, IDC_GROUP_TREE, caption);
+    connect(m_treeCtrl, &QTreeWidget::currentItemChanged, this,
+            &CVantelView::OnTreeSelectionChanged);
 }
 
 void CVantelView::InitTabButton()
@@ -508,7 +493,7 @@ bool CVantelView::event(QEvent *event)
         return true;
     }
     if (event->type() == ProjectorsChangedEvent) {
-        // The tree, the list and the event list are rebuilt here once they show content.
+        OnProjectorsChanged();
         return true;
     }
     return QWidget::event(event);
@@ -606,8 +591,104 @@ void CVantelView::ConnectCommands()
 
 std::vector<ProjectorNode *> CVantelView::GetListSelection() const
 {
-    // The projector list shows no nodes yet; its rows will give them.
-    return {};
+    std::vector<ProjectorNode *> selection;
+    if (m_projectorList)
+        m_projectorList->GetSelection(selection);
+    return selection;
+}
+
+Group *CVantelView::GetTreeSelection() const
+{
+    return m_treeCtrl ? m_treeCtrl->GetSelectedGroup() : nullptr;
+}
+
+std::vector<ProjectorNode *> CVantelView::TreeSelectionContent() const
+{
+    const QTreeWidgetItem *current = m_treeCtrl->currentItem();
+    if (!current)
+        return {};
+    if (current == m_treeCtrl->DisplayAllItem()) {
+        const std::vector<Projector *> all = m_doc.GetProjectors();
+        return {all.begin(), all.end()};
+    }
+    std::vector<ProjectorNode *> children;
+    if (const Group *group = m_treeCtrl->NodeOfItem(current)) {
+        for (const auto &child : group->GetChildren())
+            children.push_back(child.get());
+    }
+    return children;
+}
+
+void CVantelView::OnProjectorsChanged()
+{
+    if (!m_controlsCreated)
+        return;
+    // Item handles do not survive the rebuild: the selected group carries its flag across.
+    Group *selected = m_treeCtrl->GetSelectedGroup();
+    if (selected)
+        selected->GetTreeState().selectAfterRebuild = true;
+    {
+        // The rebuild selects "Display all" on its way; the list follows only the final
+        // selection, so an unchanged group keeps its rows and their selection.
+        m_rebuildingTree = true;
+        m_treeCtrl->UpdateData();
+        if (QTreeWidgetItem *item = m_treeCtrl->ItemToSelectAfterRebuild())
+            m_treeCtrl->setCurrentItem(item);
+        if (m_firstProjectorsChanged)
+            m_firstProjectorsChanged = false;
+        else
+            m_treeCtrl->RestoreExpansion(m_treeCtrl->NodeOfItem(m_treeCtrl->RootItem()));
+        m_rebuildingTree = false;
+    }
+    const std::vector<ProjectorNode *> content = TreeSelectionContent();
+    if (content != m_projectorList->GetContent())
+        m_projectorList->ShowNodes(content);
+    m_projectorList->UpdateData();
+    m_eventList->UpdateData();
+}
+
+void CVantelView::OnTreeSelectionChanged()
+{
+    if (m_rebuildingTree || !m_controlsCreated)
+        return;
+    m_projectorList->ShowNodes(TreeSelectionContent());
+    m_projectorList->UpdateData();
+    m_inputCombo->clear();
+}
+
+void CVantelView::OnListSelectionChanged()
+{
+    if (!m_controlsCreated)
+        return;
+    const std::vector<ProjectorNode *> selection = GetListSelection();
+    const std::vector<InputChoice> choices = MakeInputChoices(SelectionStates(selection));
+    m_inputCombo->clear();
+    for (const InputChoice &choice : choices) {
+        const InputStatus &input = choice.input;
+        m_inputCombo->addItem(choice.text, QPoint(input.GetType(), input.GetNumber()));
+    }
+    if (choices.empty())
+        return;
+    m_inputCombo->setCurrentIndex(0);
+    // One projector row: its current input, matched by value.
+    if (selection.size() == 1 && selection.front()->IsProjector()) {
+        const ProjectorState state = static_cast<Projector *>(selection.front())->GetState();
+        if (const int index = FindInputChoice(choices, state); index >= 0)
+            m_inputCombo->setCurrentIndex(index);
+    }
+}
+
+void CVantelView::DetachRegistry()
+{
+    if (!m_controlsCreated)
+        return;
+    m_rebuildingTree = true;
+    m_treeCtrl->Init(nullptr, true);
+    m_treeCtrl->UpdateData();
+    m_rebuildingTree = false;
+    m_projectorList->ShowNodes({});
+    m_projectorList->UpdateData();
+    m_inputCombo->clear();
 }
 
 void CVantelView::OnRegisterProjector()

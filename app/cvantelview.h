@@ -9,18 +9,21 @@
 #include <memory>
 #include <vector>
 
+class CActionEventListCtrl;
 class CBackgroundBmp;
 class CBitmapButton;
+class CGroupTreeCtrl;
 class CImageTextButton;
 class CProjectorCommands;
 class CTitleDlg;
+class CProjectorListCtrl;
 class CVantelDoc;
+class Group;
 class ProjectorNode;
 class QComboBox;
 class QHeaderView;
 class QLabel;
 class QPushButton;
-class QTreeWidget;
 class RefreshWorker;
 
 // The form that fills the main frame: every control of the main window, placed from the string
@@ -61,6 +64,17 @@ public:
     // Power, input, mute, detail information and the timing dialogs.
     CProjectorCommands *GetCommands() const { return m_commands; }
 
+    CProjectorListCtrl *GetProjectorList() const { return m_projectorList; }
+    CGroupTreeCtrl *GetGroupTree() const { return m_treeCtrl; }
+    CActionEventListCtrl *GetEventList() const { return m_eventList; }
+    // The nodes of the selected rows of the projector list, in row order.
+    std::vector<ProjectorNode *> GetListSelection() const;
+    // The group selected in the tree; nullptr for none and for "Display all".
+    Group *GetTreeSelection() const;
+    // Empties the tree and the list before the registry they show is replaced (File > Open);
+    // OnInitialUpdate or the next projectors-changed notification fills them again.
+    void DetachRegistry();
+
     // The library start, replaceable so tests can make it fail; nullptr restores the real one.
     static void SetLibraryInitForTesting(std::function<int()> init);
 
@@ -97,7 +111,13 @@ private:
     void OnRegisterProjector(); // 1006
     void ReapWorkers();
     void ConnectCommands();
-    std::vector<ProjectorNode *> GetListSelection() const;
+    // The tree, the list and the event list rebuilt from the published states.
+    void OnProjectorsChanged();
+    void OnTreeSelectionChanged();
+    void OnListSelectionChanged();
+    // What the list shows for the tree's selection: all projectors for "Display all", the
+    // children of a group, nothing without a selection.
+    std::vector<ProjectorNode *> TreeSelectionContent() const;
 
     CVantelDoc &m_doc;
     ViewLayout m_layout;
@@ -106,6 +126,8 @@ private:
     bool m_initialUpdateFinished = false;
     bool m_resized = false; // the client size changed since the controls were made
     bool m_informationShown = true;
+    bool m_firstProjectorsChanged = true;
+    bool m_rebuildingTree = false; // the tree's own selection during a rebuild is not followed
 
     // The four looks of the background: Edit and Remote Control, each without and with the
     // information field. All are composed on every size change, so a switch only repaints.
@@ -122,24 +144,24 @@ private:
     // finished ones are joined when the next starts.
     std::vector<std::unique_ptr<RefreshWorker>> m_workers;
 
-    QLabel *m_informationCaption = nullptr;       // 1056
-    QTreeWidget *m_eventList = nullptr;           // 1024
-    QLabel *m_statusCaption = nullptr;            // 1057
-    QTreeWidget *m_projectorList = nullptr;       // 1052
-    QHeaderView *m_groupsHeader = nullptr;        // 1066
-    QTreeWidget *m_treeCtrl = nullptr;            // 1051
-    CImageTextButton *m_tabRemote = nullptr;      // 1002
-    CImageTextButton *m_tabEdit = nullptr;        // 1003
-    std::vector<CBitmapButton *> m_remoteButtons; // 1013, 1014, 1019, 1020, 1021
-    std::vector<CBitmapButton *> m_editButtons;   // 1006, 1007, 1009, 1008, 1010, 1011
-    CBitmapButton *m_detailButton = nullptr;      // 1005
-    QPushButton *m_refreshButton = nullptr;       // 1022
-    QPushButton *m_closeButton = nullptr;         // 8
-    QComboBox *m_inputCombo = nullptr;            // 1017
-    QComboBox *m_muteCombo = nullptr;             // 1018
-    std::vector<QLabel *> m_remoteLabels;         // 1012, 1015, 1016
-    QLabel *m_waitText = nullptr;                 // 1026
-    QLabel *m_hourglass = nullptr;                // 1025
+    QLabel *m_informationCaption = nullptr;        // 1056
+    CActionEventListCtrl *m_eventList = nullptr;   // 1024
+    QLabel *m_statusCaption = nullptr;             // 1057
+    CProjectorListCtrl *m_projectorList = nullptr; // 1052
+    QHeaderView *m_groupsHeader = nullptr;         // 1066
+    CGroupTreeCtrl *m_treeCtrl = nullptr;          // 1051
+    CImageTextButton *m_tabRemote = nullptr;       // 1002
+    CImageTextButton *m_tabEdit = nullptr;         // 1003
+    std::vector<CBitmapButton *> m_remoteButtons;  // 1013, 1014, 1019, 1020, 1021
+    std::vector<CBitmapButton *> m_editButtons;    // 1006, 1007, 1009, 1008, 1010, 1011
+    CBitmapButton *m_detailButton = nullptr;       // 1005
+    QPushButton *m_refreshButton = nullptr;        // 1022
+    QPushButton *m_closeButton = nullptr;          // 8
+    QComboBox *m_inputCombo = nullptr;             // 1017
+    QComboBox *m_muteCombo = nullptr;              // 1018
+    std::vector<QLabel *> m_remoteLabels;          // 1012, 1015, 1016
+    QLabel *m_waitText = nullptr;                  // 1026
+    QLabel *m_hourglass = nullptr;                 // 1025
     CProjectorCommands *m_commands = nullptr;
     std::vector<QPushButton *> m_enterButtons; // the 14 that take Enter as a click
 };

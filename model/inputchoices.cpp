@@ -1,5 +1,8 @@
 #include "model/inputchoices.h"
 
+#include "model/group.h"
+#include "model/projector.h"
+
 #include <algorithm>
 
 namespace {
@@ -9,7 +12,27 @@ bool SameInput(const InputStatus &a, const InputStatus &b)
     return a.GetType() == b.GetType() && a.GetNumber() == b.GetNumber();
 }
 
+void CollectStates(const ProjectorNode *node, std::vector<ProjectorState> &states)
+{
+    if (node->IsProjector()) {
+        states.push_back(static_cast<const Projector *>(node)->GetState());
+        return;
+    }
+    for (const auto &child : static_cast<const Group *>(node)->GetChildren())
+        CollectStates(child.get(), states);
+}
+
 } // namespace
+
+std::vector<ProjectorState> SelectionStates(const std::vector<ProjectorNode *> &selection)
+{
+    std::vector<ProjectorState> states;
+    for (const ProjectorNode *node : selection) {
+        if (node)
+            CollectStates(node, states);
+    }
+    return states;
+}
 
 std::vector<InputChoice> MakeInputChoices(const std::vector<ProjectorState> &projectors)
 {

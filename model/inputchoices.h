@@ -14,6 +14,12 @@ struct InputChoice
     QString text;
 };
 
+class ProjectorNode;
+
+// The published states of the projectors in a selection, groups expanded through every level,
+// in selection order.
+std::vector<ProjectorState> SelectionStates(const std::vector<ProjectorNode *> &selection);
+
 // The entries for a selection, given the published states of every projector in it (groups
 // expanded). Only reachable projectors contribute; each input appears once, ordered by type and
 // then number. With exactly one projector in the selection the short texts are used, else the

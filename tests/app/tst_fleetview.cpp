@@ -1,0 +1,261 @@
+// The main window watching an emulated fleet: the tree, the list and the event list filled from
+// the published states, kept current by the refresh cycles, and the commands reaching the
+// projectors chosen in the list.
+
+#include "app/apptimings.h"
+#include "app/cactioneventlistctrl.h"
+#include "app/cgrouptreectrl.h"
+#include "app/cmainframe.h"
+#include "app/cprojectorlistctrl.h"
+#include "app/cvantelview.h"
+#include "model/group.h"
+#include "model/projector.h"
+#include "res/viewlayout.h"
+#include "tests/app/appfixture.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kCycleMs = 20000;
+
+QString Address(const EmulatedProjector &emulator)
+{
+    return QString::fromStdString(emulator.config().address);
+}
+
+int RowOf(const CProjectorListCtrl &list, const QString &name)
+{
+    for (int row = 0; row < list.RowCount(); ++row) {
+        if (list.topLevelItem(row)->text(COLUMN_NAME) == name)
+            return row;
+    }
+    return -1;
+}
+
+QString Cell(const CProjectorListCtrl &list, const QString &name, int column)
+{
+    const int row = RowOf(list, name);
+    return row < 0 ? u"<no row>"_s : list.topLevelItem(row)->text(column);
+}
+
+QStringList Names(const CProjectorListCtrl &list)
+{
+    QStringList names;
+    for (int row = 0; row < list.RowCount(); ++row)
+        names.append(list.topLevelItem(row)->text(COLUMN_NAME));
+    return names;
+}
+
+QStringList SelectedNames(const CVantelView &view)
+{
+    QStringList names;
+    for (const ProjectorNode *node : view.GetListSelection())
+        names.append(node->GetName());
+    return names;
+}
+
+bool CycleEnded(const CVantelView &view)
+{
+    return !view.IsRefreshing() && !view.IsWorkerRunning();
+}
+
+} // namespace
+
+class TestFleetView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void startUp_showsTreeListAndEvents();
+    void treeSelection_choosesListContent();
+    void refresh_changesStatesAndKeepsSelectedProjectors();
+    void powerCommand_onSelectedRowReachesEmulator();
+};
+
+void TestFleetView::init()
+{
+    Timings() = AppTimings();
+    Timings().powerWaitMs = 50;
+    Timings().inputWaitMs = 50;
+    Timings().muteWaitMs = 50;
+}
+
+// Three projectors: one at the top, one answering with a lamp warning two levels down, and
+// one that never answers.
+void TestFleetView::startUp_showsTreeListAndEvents()
+{
+    AppFixture fixture;
+    EmulatedProjector *alpha = fixture.Emulate(u"Alpha"_s);
+    EmulatorConfig warning;
+    warning.power = 1;
+    warning.errors = {0, 1, 0, 0, 0, 0};
+    EmulatedProjector *beta = fixture.Emulate(u"Beta"_s, warning);
+    QVERIFY(alpha && beta);
+    fixture.WriteSettings({{u"Alpha"_s, Address(*alpha), u"/"_s},
+                           {u"Beta"_s, Address(*beta), u"/A/B"_s},
+                           {u"Silent"_s, u"127.61.0.250"_s, u"/A"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+
+    // The controls keep their places and names.
+    auto *list = fixture.Control<CProjectorListCtrl>(IDC_PROJECTOR_LIST);
+    auto *tree = fixture.Control<CGroupTreeCtrl>(IDC_GROUP_TREE);
+    auto *events = fixture.Control<CActionEventListCtrl>(IDC_EVENT_LIST);
+    QVERIFY(list && tree && events);
+    QCOMPARE(list->y(), 165);
+    QVERIFY(!list->accessibleName().isEmpty());
+
+    // "Display all" is selected: every projector, with its state.
+    QCOMPARE(tree->currentItem(), tree->DisplayAllItem());
+    QCOMPARE(list->RowCount(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(Cell(*list, u"Alpha"_s, COLUMN_POWER), LoadString(200), 2000);
+    QCOMPARE(Cell(*list, u"Beta"_s, COLUMN_POWER), LoadString(201));
+    QCOMPARE(Cell(*list, u"Beta"_s, COLUMN_ERROR), LoadString(241));
+    for (int column = COLUMN_MANUFACTURER; column <= COLUMN_LAMP_TIME; ++column)
+        QCOMPARE(Cell(*list, u"Silent"_s, column), u"?"_s);
+    QCOMPARE(Cell(*list, u"Silent"_s, COLUMN_IP_ADDRESS), u"127.61.0.250"_s);
+
+    // The tree: root expanded, the marks of the warning on B and, collapsed, on A.
+    QVERIFY(tree->RootItem() && tree->RootItem()->isExpanded());
+    Group *root = tree->NodeOfItem(tree->RootItem());
+    Group *a = root->FindGroupByPath(u"/A"_s);
+    QVERIFY(a);
+    QTreeWidgetItem *aItem = tree->ItemOfGroup(a);
+    QVERIFY(aItem && !aItem->isExpanded());
+    QCOMPARE(aItem->data(0, CGroupTreeCtrl::ImageIndexRole).toInt(), 4);
+    QTreeWidgetItem *bItem = aItem->child(0);
+    QVERIFY(bItem);
+    QCOMPARE(bItem->data(0, CGroupTreeCtrl::ImageIndexRole).toInt(), 4);
+
+    // The warning reached the event list.
+    QVERIFY(events->topLevelItemCount() >= 1);
+    bool warningShown = false;
+    for (int row = 0; row < events->topLevelItemCount(); ++row)
+        warningShown = warningShown || events->topLevelItem(row)->text(1).contains(u"Beta"_s);
+    QVERIFY(warningShown);
+}
+
+void TestFleetView::treeSelection_choosesListContent()
+{
+    AppFixture fixture;
+    fixture.WriteSettings({{u"Top"_s, u"127.61.0.251"_s, u"/"_s},
+                           {u"InA"_s, u"127.61.0.252"_s, u"/A"_s},
+                           {u"InB"_s, u"127.61.0.253"_s, u"/A/B"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    CProjectorListCtrl *list = view->GetProjectorList();
+    CGroupTreeCtrl *tree = view->GetGroupTree();
+
+    Group *root = tree->NodeOfItem(tree->RootItem());
+    Group *a = root->FindGroupByPath(u"/A"_s);
+    // Each tree item shows its group's direct children, groups first.
+    const struct
+    {
+        QTreeWidgetItem *item;
+        QStringList names;
+        Group *group;
+    } cases[] = {
+        {tree->RootItem(), {u"A"_s, u"Top"_s}, root},
+        {tree->ItemOfGroup(a), {u"B"_s, u"InA"_s}, a},
+        {tree->DisplayAllItem(), {u"InA"_s, u"InB"_s, u"Top"_s}, nullptr},
+    };
+    for (const auto &expected : cases) {
+        tree->setCurrentItem(expected.item);
+        QCOMPARE(Names(*list), expected.names);
+        QCOMPARE(view->GetTreeSelection(), expected.group);
+        QVERIFY(view->GetListSelection().empty());
+    }
+
+    // A cycle keeps the chosen group and its expansion; the first one only expands the root.
+    tree->setCurrentItem(tree->ItemOfGroup(a));
+    tree->ItemOfGroup(a)->setExpanded(true);
+    view->findChild<QPushButton *>(QString::number(IDC_REFRESH))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    QCOMPARE(view->GetTreeSelection(), a);
+    QVERIFY(tree->ItemOfGroup(a)->isExpanded());
+    QCOMPARE(Names(*list), (QStringList{u"B"_s, u"InA"_s}));
+}
+
+// The list sorted by Power: a cycle that swaps the two projectors' places keeps the selection
+// on the projector the user chose, not on its old row.
+void TestFleetView::refresh_changesStatesAndKeepsSelectedProjectors()
+{
+    AppFixture fixture;
+    EmulatorConfig on;
+    on.power = 1;
+    on.input = {2, 1};
+    EmulatedProjector *first = fixture.Emulate(u"First"_s, on);
+    EmulatedProjector *second = fixture.Emulate(u"Second"_s);
+    QVERIFY(first && second);
+    fixture.WriteSettings(
+        {{u"First"_s, Address(*first), u"/"_s}, {u"Second"_s, Address(*second), u"/"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    CProjectorListCtrl *list = view->GetProjectorList();
+    list->SortByColumn(COLUMN_POWER); // descending: off before on
+    list->SortByColumn(COLUMN_POWER); // ascending: on before off
+    QCOMPARE(Names(*list), (QStringList{u"First"_s, u"Second"_s}));
+
+    list->topLevelItem(RowOf(*list, u"First"_s))->setSelected(true);
+    QCOMPARE(SelectedNames(*view), QStringList{u"First"_s});
+    // One projector: the short texts, its own input chosen by value.
+    auto *inputs = view->findChild<QComboBox *>(QString::number(IDC_INPUT_COMBO));
+    QCOMPARE(inputs->count(), 5);
+    QCOMPARE(inputs->currentData().toPoint(), QPoint(2, 1));
+
+    first->update([](EmulatorConfig &config) { config.power = 0; });
+    second->update([](EmulatorConfig &config) { config.power = 1; });
+    view->findChild<QPushButton *>(QString::number(IDC_REFRESH))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+
+    QCOMPARE(Names(*list), (QStringList{u"Second"_s, u"First"_s}));
+    QCOMPARE(Cell(*list, u"First"_s, COLUMN_POWER), LoadString(200));
+    QCOMPARE(SelectedNames(*view), QStringList{u"First"_s});
+    QCOMPARE(inputs->count(), 5);
+
+    // Two projectors: each input once, the first entry chosen.
+    list->topLevelItem(RowOf(*list, u"Second"_s))->setSelected(true);
+    QCOMPARE(inputs->count(), 5);
+    QCOMPARE(inputs->currentIndex(), 0);
+}
+
+void TestFleetView::powerCommand_onSelectedRowReachesEmulator()
+{
+    AppFixture fixture;
+    EmulatedProjector *chosen = fixture.Emulate(u"Chosen"_s);
+    EmulatedProjector *other = fixture.Emulate(u"Other"_s);
+    QVERIFY(chosen && other);
+    fixture.WriteSettings(
+        {{u"Chosen"_s, Address(*chosen), u"/"_s}, {u"Other"_s, Address(*other), u"/"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    CProjectorListCtrl *list = view->GetProjectorList();
+    chosen->clearReceivedCommands();
+    other->clearReceivedCommands();
+
+    list->topLevelItem(RowOf(*list, u"Chosen"_s))->setSelected(true);
+    view->findChild<QPushButton *>(QString::number(IDC_POWER_ON))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!view->IsWorkerRunning(), kCycleMs);
+
+    const std::vector<std::string> commands = chosen->receivedCommands();
+    QVERIFY(std::find(commands.begin(), commands.end(), "POWR 1") != commands.end());
+    const std::vector<std::string> untouched = other->receivedCommands();
+    QVERIFY(std::find(untouched.begin(), untouched.end(), "POWR 1") == untouched.end());
+    // Read back and shown, still selected.
+    QTRY_VERIFY_WITH_TIMEOUT(Cell(*list, u"Chosen"_s, COLUMN_POWER) != LoadString(200), 5000);
+    QCOMPARE(SelectedNames(*view), QStringList{u"Chosen"_s});
+}
+
+QTEST_MAIN(TestFleetView)
+#include "tst_fleetview.moc"
