@@ -6,7 +6,6 @@ struct AppTimings
 {
     int splashMs = 2000;   // the splash window stays this long after the library started
     int closePollMs = 500; // a close during a refresh checks this often for the worker's end
-    int refreshNowMs = 10; // "Refresh" starts its cycle this long after the press
     int minuteMs = 60000;  // one minute of the refresh interval
     // After a command the projectors are given this long before they are read back.
     int powerWaitMs = 3000;

@@ -9,6 +9,7 @@
 #include "app/cimagetextbutton.h"
 #include "app/cmessagebox.h"
 #include "app/cprojectorlistctrl.h"
+#include "app/refreshscheduler.h"
 #include "app/crcbackgroundbmp.h"
 #include "app/crcwidebackgroundbmp.h"
 #include "app/skinbitmap.h"
@@ -103,10 +104,20 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
 
     m_splashTimer.setSingleShot(true);
     connect(&m_splashTimer, &QTimer::timeout, this, &CVantelView::FinishInitialUpdate);
-    m_refreshIntervalTimer.setSingleShot(true);
-    connect(&m_refreshIntervalTimer, &QTimer::timeout, this, &CVantelView::OnRefreshInterval);
-    m_refreshNowTimer.setSingleShot(true);
-    connect(&m_refreshNowTimer, &QTimer::timeout, this, &CVantelView::OnRefreshNow);
+    CVantelDoc *document = &m_doc;
+    m_scheduler = std::make_unique<RefreshScheduler>(
+        [this, document] {
+            return std::make_unique<RefreshWorker>(
+                *ProjectorManager::GetInstance(),
+                [document](const std::vector<Projector *> &projectors) {
+                    document->RefreshProjectors(projectors, false);
+                },
+                this);
+        },
+        [document] { return document->GetRefreshInterval() * Timings().minuteMs; });
+    connect(m_scheduler.get(), &RefreshScheduler::busyChanged, this, [this](bool busy) {
+        ShowWaitMessage(busy, busy ? LoadString(STR_WAIT_REFRESH) : QString());
+    });
 
     CProjectorCommands::Waits waits;
     waits.powerMs = Timings().powerWaitMs;
@@ -119,17 +130,15 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
     // After a command the projectors have changed: rebuilt as after a refresh.
     connect(m_commands, &CProjectorCommands::finished, this,
             [this] { QCoreApplication::postEvent(this, new QEvent(ProjectorsChangedEvent)); });
-    connect(m_commands, &CProjectorCommands::refreshIntervalChanged, this, [this](int minutes) {
-        // A cycle that runs arms the timer with the new interval when it ends.
-        if (!IsRefreshing() && !IsWorkerRunning())
-            m_refreshIntervalTimer.start(minutes * Timings().minuteMs);
-    });
+    // A cycle that runs arms the timer with the new interval when it ends.
+    connect(m_commands, &CProjectorCommands::refreshIntervalChanged, m_scheduler.get(),
+            &RefreshScheduler::IntervalChanged);
 }
 
 CVantelView::~CVantelView()
 {
-    // The workers post to this view; each waits for its cycle's end when destroyed.
-    m_workers.clear();
+    // The workers post to this view: each waits for its cycle's end while the view is whole.
+    m_scheduler.reset();
 }
 
 void CVantelView::SetLibraryInitForTesting(std::function<int()> init)
@@ -312,10 +321,8 @@ void CVantelView::InitButton()
 
     m_refreshButton = new QPushButton(m_layout.Caption(IDC_REFRESH), this);
     Identify(m_refreshButton, IDC_REFRESH, m_refreshButton->text());
-    connect(m_refreshButton, &QPushButton::clicked, this, [this] {
-        ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
-        m_refreshNowTimer.start(Timings().refreshNowMs);
-    });
+    connect(m_refreshButton, &QPushButton::clicked, m_scheduler.get(),
+            &RefreshScheduler::RequestRefreshSoon);
     m_closeButton = new QPushButton(m_layout.Caption(IDC_CLOSE), this);
     Identify(m_closeButton, IDC_CLOSE, m_closeButton->text());
     connect(m_closeButton, &QPushButton::clicked, this, [this] { window()->close(); });
@@ -416,8 +423,7 @@ bool CVantelView::IsWorkerRunning() const
 {
     if (m_commands && m_commands->IsBusy())
         return true;
-    return std::any_of(m_workers.cbegin(), m_workers.cend(),
-                       [](const auto &worker) { return !worker->IsFinished(); });
+    return m_scheduler && m_scheduler->IsRunning();
 }
 
 void CVantelView::ApplyInformationField(bool shown)
@@ -450,46 +456,20 @@ void CVantelView::ToggleDisplayOnlyError()
     emit menuStateChanged();
 }
 
-void CVantelView::ReapWorkers()
-{
-    std::erase_if(m_workers, [](const auto &worker) { return worker->IsFinished(); });
-}
-
 void CVantelView::StartRefresh()
 {
-    ReapWorkers();
-    CVantelDoc *doc = &m_doc;
-    m_workers.push_back(std::make_unique<RefreshWorker>(
-        *ProjectorManager::GetInstance(),
-        [doc](const std::vector<Projector *> &projectors) {
-            doc->RefreshProjectors(projectors, false);
-        },
-        this));
+    m_scheduler->RequestCycle();
 }
 
-void CVantelView::OnRefreshNow()
+void CVantelView::RunWhenIdle(std::function<void()> work)
 {
-    m_refreshIntervalTimer.stop();
-    StartRefresh();
-}
-
-void CVantelView::OnRefreshInterval()
-{
-    ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
-    StartRefresh();
-}
-
-void CVantelView::OnRefreshFinished()
-{
-    ShowWaitMessage(false, QString());
-    m_refreshIntervalTimer.start(m_doc.GetRefreshInterval() * Timings().minuteMs);
+    m_scheduler->RunWhenIdle(std::move(work));
 }
 
 bool CVantelView::event(QEvent *event)
 {
     if (event->type() == RefreshFinishedEvent) {
-        ReapWorkers();
-        OnRefreshFinished();
+        m_scheduler->OnCycleFinished();
         return true;
     }
     if (event->type() == ProjectorsChangedEvent) {

@@ -24,7 +24,7 @@ class QComboBox;
 class QHeaderView;
 class QLabel;
 class QPushButton;
-class RefreshWorker;
+class RefreshScheduler;
 
 // The form that fills the main frame: every control of the main window, placed from the string
 // table's layout entries, the two button panels ("Remote Control" and "Edit"), the information
@@ -59,7 +59,11 @@ public:
     void ToggleInformationField();
     void ToggleDisplayOnlyError();
 
+    // A refresh cycle now, or right after the one that runs.
     void StartRefresh();
+    // work runs now when no cycle runs, else when the running one ends (File > Open, New).
+    void RunWhenIdle(std::function<void()> work);
+    RefreshScheduler *GetScheduler() const { return m_scheduler.get(); }
 
     // Power, input, mute, detail information and the timing dialogs.
     CProjectorCommands *GetCommands() const { return m_commands; }
@@ -105,11 +109,7 @@ private:
     void ApplyTab();
     void PlaceControls();
     void SetTitle();
-    void OnRefreshNow();
-    void OnRefreshInterval();
-    void OnRefreshFinished();
     void OnRegisterProjector(); // 1006
-    void ReapWorkers();
     void ConnectCommands();
     // The tree, the list and the event list rebuilt from the published states.
     void OnProjectorsChanged();
@@ -138,11 +138,8 @@ private:
 
     std::unique_ptr<CTitleDlg> m_splash;
     QTimer m_splashTimer;
-    QTimer m_refreshIntervalTimer; // TIMER_REFRESH_INTERVAL
-    QTimer m_refreshNowTimer;      // TIMER_REFRESH_NOW
-    // Cycles do not overlap, except after a change of the refresh interval during one; the
-    // finished ones are joined when the next starts.
-    std::vector<std::unique_ptr<RefreshWorker>> m_workers;
+    // The periodic and the one-shot timer and the cycles' workers; one cycle at a time.
+    std::unique_ptr<RefreshScheduler> m_scheduler;
 
     QLabel *m_informationCaption = nullptr;        // 1056
     CActionEventListCtrl *m_eventList = nullptr;   // 1024

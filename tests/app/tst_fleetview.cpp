@@ -6,11 +6,15 @@
 #include "app/cactioneventlistctrl.h"
 #include "app/cgrouptreectrl.h"
 #include "app/cmainframe.h"
+#include "app/cprojectorcommands.h"
 #include "app/cprojectorlistctrl.h"
+#include "app/cvantelapp.h"
 #include "app/cvantelview.h"
+#include "app/refreshscheduler.h"
 #include "model/group.h"
 #include "model/projector.h"
 #include "res/viewlayout.h"
+#include "store/cvanteldoc.h"
 #include "tests/app/appfixture.h"
 
 #include <QComboBox>
@@ -77,6 +81,7 @@ private slots:
     void treeSelection_choosesListContent();
     void refresh_changesStatesAndKeepsSelectedProjectors();
     void powerCommand_onSelectedRowReachesEmulator();
+    void refreshDuringCycle_oneWorkerAndTimerArmedAtItsEnd();
 };
 
 void TestFleetView::init()
@@ -255,6 +260,49 @@ void TestFleetView::powerCommand_onSelectedRowReachesEmulator()
     // Read back and shown, still selected.
     QTRY_VERIFY_WITH_TIMEOUT(Cell(*list, u"Chosen"_s, COLUMN_POWER) != LoadString(200), 5000);
     QCOMPARE(SelectedNames(*view), QStringList{u"Chosen"_s});
+}
+
+// A slow projector keeps each cycle running for a while.
+void TestFleetView::refreshDuringCycle_oneWorkerAndTimerArmedAtItsEnd()
+{
+    AppFixture fixture;
+    EmulatorConfig slow;
+    slow.answerDelayMs = 150;
+    EmulatedProjector *emulator = fixture.Emulate(u"Slow"_s, slow);
+    QVERIFY(emulator);
+    fixture.WriteSettings({{u"Slow"_s, Address(*emulator), u"/"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    const RefreshScheduler &scheduler = *view->GetScheduler();
+    auto *refresh = view->findChild<QPushButton *>(QString::number(IDC_REFRESH));
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler.IsRunning(), 5000);
+    const int started = scheduler.CyclesStarted();
+
+    // During the cycle: wait text, "Refresh" disabled, no periodic timer; a press does nothing.
+    QVERIFY(view->IsRefreshing());
+    QVERIFY(!refresh->isEnabled());
+    QVERIFY(!scheduler.IntervalTimer().isActive());
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    // A new interval during the cycle waits for its end.
+    fixture.App()->GetDocument()->SetRefreshInterval(2);
+    emit view->GetCommands()->refreshIntervalChanged(2);
+    QVERIFY(!scheduler.IntervalTimer().isActive());
+
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    QCOMPARE(scheduler.CyclesStarted(), started);
+    QVERIFY(refresh->isEnabled());
+    QVERIFY(scheduler.IntervalTimer().isActive());
+    QCOMPARE(scheduler.IntervalTimer().interval(), 2 * 60000);
+    // Armed at the cycle's end, so nearly the whole interval is still ahead.
+    QVERIFY(scheduler.IntervalTimer().remainingTime() > 2 * 60000 - 5000);
+
+    // Idle: "Refresh" runs exactly one cycle, which ends with the timer armed again.
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    QVERIFY(!refresh->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler.CyclesStarted() == started + 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    QCOMPARE(scheduler.CyclesStarted(), started + 1);
+    QVERIFY(scheduler.IntervalTimer().isActive());
 }
 
 QTEST_MAIN(TestFleetView)
