@@ -25,7 +25,13 @@ constexpr int STR_HELP_FILTER = 610;
 QString CHelpWindow::DirectoryFor(const QString &executablePath)
 {
     const QFileInfo executable(executablePath);
-    return executable.dir().filePath(executable.completeBaseName() + u"-help"_s);
+    const QString beside = executable.dir().filePath(executable.completeBaseName() + u"-help"_s);
+    if (QFileInfo(beside).isDir())
+        return beside;
+    // An installed program keeps its data apart: /usr/bin/lumarin, /usr/share/lumarin/help.
+    const QString installed = QDir::cleanPath(
+        executable.dir().filePath(u"../share/"_s + executable.completeBaseName() + u"/help"_s));
+    return QFileInfo(installed).isDir() ? installed : beside;
 }
 
 QList<CHelpWindow::Topic> CHelpWindow::LoadTopics(const QString &directory)

@@ -28,8 +28,9 @@ public:
     static QList<Topic> LoadTopics(const QString &directory);
     // Indexes of the topics that match every word of filter, case ignored; all for an empty one.
     static QList<int> FilterTopics(const QList<Topic> &topics, const QString &filter);
-    // The help directory of an executable: its base name with "-help", beside it. Not the base
-    // name alone: that is the executable itself.
+    // The help directory of an executable: its base name with "-help", beside it (not the base
+    // name alone: that is the executable itself); for an installed program without one,
+    // ../share/<base name>/help. The folder beside it when neither exists.
     static QString DirectoryFor(const QString &executablePath);
 
     bool HasTopics() const { return !m_topics.isEmpty(); }

@@ -28,6 +28,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/pjlink-cli.bash
 # The main window, once app/ builds it.
 if(TARGET lumarin)
     install(TARGETS lumarin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # Found by the program as ../share/lumarin/help from its own directory.
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/app/help/
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lumarin/help)
 endif()
 if(EXISTS ${PROJECT_SOURCE_DIR}/app/lumarin.desktop)
     install(FILES ${PROJECT_SOURCE_DIR}/app/lumarin.desktop

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUrl>
@@ -471,6 +472,15 @@ void TestMainWindow::help_topicsIndexAndFilter()
     QCOMPARE(CHelpWindow::FilterTopics(topics, u"password drag"_s), QList<int>());
     QCOMPARE(CHelpWindow::FilterTopics(topics, u"mute"_s), (QList<int>{0, 3, 5}));
     QCOMPARE(CHelpWindow::DirectoryFor(u"/opt/x/bin/lumarin"_s), u"/opt/x/bin/lumarin-help"_s);
+    {
+        // Installed under a prefix, the topics are found in share/; a folder beside wins.
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath(u"share/lumarin/help"_s));
+        const QString program = prefix.filePath(u"bin/lumarin"_s);
+        QCOMPARE(CHelpWindow::DirectoryFor(program), prefix.filePath(u"share/lumarin/help"_s));
+        QVERIFY(QDir(prefix.path()).mkpath(u"bin/lumarin-help"_s));
+        QCOMPARE(CHelpWindow::DirectoryFor(program), prefix.filePath(u"bin/lumarin-help"_s));
+    }
 
     // Without topics beside the program, "Search Topics" says where it looked.
     AppFixture fixture;

@@ -22,6 +22,11 @@ for f in bin/lumarinctl bin/pjlink-cli \
     share/bash-completion/completions/lumarinctl share/bash-completion/completions/pjlink-cli; do
     [ -e "$root/$f" ] || fail "cmake --install left out /usr/$f"
 done
+if [ -e "$root/bin/lumarin" ]; then
+    for f in share/lumarin/help/01-start.html share/applications/lumarin.desktop; do
+        [ -e "$root/$f" ] || fail "cmake --install left out /usr/$f"
+    done
+fi
 out=$("$root/bin/lumarinctl" --version) || fail "installed lumarinctl --version"
 [[ $out == "lumarinctl "[0-9]* ]] || fail "lumarinctl --version printed '$out'"
 out=$("$root/bin/pjlink-cli" --version) || fail "installed pjlink-cli --version"
