@@ -12,6 +12,7 @@
 //    thread).
 
 #include "bench/loopbackfloor.h"
+#include "bench/namespacefleet.h"
 #include "model/parallelwalk.h"
 #include "model/projector.h"
 #include "model/projectorcells.h"
@@ -19,7 +20,6 @@
 #include "model/refreshworker.h"
 #include "pjlink/pjlib.h"
 #include "res/stringtable.h"
-#include "tests/common/testnamespace.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QCoreApplication>
@@ -40,6 +40,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+constexpr int kFleet = fleet::kSize;
 
 using Clock = std::chrono::steady_clock;
 
@@ -120,17 +122,6 @@ int RunLoopback()
     return 0;
 }
 
-// The realistic fleet, run inside the namespace.
-constexpr char kNetworkVariable[] = "LUMARIN_BENCH_FLEET";
-constexpr int kFleet = 100;
-constexpr int kSilentEvery = 5; // every fifth projector is silent: 20 of 100
-constexpr int kAnswerDelayMs = 30;
-
-bool IsSilent(int i)
-{
-    return i % kSilentEvery == kSilentEvery - 1;
-}
-
 // TCP connections to the PJLink port established now, client side (remote port 4352).
 int OpenConnections()
 {
@@ -162,48 +153,29 @@ double SingleRefreshMs(ProjectorManager &manager, Projector *projector)
 
 int RunFleetInside(const QString &net)
 {
-    QString seen;
-    if (!OnlyTheseAdapters({u"lum0"_s, u"lum1"_s}, &seen)) {
-        std::fprintf(stderr, "not inside the benchmark's namespace (adapters: %s)\n",
-                     qPrintable(seen));
+    if (!fleet::CheckIsolated())
         return 3;
-    }
     SetStringLanguage(StringLanguage::English);
     ProjectorManager::InitProjectors();
     ProjectorManager::SetPort(4352);
     ProjectorManager::SetRecvTimeOut(5);
     ProjectorManager &manager = *ProjectorManager::GetInstance();
 
-    std::vector<std::unique_ptr<EmulatedProjector>> emulators;
+    const auto emulators = fleet::StartEmulators(net);
+    if (emulators.empty())
+        return 1;
     Projector *live = nullptr;
     Projector *silent = nullptr;
     for (int i = 0; i < kFleet; ++i) {
-        const QString address =
-            IsSilent(i) ? u"%1.%2"_s.arg(net).arg(100 + i) : u"%1.%2"_s.arg(net).arg(i + 1);
-        if (!IsSilent(i)) {
-            EmulatorConfig config;
-            config.address = address.toStdString();
-            config.name = "Fleet " + std::to_string(i + 1);
-            config.power = 1;
-            config.answerDelayMs = kAnswerDelayMs;
-            if (i % 7 == 3)
-                config.errors[1] = 1;
-            emulators.push_back(std::make_unique<EmulatedProjector>(config));
-            std::string error;
-            if (!emulators.back()->start(&error)) {
-                std::fprintf(stderr, "emulator: %s\n", error.c_str());
-                return 1;
-            }
-        }
-        Projector *projector = manager.AddProjector(
-            std::make_unique<Projector>(QString(), address, QString(), u"M"_s, u"/"_s));
-        (IsSilent(i) ? silent : live) = projector;
+        Projector *projector = manager.AddProjector(std::make_unique<Projector>(
+            QString(), fleet::Address(net, i), QString(), u"M"_s, u"/"_s));
+        (fleet::IsSilent(i) ? silent : live) = projector;
     }
 
     // The one-by-one floor, from single refreshes measured in this run.
     const double liveMs = SingleRefreshMs(manager, live);
     const double silentMs = SingleRefreshMs(manager, silent);
-    const int silentCount = kFleet / kSilentEvery;
+    const int silentCount = fleet::SilentCount();
     const double floorMs = silentCount * silentMs + (kFleet - silentCount) * liveMs;
     const double idealMs = std::max({liveMs, silentMs, floorMs / MAX_PARALLEL_CONNECTIONS});
 
@@ -283,7 +255,7 @@ int RunFleetInside(const QString &net)
 
     std::printf("Refresh cycle over a fleet of %d in a namespace (%d silent, the others answer "
                 "each query after %d ms):\n",
-                kFleet, silentCount, kAnswerDelayMs);
+                kFleet, silentCount, fleet::kAnswerDelayMs);
     std::printf("  one projector    %8.1f ms answering, %.1f ms silent\n", liveMs, silentMs);
     std::printf("  one-by-one floor %8.1f ms  (%d x silent + %d x answering)\n", floorMs,
                 silentCount, kFleet - silentCount);
@@ -302,58 +274,15 @@ int RunFleetInside(const QString &net)
     return reachable == kFleet - silentCount ? 0 : 1;
 }
 
-int RunFleet()
-{
-    if (const QString why = TestNamespace::SkipReason(); !why.isEmpty()) {
-        std::printf("Fleet in a namespace skipped: %s\n", qPrintable(why));
-        return 0;
-    }
-    TestNamespace ns(u"lumarin-bench-refresh"_s);
-    const QString net = u"10.216.%1"_s.arg(QCoreApplication::applicationPid() % 250);
-    // Answering projectors on the namespace's loopback; silent ones behind lum0, whose peer
-    // drops every frame (fixed neighbour entries with an address nobody has), so their packets
-    // vanish instead of being refused.
-    QList<QStringList> steps{
-        {u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
-        {u"link"_s, u"add"_s, u"lum0"_s, u"type"_s, u"veth"_s, u"peer"_s, u"name"_s, u"lum1"_s},
-        {u"addr"_s, u"add"_s, net + u".254/24"_s, u"dev"_s, u"lum0"_s},
-        {u"link"_s, u"set"_s, u"lum0"_s, u"up"_s},
-        {u"link"_s, u"set"_s, u"lum1"_s, u"up"_s},
-    };
-    for (int i = 0; i < kFleet; ++i) {
-        if (IsSilent(i)) {
-            steps.append({u"neigh"_s, u"replace"_s, u"%1.%2"_s.arg(net).arg(100 + i), u"lladdr"_s,
-                          u"02:00:00:00:de:ad"_s, u"dev"_s, u"lum0"_s, u"nud"_s, u"permanent"_s});
-        } else {
-            steps.append(
-                {u"addr"_s, u"add"_s, u"%1.%2/32"_s.arg(net).arg(i + 1), u"dev"_s, u"lo"_s});
-        }
-    }
-    if (!ns.IsCreated() || !ns.IpSteps(steps)) {
-        std::fprintf(stderr, "namespace: %s\n", qPrintable(ns.GetError()));
-        return 1;
-    }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(kNetworkVariable), net);
-    const ProcessRun run = RunProcess(u"ip"_s, ns.ExecArgs(QCoreApplication::applicationFilePath()),
-                                      120000, environment);
-    std::fputs(qPrintable(run.output), stdout);
-    if (!run.finished) {
-        std::fprintf(stderr, "the run inside the namespace did not end in time\n");
-        return 1;
-    }
-    return run.exitCode;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString net = qEnvironmentVariable(kNetworkVariable);
+    const QString net = fleet::NetworkInside();
     if (!net.isEmpty())
         return RunFleetInside(net);
     const int loopback = RunLoopback();
-    const int fleet = RunFleet();
-    return loopback != 0 ? loopback : fleet;
+    const int inNamespace = fleet::RunInside(u"lumarin-bench-refresh"_s, 120000);
+    return loopback != 0 ? loopback : inNamespace;
 }
