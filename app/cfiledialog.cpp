@@ -10,10 +10,17 @@ QStringList &Answers()
     return answers;
 }
 
+QString &Filter()
+{
+    static QString filter;
+    return filter;
+}
+
 } // namespace
 
 QString CFileDialog::GetOpenFileName(QWidget *parent, const QString &caption, const QString &filter)
 {
+    Filter() = filter;
     if (!Answers().isEmpty())
         return Answers().takeFirst();
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
@@ -21,6 +28,7 @@ QString CFileDialog::GetOpenFileName(QWidget *parent, const QString &caption, co
 
 QString CFileDialog::GetSaveFileName(QWidget *parent, const QString &caption, const QString &filter)
 {
+    Filter() = filter;
     if (!Answers().isEmpty())
         return Answers().takeFirst();
     return QFileDialog::getSaveFileName(parent, caption, QString(), filter);
@@ -34,4 +42,9 @@ void CFileDialog::SetNextFileName(const QString &fileName)
 void CFileDialog::ClearNextFileNames()
 {
     Answers().clear();
+}
+
+QString CFileDialog::LastFilter()
+{
+    return Filter();
 }

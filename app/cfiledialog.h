@@ -15,5 +15,7 @@ public:
     static QString GetSaveFileName(QWidget *parent, const QString &caption, const QString &filter);
 
     static void SetNextFileName(const QString &fileName);
+    // The filter the last call offered.
+    static QString LastFilter();
     static void ClearNextFileNames();
 };

@@ -103,7 +103,7 @@ void CMainFrame::CreateMenus()
     connect(FindCommand(ID_FILE_OPEN), &QAction::triggered, this, &CMainFrame::OnFileOpen);
     connect(FindCommand(ID_FILE_SAVE_AS), &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
     connect(FindCommand(ID_FILE_SAVE), &QAction::triggered, this, [this] { m_doc.Save(); });
-    connect(FindCommand(ID_FILE_NEW), &QAction::triggered, this, [this] { m_doc.New(); });
+    connect(FindCommand(ID_FILE_NEW), &QAction::triggered, this, &CMainFrame::OnFileNew);
     connect(FindCommand(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
     // Triggered, not toggled: the document's value decides, the check mark follows it.
     connect(m_showInformation, &QAction::triggered, m_view, &CVantelView::ToggleInformationField);
@@ -159,9 +159,29 @@ void CMainFrame::OnFileOpen()
 {
     const QString path = CFileDialog::GetOpenFileName(
         this, LoadString(ID_FILE_OPEN).remove(u"(&O)"_s), LoadString(STR_SETTINGS_FILTER));
-    if (path.isEmpty() || !m_doc.Open(path))
+    if (path.isEmpty())
         return;
-    m_view->OnInitialUpdate();
+    // The registry is replaced: never while a refresh cycle reads it.
+    m_view->RunWhenIdle([this, path] { OpenSettingsFile(path); });
+}
+
+void CMainFrame::OpenSettingsFile(const QString &path)
+{
+    // Messages of the import run a loop of their own: nothing may show the old nodes then.
+    m_view->DetachRegistry();
+    if (m_doc.Open(path))
+        m_view->OnInitialUpdate();
+    else
+        m_view->AttachRegistry();
+}
+
+void CMainFrame::OnFileNew()
+{
+    // Keeps everything; the view starts over as after Open.
+    m_view->RunWhenIdle([this] {
+        if (m_doc.New())
+            m_view->OnInitialUpdate();
+    });
 }
 
 void CMainFrame::OnFileSaveAs()

@@ -27,6 +27,7 @@ public:
     void OnAbout();
     void OnFileOpen();
     void OnFileSaveAs();
+    void OnFileNew();
 
 signals:
     // The frame has closed for good (after the refresh worker ended, when one was running).
@@ -41,6 +42,7 @@ private:
     void UpdateToolMenu();
     void CenterOnPrimaryScreen();
     void PollWorkerForClose();
+    void OpenSettingsFile(const QString &path);
 
     CVantelDoc &m_doc;
     CVantelView *m_view = nullptr;

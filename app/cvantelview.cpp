@@ -206,13 +206,12 @@ void CVantelView::FinishInitialUpdate()
 {
     CloseSplash();
     ApplyInformationField(m_doc.GetShowInformation());
-    m_treeCtrl->Init(m_doc.GetRoot(), true);
-    m_treeCtrl->UpdateData();
+    AttachRegistry();
     ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
     StartRefresh();
     SetTitle();
-    if (m_doc.GetDisplayOnlyError())
-        SetEventFilter(true);
+    // Also after Open: the file read may have turned it off.
+    SetEventFilter(m_doc.GetDisplayOnlyError());
     emit menuStateChanged();
     if (!m_initialUpdateFinished) {
         m_initialUpdateFinished = true;
@@ -656,6 +655,14 @@ void CVantelView::OnListSelectionChanged()
         if (const int index = FindInputChoice(choices, state); index >= 0)
             m_inputCombo->setCurrentIndex(index);
     }
+}
+
+void CVantelView::AttachRegistry()
+{
+    if (!m_controlsCreated)
+        return;
+    m_treeCtrl->Init(m_doc.GetRoot(), true);
+    m_treeCtrl->UpdateData();
 }
 
 void CVantelView::DetachRegistry()

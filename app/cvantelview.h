@@ -78,6 +78,8 @@ public:
     // Empties the tree and the list before the registry they show is replaced (File > Open);
     // OnInitialUpdate or the next projectors-changed notification fills them again.
     void DetachRegistry();
+    // Shows the registry in the tree again, "Display all" selected.
+    void AttachRegistry();
 
     // The library start, replaceable so tests can make it fail; nullptr restores the real one.
     static void SetLibraryInitForTesting(std::function<int()> init);

@@ -71,19 +71,21 @@ AppFixture::~AppFixture()
 
 EmulatedProjector *AppFixture::Emulate(const QString &name, EmulatorConfig config)
 {
-    if (m_nextHost > 254)
-        return nullptr;
-    config.address = "127.61.0." + std::to_string(m_nextHost++);
     config.port = 4352;
     config.name = name.toStdString();
-    auto emulator = std::make_unique<EmulatedProjector>(config);
+    // Other test programs on this machine may hold an address: the next one is taken then.
+    // Addresses above 199 stay free for projectors that must not answer.
     std::string error;
-    if (!emulator->start(&error)) {
-        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
-        return nullptr;
+    while (m_nextHost < 200) {
+        config.address = "127.61.0." + std::to_string(m_nextHost++);
+        auto emulator = std::make_unique<EmulatedProjector>(config);
+        if (emulator->start(&error)) {
+            m_emulators.push_back(std::move(emulator));
+            return m_emulators.back().get();
+        }
     }
-    m_emulators.push_back(std::move(emulator));
-    return m_emulators.back().get();
+    qWarning("no emulator address left: %s", error.c_str());
+    return nullptr;
 }
 
 QString AppFixture::SettingsPath() const

@@ -22,7 +22,7 @@ public:
     AppFixture();
     ~AppFixture();
 
-    // A running emulator on a loopback address of its own (127.61.0.0/24); nullptr and a
+    // A running emulator on a loopback address of its own (127.61.0.1 to .199); nullptr and a
     // warning when it cannot start.
     EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
 

@@ -4,6 +4,7 @@
 
 #include "app/apptimings.h"
 #include "app/cactioneventlistctrl.h"
+#include "app/cfiledialog.h"
 #include "app/cgrouptreectrl.h"
 #include "app/cmainframe.h"
 #include "app/cprojectorcommands.h"
@@ -17,7 +18,10 @@
 #include "store/cvanteldoc.h"
 #include "tests/app/appfixture.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 
@@ -68,6 +72,22 @@ bool CycleEnded(const CVantelView &view)
     return !view.IsRefreshing() && !view.IsWorkerRunning();
 }
 
+QString ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+// Menu commands by id.
+enum : int {
+    kFileNew = 57600,
+    kFileOpen = 57601,
+    kFileSave = 57603,
+    kFileSaveAs = 57604,
+    kShowInformation = 32781,
+    kOnlyErrors = 32785,
+};
+
 } // namespace
 
 class TestFleetView : public QObject
@@ -82,6 +102,10 @@ private slots:
     void refresh_changesStatesAndKeepsSelectedProjectors();
     void powerCommand_onSelectedRowReachesEmulator();
     void refreshDuringCycle_oneWorkerAndTimerArmedAtItsEnd();
+    void open_duringCycle_waitsForItsEndThenShowsTheImport();
+    void open_refusedFile_keepsRegistryShown();
+    void saveAsThenSave_writeTheChosenFile();
+    void displayOnlyError_checkedSavedAndFiltering();
 };
 
 void TestFleetView::init()
@@ -303,6 +327,145 @@ void TestFleetView::refreshDuringCycle_oneWorkerAndTimerArmedAtItsEnd()
     QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
     QCOMPARE(scheduler.CyclesStarted(), started + 1);
     QVERIFY(scheduler.IntervalTimer().isActive());
+}
+
+void TestFleetView::open_duringCycle_waitsForItsEndThenShowsTheImport()
+{
+    AppFixture fixture;
+    fixture.WriteSettings({{u"Imported1"_s, u"127.61.0.240"_s, u"/Hall"_s},
+                           {u"Imported2"_s, u"127.61.0.241"_s, u"/Hall"_s}});
+    const QString other = QDir::current().filePath(u"other.ini"_s);
+    QVERIFY(QFile::copy(fixture.SettingsPath(), other));
+    EmulatorConfig slow;
+    slow.answerDelayMs = 150;
+    EmulatedProjector *emulator = fixture.Emulate(u"Old"_s, slow);
+    QVERIFY(emulator);
+    fixture.WriteSettings({{u"Old"_s, Address(*emulator), u"/"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    const RefreshScheduler &scheduler = *view->GetScheduler();
+    QTRY_VERIFY_WITH_TIMEOUT(scheduler.IsRunning(), 5000);
+    const int started = scheduler.CyclesStarted();
+
+    CFileDialog::SetNextFileName(other);
+    fixture.Frame()->FindCommand(kFileOpen)->trigger();
+    QCOMPARE(CFileDialog::LastFilter(), u"All Files (*)"_s);
+    // The cycle goes on over the registry it started with.
+    QVERIFY(scheduler.IsRunning());
+    QCOMPARE(Names(*view->GetProjectorList()), QStringList{u"Old"_s});
+
+    // At its end the import replaces the registry, and a cycle refreshes it.
+    QTRY_COMPARE_WITH_TIMEOUT(Names(*view->GetProjectorList()),
+                              (QStringList{u"Imported1"_s, u"Imported2"_s}), kCycleMs);
+    QVERIFY(scheduler.CyclesStarted() > started);
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    CGroupTreeCtrl *tree = view->GetGroupTree();
+    QCOMPARE(tree->RootItem()->childCount(), 1);
+    QCOMPARE(tree->RootItem()->child(0)->text(0), u"Hall"_s);
+    QVERIFY(!fixture.SettingsText().contains(Address(*emulator)));
+    QVERIFY(fixture.SettingsText().contains(u"127.61.0.240"_s));
+    QVERIFY(fixture.TakeMessages().isEmpty());
+}
+
+void TestFleetView::open_refusedFile_keepsRegistryShown()
+{
+    AppFixture fixture;
+    fixture.WriteSettings({{u"Kept"_s, u"127.61.0.242"_s, u"/G"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    fixture.TakeMessages();
+    const QString settings = fixture.SettingsText();
+
+    const QString broken = QDir::current().filePath(u"broken.ini"_s);
+    {
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Property]\r\nRefreshInterval=banana\r\n");
+    }
+    const struct
+    {
+        QString path;
+        QString message;
+    } cases[] = {
+        {broken, LoadString(343)},
+        {QDir::current().filePath(u"missing.ini"_s), u"Failed to open document."_s},
+        {QString(), QString()}, // cancelled
+    };
+    for (const auto &refused : cases) {
+        CFileDialog::SetNextFileName(refused.path);
+        fixture.Frame()->FindCommand(kFileOpen)->trigger();
+        QCOMPARE(fixture.TakeMessages(),
+                 refused.message.isEmpty() ? QStringList() : QStringList{refused.message});
+        QCOMPARE(Names(*view->GetProjectorList()), QStringList{u"Kept"_s});
+        QVERIFY(view->GetGroupTree()->RootItem());
+        QCOMPARE(fixture.SettingsText(), settings);
+    }
+}
+
+void TestFleetView::saveAsThenSave_writeTheChosenFile()
+{
+    AppFixture fixture;
+    fixture.WriteSettings({{u"Saved"_s, u"127.61.0.243"_s, u"/"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    const QString copy = QDir::current().filePath(u"copy.ini"_s);
+
+    CFileDialog::SetNextFileName(copy);
+    fixture.Frame()->FindCommand(kFileSaveAs)->trigger();
+    QCOMPARE(CFileDialog::LastFilter(), u"All Files (*)"_s);
+    QCOMPARE(ReadFile(copy), fixture.SettingsText());
+
+    // Save goes to the copy now; the settings file keeps what it had.
+    QVERIFY(QFile::remove(copy));
+    fixture.Frame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(fixture.Frame()));
+    QTest::keyClick(fixture.Frame(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(ReadFile(copy), fixture.SettingsText());
+
+    // New keeps everything and refreshes.
+    const int started = view->GetScheduler()->CyclesStarted();
+    QTest::keyClick(fixture.Frame(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(view->GetScheduler()->CyclesStarted(), started + 1);
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    QCOMPARE(Names(*view->GetProjectorList()), QStringList{u"Saved"_s});
+    QVERIFY(fixture.TakeMessages().isEmpty());
+}
+
+void TestFleetView::displayOnlyError_checkedSavedAndFiltering()
+{
+    AppFixture fixture;
+    EmulatorConfig warning;
+    warning.errors = {0, 1, 0, 0, 0, 0};
+    EmulatedProjector *emulator = fixture.Emulate(u"Warned"_s, warning);
+    QVERIFY(emulator);
+    fixture.WriteSettings({{u"Warned"_s, Address(*emulator), u"/"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    QAction *onlyErrors = fixture.Frame()->FindCommand(kOnlyErrors);
+    QVERIFY(!onlyErrors->isChecked());
+
+    onlyErrors->trigger();
+    QVERIFY(onlyErrors->isChecked());
+    QVERIFY(fixture.SettingsText().contains(u"DisplayOnlyError=1"_s));
+    // A warning still shows.
+    const int before = view->GetEventList()->topLevelItemCount();
+    view->findChild<QPushButton *>(QString::number(IDC_REFRESH))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    QCOMPARE(view->GetEventList()->topLevelItemCount(), before + 1);
+
+    onlyErrors->trigger();
+    QVERIFY(!onlyErrors->isChecked());
+    QVERIFY(fixture.SettingsText().contains(u"DisplayOnlyError=0"_s));
+
+    // Hiding the information field: saved, checked off, and the errors-only item unavailable.
+    QAction *information = fixture.Frame()->FindCommand(kShowInformation);
+    information->trigger();
+    QVERIFY(!information->isChecked());
+    QVERIFY(!onlyErrors->isEnabled());
+    QVERIFY(fixture.SettingsText().contains(u"ShowInformation=0"_s));
 }
 
 QTEST_MAIN(TestFleetView)
