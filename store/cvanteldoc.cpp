@@ -262,51 +262,57 @@ void CVantelDoc::RefreshProjectors(const std::vector<Projector *> &projectors, b
 }
 
 int CVantelDoc::SendPower(const std::vector<ProjectorNode *> &selection,
-                          std::vector<Projector *> &touched, PowerStatus power)
+                          std::vector<Projector *> &touched, PowerStatus power,
+                          std::vector<ProjectorOutcome> *outcomes)
 {
     Command command;
-    command.send = [power](Projector &projector) -> std::optional<int> {
-        return projector.SetPower(power);
+    command.send = [power](Projector &projector) {
+        return Attempt{true, projector.SetPower(power)};
     };
     command.message = [power](Projector &) {
         return FormatText(LoadString(MSG_POWER_TURNED), {power.GetText()});
     };
-    return SendToSelection(selection, touched, command);
+    return SendToSelection(selection, touched, command, outcomes);
 }
 
 int CVantelDoc::SendInput(const std::vector<ProjectorNode *> &selection,
-                          std::vector<Projector *> &touched, InputStatus input)
+                          std::vector<Projector *> &touched, InputStatus input,
+                          std::vector<ProjectorOutcome> *outcomes)
 {
     Command command;
-    command.send = [input](Projector &projector) -> std::optional<int> {
+    command.send = [input](Projector &projector) {
         std::vector<InputStatus> offered;
-        projector.GetAvailableInputList(offered);
+        if (const int listed = projector.GetAvailableInputList(offered); listed != 0)
+            return Attempt{false, listed};
         const bool found = std::any_of(offered.begin(), offered.end(), [&](const InputStatus &i) {
             return i.GetType() == input.GetType() && i.GetNumber() == input.GetNumber();
         });
         if (!found)
-            return std::nullopt;
-        return projector.ChangeInput(input);
+            return Attempt{false, 0};
+        return Attempt{true, projector.ChangeInput(input)};
     };
     command.message = [input](Projector &projector) {
         // Outside the window the maker is read from what the last refresh stored.
         return FormatText(LoadString(MSG_INPUT_SWITCHED),
                           {input.GetShortText(Projector::IsKorvaneProjector(projector))});
     };
-    return SendToSelection(selection, touched, command);
+    return SendToSelection(selection, touched, command, outcomes);
 }
 
 int CVantelDoc::SendMute(const std::vector<ProjectorNode *> &selection,
-                         std::vector<Projector *> &touched, MuteStatus mute, bool on)
+                         std::vector<Projector *> &touched, MuteStatus mute, bool on,
+                         std::vector<ProjectorOutcome> *outcomes)
 {
     Command command;
-    command.send = [mute, on](Projector &projector) -> std::optional<int> {
-        return projector.SetMute(mute, on);
+    if (mute.GetCode() == MuteStatus::Off || mute.GetCode() == MuteStatus::Unknown)
+        return SendToSelection(selection, touched, command, outcomes);
+    command.send = [mute, on](Projector &projector) {
+        return Attempt{true, projector.SetMute(mute, on)};
     };
     command.message = [mute, on](Projector &) {
         return FormatText(LoadString(on ? MSG_MUTE_ON : MSG_MUTE_OFF), {mute.GetText()});
     };
-    return SendToSelection(selection, touched, command);
+    return SendToSelection(selection, touched, command, outcomes);
 }
 
 namespace {
@@ -326,7 +332,8 @@ void CollectProjectors(ProjectorNode &node, std::vector<Projector *> &projectors
 } // namespace
 
 int CVantelDoc::SendToSelection(const std::vector<ProjectorNode *> &selection,
-                                std::vector<Projector *> &touched, const Command &command)
+                                std::vector<Projector *> &touched, const Command &command,
+                                std::vector<ProjectorOutcome> *outcomes)
 {
     std::vector<Projector *> projectors;
     for (ProjectorNode *node : selection) {
@@ -339,13 +346,15 @@ int CVantelDoc::SendToSelection(const std::vector<ProjectorNode *> &selection,
         int(projectors.size()),
         [&](int i) { sent[size_t(i)] = SendToProjector(*projectors[size_t(i)], command); },
         [&](int i) {
-            Sent &outcome = sent[size_t(i)];
-            if (!outcome.counted)
+            Sent &at = sent[size_t(i)];
+            if (outcomes)
+                outcomes->push_back(at.outcome);
+            if (!at.counted)
                 return;
             ++count;
             touched.push_back(projectors[size_t(i)]);
-            if (outcome.event)
-                m_events->AddEvent(std::move(outcome.event));
+            if (at.event)
+                m_events->AddEvent(std::move(at.event));
         });
     return count;
 }
@@ -353,6 +362,13 @@ int CVantelDoc::SendToSelection(const std::vector<ProjectorNode *> &selection,
 CVantelDoc::Sent CVantelDoc::SendToProjector(Projector &projector, const Command &command)
 {
     Sent sent;
+    ProjectorOutcome &outcome = sent.outcome;
+    outcome.projector = &projector;
+    if (!command.send) {
+        outcome.outcome = CommandOutcome::NotSent;
+        outcome.result = 2; // what the library answers to such a command, without traffic
+        return sent;
+    }
     // Read from the published state: a window open elsewhere is not waited for.
     if (!projector.IsReachable() && projector.GetConnectResult() == -1)
         return sent; // never answered since registered or loaded: not even a connect attempt
@@ -361,20 +377,40 @@ CVantelDoc::Sent CVantelDoc::SendToProjector(Projector &projector, const Command
     if (!lease)
         return sent;
     ConnectionWindow window(projector, 0);
-    if (window.GetResult() == -1)
+    outcome.result = window.GetResult();
+    if (outcome.result == -1)
         return sent;
     // Any other connect result (10: the password was refused) counts the projector as reached,
     // although nothing was sent.
-    if (window.GetResult() == 0) {
-        const std::optional<int> result = command.send(projector);
-        if (!result)
-            return sent;
-        window.Close();
-        if (*result == 0)
-            sent.event = std::make_unique<ActionEvent>(
-                projector.GetName(), command.message(projector), ActionEvent::Information);
-    }
     sent.counted = true;
+    if (outcome.result != 0) {
+        outcome.outcome = OutcomeOfResult(outcome.result, true);
+        return sent;
+    }
+    const Attempt attempt = command.send(projector);
+    outcome.result = attempt.result;
+    if (!attempt.sent) {
+        // Only projectors that offer the input count as reached.
+        sent.counted = false;
+        outcome.outcome = attempt.result == 0 ? CommandOutcome::InputNotOffered
+                                              : OutcomeOfResult(attempt.result, true);
+        return sent;
+    }
+    const int result = attempt.result;
+    outcome.outcome = OutcomeOfResult(result, true);
+    if (result >= 2 && result <= 4) {
+        // The projector refused in a state of its own: read it while the window is open.
+        PowerStatus power;
+        if (projector.GetPowerStatus(power) == 0)
+            outcome.power = power;
+        std::optional<ErrorStatus> worst;
+        if (result == 4 && projector.GetWorstError(worst) == 0)
+            outcome.worstError = worst;
+    }
+    window.Close();
+    if (result == 0)
+        sent.event = std::make_unique<ActionEvent>(projector.GetName(), command.message(projector),
+                                                   ActionEvent::Information);
     return sent;
 }
 

@@ -3,6 +3,7 @@
 #include "model/inputstatus.h"
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
+#include "store/commandoutcome.h"
 #include "store/preferences.h"
 
 #include <QString>
@@ -114,26 +115,38 @@ public:
     // up to MAX_PARALLEL_CONNECTIONS at once; those whose connect got an answer are counted and
     // appended to touched, and each accepted command is logged, both in selection order as a
     // walk one by one gives them. Returns the count; the caller tells the user when it is 0.
+    // outcomes, when given, gets one entry per projector walked, in the same order, whether it
+    // was counted or not.
     int SendPower(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
-                  PowerStatus power);
+                  PowerStatus power, std::vector<ProjectorOutcome> *outcomes = nullptr);
     // Only projectors that offer the input are counted.
     int SendInput(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
-                  InputStatus input);
+                  InputStatus input, std::vector<ProjectorOutcome> *outcomes = nullptr);
+    // A mute without a kind (video, audio or both) is sent nowhere and reaches no projector.
     int SendMute(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
-                 MuteStatus mute, bool on);
+                 MuteStatus mute, bool on, std::vector<ProjectorOutcome> *outcomes = nullptr);
 
     // Reads power, input and mute of each touched projector again, up to
     // MAX_PARALLEL_CONNECTIONS at once; nothing is logged.
     void RequeryStatus(const std::vector<Projector *> &touched);
 
 private:
+    // What send did: the command's result, or, when it was not sent because the projector
+    // cannot take it (an input it does not offer, or an input list it could not give), the
+    // result of the read that told so (0: read, and the input is not there).
+    struct Attempt
+    {
+        bool sent = true;
+        int result = 0;
+    };
+
     // A command of the fan-out. send runs in the projector's connection window once the
-    // connect succeeded and gives the command's result, or nothing when the projector does not
-    // take the command at all (an input it does not offer); message gives the event text for
-    // an accepted command and runs after the window closed, on the values it left.
+    // connect succeeded; message gives the event text for an accepted command and runs after
+    // the window closed, on the values it left. A command without send is incomplete and goes
+    // nowhere.
     struct Command
     {
-        std::function<std::optional<int>(Projector &)> send;
+        std::function<Attempt(Projector &)> send;
         std::function<QString(Projector &)> message;
     };
 
@@ -142,10 +155,12 @@ private:
     {
         bool counted = false;
         std::unique_ptr<ActionEvent> event;
+        ProjectorOutcome outcome;
     };
 
     int SendToSelection(const std::vector<ProjectorNode *> &selection,
-                        std::vector<Projector *> &touched, const Command &command);
+                        std::vector<Projector *> &touched, const Command &command,
+                        std::vector<ProjectorOutcome> *outcomes);
     Sent SendToProjector(Projector &projector, const Command &command);
 
     void LoadProjectorsFrom(const platform::ProfileFile &profile);

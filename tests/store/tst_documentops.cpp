@@ -74,6 +74,7 @@ private slots:
     void allUnreachable_countZeroAndNoEvent();
     void neverAnswered_skippedByEveryCommandWithoutConnecting();
     void sendInput_onlyProjectorsOfferingTheInput();
+    void sendMute_withoutKind_reachesNoProjector();
     void requeryStatus_readsPowerInputAndMuteBack();
     void refreshProjector_logsItsEventAndLeavesRemovedAlone();
     void sendPower_whileRefreshRuns_eachProjectorOnce();
@@ -289,16 +290,29 @@ void TestDocumentOps::sendPower_outcomes_data()
     QTest::addColumn<QStringList>("received"); // after authentication
     QTest::addColumn<int>("connections");      // TCP connections the command made
     QTest::addColumn<bool>("logged");
+    QTest::addColumn<int>("outcome"); // CommandOutcome
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("power"); // the power read after a refusal, -2 when none
 
     // With a password the library's first command carries the digest: a class query.
     const QStringList sent{u"CLSS ?"_s, u"NAME ?"_s, u"POWR 1"_s};
-    QTest::newRow("accepted") << u"accepted"_s << 1 << sent << 1 << true;
-    QTest::newRow("rejected: counted, not logged") << u"ERR3"_s << 1 << sent << 1 << false;
+    const int none = -2;
+    QTest::newRow("accepted") << u"accepted"_s << 1 << sent << 1 << true
+                              << int(CommandOutcome::Done) << 0 << none;
+    // The state it refused in is read in the same window.
+    QTest::newRow("rejected: counted, not logged, power read")
+        << u"ERR3"_s << 1 << sent + QStringList{u"POWR ?"_s} << 1 << false
+        << int(CommandOutcome::Unavailable) << 3 << int(PowerStatus::Off);
+    QTest::newRow("dropped before the answer: counted, not logged")
+        << u"dropped"_s << 1 << sent << 1 << false << int(CommandOutcome::Dropped) << -1 << none;
     QTest::newRow("password refused: counted, nothing sent")
-        << u"wrong password"_s << 1 << QStringList() << 1 << false;
-    QTest::newRow("stopped answering") << u"not listening"_s << 0 << QStringList() << 0 << false;
+        << u"wrong password"_s << 1 << QStringList() << 1 << false
+        << int(CommandOutcome::PasswordRefused) << 10 << none;
+    QTest::newRow("stopped answering") << u"not listening"_s << 0 << QStringList() << 0 << false
+                                       << int(CommandOutcome::NoAnswer) << -1 << none;
     QTest::newRow("never answered: no connect attempt")
-        << u"never refreshed"_s << 0 << QStringList() << 0 << false;
+        << u"never refreshed"_s << 0 << QStringList() << 0 << false << int(CommandOutcome::NoAnswer)
+        << -1 << none;
 }
 
 void TestDocumentOps::sendPower_outcomes()
@@ -308,11 +322,16 @@ void TestDocumentOps::sendPower_outcomes()
     QFETCH(QStringList, received);
     QFETCH(int, connections);
     QFETCH(bool, logged);
+    QFETCH(int, outcome);
+    QFETCH(int, result);
+    QFETCH(int, power);
 
     EmulatorConfig config;
     config.password = "secret";
     if (situation == u"ERR3"_s)
-        config.rawAnswers["POWR"] = "%1POWR=ERR3";
+        config.refusedSets["POWR"] = 3;
+    if (situation == u"dropped"_s)
+        config.droppedSets = {"POWR"};
     EmulatedProjector *emulator = Emulate(u"Hall"_s, config);
     QVERIFY(emulator);
     Projector *projector =
@@ -324,8 +343,15 @@ void TestDocumentOps::sendPower_outcomes()
     const int connectionsBefore = emulator->connectionCount();
 
     std::vector<Projector *> touched;
-    QCOMPARE(m_doc->SendPower({projector}, touched, PowerStatus(PowerStatus::On)), count);
+    std::vector<ProjectorOutcome> outcomes;
+    QCOMPARE(m_doc->SendPower({projector}, touched, PowerStatus(PowerStatus::On), &outcomes),
+             count);
     QCOMPARE(touched.size(), size_t(count));
+    QCOMPARE(outcomes.size(), size_t(1));
+    QCOMPARE(outcomes[0].projector, projector);
+    QCOMPARE(int(outcomes[0].outcome), outcome);
+    QCOMPARE(outcomes[0].result, result);
+    QCOMPARE(outcomes[0].power ? outcomes[0].power->GetCode() : -2, power);
     QCOMPARE(Commands(*emulator).join(u','), received.join(u','));
     // Where no ICMP may be sent, the reachability check is a TCP connect of its own.
     const int perWindow =
@@ -372,6 +398,26 @@ void TestDocumentOps::neverAnswered_skippedByEveryCommandWithoutConnecting()
     QVERIFY(!ActionEventManager::GetInstance()->HasPending());
 }
 
+void TestDocumentOps::sendMute_withoutKind_reachesNoProjector()
+{
+    EmulatedProjector *emulator = Emulate(u"Hall"_s);
+    QVERIFY(emulator);
+    Projector *projector = Register(*emulator);
+    RefreshAll();
+    const int connectionsBefore = emulator->connectionCount();
+
+    for (const int kind : {MuteStatus::Unknown, MuteStatus::Off}) {
+        std::vector<Projector *> touched;
+        std::vector<ProjectorOutcome> outcomes;
+        QCOMPARE(m_doc->SendMute({projector}, touched, MuteStatus(kind), true, &outcomes), 0);
+        QVERIFY(touched.empty());
+        QCOMPARE(outcomes.size(), size_t(1));
+        QCOMPARE(outcomes[0].outcome, CommandOutcome::NotSent);
+    }
+    QCOMPARE(emulator->connectionCount(), connectionsBefore);
+    QVERIFY(!ActionEventManager::GetInstance()->HasPending());
+}
+
 void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
 {
     Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
@@ -389,8 +435,14 @@ void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
     RefreshAll();
 
     std::vector<Projector *> touched;
-    QCOMPARE(m_doc->SendInput({group}, touched, InputStatus(InputStatus::Digital, 1)), 2);
+    std::vector<ProjectorOutcome> outcomes;
+    QCOMPARE(m_doc->SendInput({group}, touched, InputStatus(InputStatus::Digital, 1), &outcomes),
+             2);
     QCOMPARE(touched, (std::vector<Projector *>{projectors[0], projectors[2]}));
+    QCOMPARE(outcomes.size(), size_t(3));
+    QCOMPARE(outcomes[1].projector, projectors[1]);
+    QCOMPARE(outcomes[1].outcome, CommandOutcome::InputNotOffered);
+    QCOMPARE(outcomes[2].outcome, CommandOutcome::Done);
     QCOMPARE(Commands(*m_emulators[0]), (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
     QCOMPARE(Commands(*m_emulators[1]), (QStringList{u"NAME ?"_s, u"INST ?"_s}));
     QCOMPARE(Commands(*m_emulators[2]), (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));

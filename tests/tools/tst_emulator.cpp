@@ -164,6 +164,7 @@ private slots:
     void answerDelay_delaysGreetingAndAnswers();
     void malformedAnswers_breakFramingInVariousWays();
     void rawAnswers_replaceNormalAnswers();
+    void refusedAndDroppedSets_leaveQueriesAlone();
     void update_renamesWhileConnected();
     void idleConnection_isClosed();
     void lineWithoutCr_dropsConnection();
@@ -474,6 +475,28 @@ void TestEmulator::rawAnswers_replaceNormalAnswers()
     QCOMPARE(second.readLine(), QByteArray("PJLINK 2"));
 }
 
+void TestEmulator::refusedAndDroppedSets_leaveQueriesAlone()
+{
+    EmulatorConfig config;
+    config.power = 1;
+    config.refusedSets = {{"POWR", 4}, {"INPT", 2}};
+    config.droppedSets = {"AVMT"};
+    auto emulator = started(config);
+    QVERIFY(emulator);
+    RawClient client;
+    QCOMPARE(client.connectTo(emulator->config().address), 0);
+    QCOMPARE(client.readLine(), QByteArray("PJLINK 0"));
+    QCOMPARE(client.ask("%1POWR ?"), QByteArray("%1POWR=1"));
+    QCOMPARE(client.ask("%1POWR 0"), QByteArray("%1POWR=ERR4"));
+    QCOMPARE(client.ask("%1INPT 21"), QByteArray("%1INPT=ERR2"));
+    QCOMPARE(client.ask("%1INPT ?"), QByteArray("%1INPT=11"));
+    QCOMPARE(client.ask("%1AVMT ?"), QByteArray("%1AVMT=30"));
+    QCOMPARE(emulator->config().power, 1); // the refused command changed nothing
+    QCOMPARE(client.ask("%1AVMT 11"), QByteArray());
+    QVERIFY(client.closedByPeer());
+    QCOMPARE(emulator->config().mute, 30);
+}
+
 void TestEmulator::update_renamesWhileConnected()
 {
     EmulatorConfig config;
@@ -588,7 +611,8 @@ void TestEmulator::fleetConfig_readsEveryKey()
         "power": 3, "warmUpMs": 10, "coolingMs": 20, "inputs": [[3, 1], [5, 2]],
         "input": [5, 2], "mute": 31, "errors": [0, 1, 2, 0, 1, 2], "lamps": [[7, 1]],
         "idleTimeoutMs": 30, "listening": false, "answerDelayMs": 40, "dropAfterCommands": 2,
-        "malformedAnswers": true, "rawAnswers": {"POWR": "%1POWR=7"}
+        "malformedAnswers": true, "rawAnswers": {"POWR": "%1POWR=7"},
+        "refusedSets": {"POWR": 3}, "droppedSets": ["AVMT"]
     }])";
     std::vector<EmulatorConfig> fleet;
     QString error;
@@ -617,6 +641,8 @@ void TestEmulator::fleetConfig_readsEveryKey()
     QCOMPARE(c.dropAfterCommands, 2);
     QCOMPARE(c.malformedAnswers, true);
     QCOMPARE(c.rawAnswers.at("POWR"), std::string("%1POWR=7"));
+    QCOMPARE(c.refusedSets.at("POWR"), 3);
+    QVERIFY((c.droppedSets == std::set<std::string>{"AVMT"}));
 }
 
 void TestEmulator::fleetConfig_rejects_data()
@@ -630,6 +656,8 @@ void TestEmulator::fleetConfig_rejects_data()
     QTest::newRow("fraction") << QByteArray(R"([{"power": 1.5}])");
     QTest::newRow("five error digits") << QByteArray(R"([{"errors": [0, 0, 0, 0, 0]}])");
     QTest::newRow("input of three") << QByteArray(R"([{"inputs": [[1, 1, 1]]}])");
+    QTest::newRow("ERR5 refusal") << QByteArray(R"([{"refusedSets": {"POWR": 5}}])");
+    QTest::newRow("dropped set not a list") << QByteArray(R"([{"droppedSets": "POWR"}])");
     QTest::newRow("number for a flag") << QByteArray(R"({"projectors": [{"listening": 1}]})");
 }
 

@@ -298,6 +298,10 @@ void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const 
     std::string reply;
     {
         std::lock_guard lock(mutex);
+        if (dropsConnection(config, line)) {
+            c.dead = true;
+            return;
+        }
         reply = replyTo(config, runtime, line, now);
     }
     queue(c, reply, false, s, now);

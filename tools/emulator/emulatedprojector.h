@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,6 +45,11 @@ struct EmulatorConfig
                                                    // sent instead of the normal one, without CR
                                                    // (the command then has no effect);
                                                    // "PJLINK" replaces the greeting
+    // Refusals of set commands only; their queries answer as usual.
+    std::map<std::string, int> refusedSets; // command ("POWR") -> 1 to 4: answered ERRn, and
+                                            // the command has no effect
+    std::set<std::string> droppedSets;      // commands whose set form closes the connection
+                                            // instead of an answer
 };
 
 // One emulated projector serving its address and port on a thread of its own.

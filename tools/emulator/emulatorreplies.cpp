@@ -53,6 +53,12 @@ std::string malform(const std::string &good, unsigned variant)
     }
 }
 
+// "%1POWR 1" and the like: a command with a parameter other than "?".
+bool isSet(std::string_view request)
+{
+    return request.size() >= 8 && request[6] == ' ' && request.substr(7) != "?";
+}
+
 struct Request
 {
     std::string_view command;
@@ -216,14 +222,23 @@ void startPowerTransition(EmulatorConfig &config, EmulatorRuntime &runtime, Cloc
         runtime.powerDeadline = now + std::chrono::milliseconds(config.coolingMs);
 }
 
+bool dropsConnection(const EmulatorConfig &config, std::string_view request)
+{
+    return isSet(request) && config.droppedSets.count(std::string(request.substr(2, 4))) > 0;
+}
+
 std::string replyTo(EmulatorConfig &config, EmulatorRuntime &runtime, std::string_view request,
                     Clock::time_point now)
 {
     advancePower(config, runtime, now);
     if (request.size() >= 6) {
-        const auto raw = config.rawAnswers.find(std::string(request.substr(2, 4)));
+        const std::string command(request.substr(2, 4));
+        const auto raw = config.rawAnswers.find(command);
         if (raw != config.rawAnswers.end())
             return raw->second;
+        const auto refused = config.refusedSets.find(command);
+        if (refused != config.refusedSets.end() && isSet(request))
+            return answer(request[1], command, "ERR" + std::to_string(refused->second));
     }
     std::string reply = normalReply(config, runtime, request, now);
     if (config.malformedAnswers)

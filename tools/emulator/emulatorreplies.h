@@ -21,6 +21,9 @@ void advancePower(EmulatorConfig &config, EmulatorRuntime &runtime,
 void startPowerTransition(EmulatorConfig &config, EmulatorRuntime &runtime,
                           std::chrono::steady_clock::time_point now);
 
+// True when request is the set form (not "?") of a command in config.droppedSets.
+bool dropsConnection(const EmulatorConfig &config, std::string_view request);
+
 // The answer line, without CR, to one request line that starts with '%' (digest already
 // removed), as a Class 1 projector gives it; may change config (power, input, mute).
 std::string replyTo(EmulatorConfig &config, EmulatorRuntime &runtime, std::string_view request,

@@ -85,6 +85,34 @@ bool readRawAnswers(const QJsonValue &v, std::map<std::string, std::string> *out
     return true;
 }
 
+bool readRefusals(const QJsonValue &v, std::map<std::string, int> *out)
+{
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    out->clear();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        int code = 0;
+        if (!readInt(it.value(), &code) || code < 1 || code > 4)
+            return false;
+        (*out)[it.key().toStdString()] = code;
+    }
+    return true;
+}
+
+bool readCommandSet(const QJsonValue &v, std::set<std::string> *out)
+{
+    if (!v.isArray())
+        return false;
+    out->clear();
+    for (const QJsonValue &command : v.toArray()) {
+        if (!command.isString())
+            return false;
+        out->insert(command.toString().toStdString());
+    }
+    return true;
+}
+
 // Empty on success, else what is wrong with key.
 QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
 {
@@ -133,6 +161,10 @@ QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
         ok = readBool(v, &c.malformedAnswers);
     else if (key == "rawAnswers"_L1)
         ok = readRawAnswers(v, &c.rawAnswers);
+    else if (key == "refusedSets"_L1)
+        ok = readRefusals(v, &c.refusedSets);
+    else if (key == "droppedSets"_L1)
+        ok = readCommandSet(v, &c.droppedSets);
     else
         return u"unknown key \"%1\""_s.arg(key);
     return ok ? QString() : u"bad value for \"%1\""_s.arg(key);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "model/errorstatus.h"
+#include "model/powerstatus.h"
+
+#include <optional>
+
+class Projector;
+
+// What became of a power, input or mute command at one projector.
+enum class CommandOutcome {
+    Done,             // the projector took the command
+    Undefined,        // ERR1: the projector does not know the command
+    OutOfRange,       // ERR2: the value is out of the projector's range
+    Unavailable,      // ERR3: not now (standby, warm-up, cooling)
+    ProjectorFailure, // ERR4
+    BadAnswer,        // an answer that is not PJLink
+    PasswordRefused,  // the stored password was refused; nothing was sent
+    NoAnswer,         // no connection could be made, or it never answered since loaded
+    Dropped,          // connected, but the connection broke before the answer came
+    InputNotOffered,  // the projector has no such input; nothing was sent
+    NotSent,          // the command itself is incomplete (a mute without a kind)
+};
+
+// The outcome of a result code of the projector wrappers (model/projector.h). -1 reads as
+// NoAnswer before a connection was made and as Dropped once it was (afterConnect).
+CommandOutcome OutcomeOfResult(int result, bool afterConnect);
+
+// One targeted projector's outcome, in selection order. The projector's power, and for a
+// projector failure its worst error, are read in the same connection after a refusal, so that
+// the caller can say what state refused the command; empty when not read or not known.
+struct ProjectorOutcome
+{
+    Projector *projector = nullptr;
+    CommandOutcome outcome = CommandOutcome::NoAnswer;
+    int result = -1; // the result code behind the outcome (0 when done)
+    std::optional<PowerStatus> power;
+    std::optional<ErrorStatus> worstError;
+};
