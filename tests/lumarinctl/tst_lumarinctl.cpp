@@ -224,6 +224,8 @@ private slots:
     void registerGreeting_onlyForCommandsThatShowProjectors();
 
     void powerOffRoot_reachesEveryAnsweringProjector();
+    void projectorCommands_tellEachOutcome_data();
+    void projectorCommands_tellEachOutcome();
     void statusJson_showsWhatEachProjectorReports();
     void add_confirmsAndRegisters();
     void registryEdits_data();
@@ -767,7 +769,8 @@ void TestLumarinctl::powerOffRoot_reachesEveryAnsweringProjector()
                                                 {u"Room 2"_s, Address(4), u"wrong"_s, u"/A/B"_s},
                                                 {u"Attic"_s, Address(5), QString(), u"/A"_s}}));
     const CtlRun run = Ctl(settings, {u"--json"_s, u"power"_s, u"off"_s, u"/"_s});
-    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(Describe(run)));
+    // Room 2's password and the silent Attic: not done everywhere, so exit status 1.
+    QVERIFY2(run.finished && run.exitCode == 1, qPrintable(Describe(run)));
     QCOMPARE(run.json[u"selected"_s].toInt(), 5);
     QCOMPARE(run.json[u"reached"_s].toInt(), 4);
 
@@ -801,6 +804,202 @@ void TestLumarinctl::powerOffRoot_reachesEveryAnsweringProjector()
     const CtlRun none = Ctl(silentOnly, {u"power"_s, u"on"_s, u"Attic"_s});
     QVERIFY2(none.finished && none.exitCode == 1, qPrintable(Describe(none)));
     QVERIFY(none.err.contains(LoadString(337)));
+}
+
+// One projector per way a command can end, all in /Floor in this order, each offering Digital
+// 2 unless told otherwise. Each refuses power and input alike, so that one fleet serves both
+// commands.
+struct OutcomeProjector
+{
+    const char *name;
+    std::function<void(EmulatorConfig &)> setup;
+    const char16_t *storedPassword = u"";
+};
+
+const std::vector<OutcomeProjector> &OutcomeFleet()
+{
+    static const std::vector<OutcomeProjector> fleet{
+        {"Done", [](EmulatorConfig &c) { c.power = 1; }},
+        {"Range",
+         [](EmulatorConfig &c) {
+             c.power = 1, c.refusedSets = {{"POWR", 2}, {"INPT", 2}};
+         }},
+        {"Warming", [](EmulatorConfig &c) { c.power = 3; }},
+        {"Failing",
+         [](EmulatorConfig &c) {
+             c.power = 1, c.errors = {0, 2, 0, 0, 0, 0};
+             c.refusedSets = {{"POWR", 4}, {"INPT", 4}};
+         }},
+        {"Locked", [](EmulatorConfig &c) { c.power = 1, c.password = "secret"; }, u"wrong"},
+        {"Silent", [](EmulatorConfig &c) { c.listening = false; }},
+        {"Dropping",
+         [](EmulatorConfig &c) {
+             c.power = 1, c.droppedSets = {"POWR", "INPT"};
+         }},
+        {"NoDigital2",
+         [](EmulatorConfig &c) {
+             c.power = 1, c.inputs = {{1, 1}, {3, 1}};
+         }},
+    };
+    return fleet;
+}
+
+constexpr int kOutcomeHost = 31; // the fleet's first host; the others follow
+
+void TestLumarinctl::projectorCommands_tellEachOutcome_data()
+{
+    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QStringList>("outcomes"); // per projector: outcome,result,power,error
+    QTest::addColumn<QStringList>("lines");    // standard error, in tree order
+    QTest::addColumn<QString>("countLine");
+    QTest::addColumn<int>("exitCode");
+
+    const auto line = [](int i, const QString &text) {
+        return u"%1 (%2, /Floor): %3"_s.arg(QString::fromLatin1(OutcomeFleet()[size_t(i)].name),
+                                            Address(kOutcomeHost + i), text);
+    };
+    const QString err2 = u"refused by the projector: the value is out of its range (ERR2)"_s;
+    const QString err3 = u"refused by the projector: not possible now (ERR3)"_s;
+    const QString err4 = u"refused by the projector: projector failure (ERR4)"_s;
+    const QString password = u"the stored password was refused; nothing was sent"_s;
+    const QString silent = u"no answer"_s;
+    const QString dropped = u"the connection dropped before the projector answered"_s;
+
+    QTest::newRow("input to every way of ending")
+        << QStringList{u"input"_s, u"Digital"_s, u"2"_s, u"/Floor"_s}
+        << QStringList{u"done,0,,"_s,
+                       u"out-of-range,2,on,"_s,
+                       u"unavailable,3,warm-up,"_s,
+                       u"projector-failure,4,on,lamp"_s,
+                       u"password-refused,10,,"_s,
+                       u"no-answer,-1,,"_s,
+                       u"connection-dropped,-1,,"_s,
+                       u"input-not-offered,0,,"_s}
+        << QStringList{line(1, err2 + u"; power: On"_s),
+                       line(2, err3 + u"; power: Warm up"_s),
+                       line(3, err4 + u"; power: On; error: Lamp"_s),
+                       line(4, password),
+                       line(5, silent),
+                       line(6, dropped),
+                       line(7, u"the projector does not offer this input; nothing was sent"_s)}
+        << u"6 of 8 projectors reached."_s << 1;
+
+    QTest::newRow("power off, warm-up refuses")
+        << QStringList{u"power"_s, u"off"_s, u"/Floor"_s}
+        << QStringList{u"done,0,,"_s,
+                       u"out-of-range,2,on,"_s,
+                       u"unavailable,3,warm-up,"_s,
+                       u"projector-failure,4,on,lamp"_s,
+                       u"password-refused,10,,"_s,
+                       u"no-answer,-1,,"_s,
+                       u"connection-dropped,-1,,"_s,
+                       u"done,0,,"_s}
+        << QStringList{line(1, err2 + u"; power: On"_s),
+                       line(2, err3 + u"; power: Warm up"_s),
+                       line(3, err4 + u"; power: On; error: Lamp"_s),
+                       line(4, password),
+                       line(5, silent),
+                       line(6, dropped)}
+        << u"7 of 8 projectors reached."_s << 1;
+
+    QTest::newRow("mute, every target did it")
+        << QStringList{u"mute"_s, u"video"_s, u"on"_s, u"Done"_s, u"NoDigital2"_s}
+        << QStringList{u"done,0,,"_s, u"done,0,,"_s} << QStringList()
+        << u"2 of 2 projectors reached."_s << 0;
+}
+
+void TestLumarinctl::projectorCommands_tellEachOutcome()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QStringList, outcomes);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, countLine);
+    QFETCH(int, exitCode);
+
+    // A command changes the projectors (power on goes to cooling), so each run gets them new.
+    QList<ProjectorLine> registered;
+    const auto startFleet = [&](Fleet &fleet) {
+        registered.clear();
+        for (size_t i = 0; i < OutcomeFleet().size(); ++i) {
+            const OutcomeProjector &p = OutcomeFleet()[i];
+            const int host = kOutcomeHost + int(i);
+            if (!fleet.Start(host, [&](EmulatorConfig &c) {
+                    c.name = p.name;
+                    c.inputs = {{3, 1}, {3, 2}};
+                    p.setup(c);
+                }))
+                return false;
+            registered << ProjectorLine{QString::fromLatin1(p.name), Address(host),
+                                        QString::fromUtf16(p.storedPassword), u"/Floor"_s};
+        }
+        return true;
+    };
+    auto fleet = std::make_unique<Fleet>();
+    QVERIFY(startFleet(*fleet));
+    const QString settings = NewSettings(SettingsContent({{u"Floor"_s, u"/"_s}}, registered));
+
+    // Standard error, less the one-time notice about ICMP echo.
+    const auto outcomeLines = [](const QString &err) {
+        QStringList kept;
+        for (const QString &l : err.split(u'\n', Qt::SkipEmptyParts)) {
+            if (!l.startsWith(u"lumarinctl:"_s))
+                kept << l;
+        }
+        return kept;
+    };
+
+    const CtlRun json = Ctl(settings, QStringList{u"--json"_s} + command);
+    QVERIFY2(json.finished, qPrintable(Describe(json)));
+    QCOMPARE(json.exitCode, exitCode);
+    QCOMPARE(outcomeLines(json.err), lines);
+    QCOMPARE(json.json[u"ok"_s].toBool(), exitCode == 0);
+    QCOMPARE(json.json[u"messages"_s].toVariant().toStringList(), lines);
+
+    const QJsonArray results = json.json[u"results"_s].toArray();
+    QCOMPARE(results.size(), outcomes.size());
+    int done = 0;
+    for (qsizetype i = 0; i < outcomes.size(); ++i) {
+        const QStringList want = outcomes[i].split(u',');
+        const QJsonObject result = results[i].toObject();
+        const QString name = result[u"name"_s].toString();
+        const auto wordOrNull = [](const QString &word) {
+            return word.isEmpty() ? QJsonValue() : QJsonValue(word);
+        };
+        const int host =
+            kOutcomeHost + int(std::find_if(OutcomeFleet().begin(), OutcomeFleet().end(),
+                                            [&](const OutcomeProjector &p) {
+                                                return name == QLatin1String(p.name);
+                                            }) -
+                               OutcomeFleet().begin());
+        const QJsonObject expected{
+            {u"name"_s, name},
+            {u"ipAddress"_s, Address(host)},
+            {u"groupPath"_s, u"/Floor"_s},
+            {u"outcome"_s, want[0]},
+            {u"result"_s, want[1].toInt()},
+            {u"power"_s, wordOrNull(want[2])},
+            {u"error"_s, wordOrNull(want[3])},
+        };
+        QCOMPARE(result, expected);
+        done += want[0] == u"done"_s ? 1 : 0;
+    }
+    QCOMPARE(json.json[u"done"_s].toInt(), done);
+
+    // What was sent: a refused password lets nothing through, a silent projector is never
+    // connected to, and the input goes only where it is offered.
+    QVERIFY((*fleet)[kOutcomeHost + 4].receivedCommands().empty());
+    QCOMPARE((*fleet)[kOutcomeHost + 5].connectionCount(), 0);
+    QCOMPARE(fleet->Count(kOutcomeHost + 7, "INPT 32"), 0);
+
+    // Text: the count line stays on standard output, the same lines on standard error.
+    fleet.reset();
+    fleet = std::make_unique<Fleet>();
+    QVERIFY(startFleet(*fleet));
+    const CtlRun text = Ctl(settings, command);
+    QVERIFY2(text.finished, qPrintable(Describe(text)));
+    QCOMPARE(text.exitCode, exitCode);
+    QCOMPARE(QString::fromUtf8(text.out).split(u'\n').value(0), countLine);
+    QCOMPARE(outcomeLines(text.err), lines);
 }
 
 void TestLumarinctl::statusJson_showsWhatEachProjectorReports()

@@ -12,10 +12,12 @@
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
 #include "store/usermessage.h"
+#include "tools/lumarinctl/ctlstrings.h"
+#include "tools/lumarinctl/outcomereport.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
-#include "tools/lumarinctl/ctlstrings.h"
 
+#include <QJsonArray>
 #include <QStringList>
 
 #include <algorithm>
@@ -35,7 +37,8 @@ constexpr std::chrono::milliseconds kMuteWait{1000};
 constexpr int kFirstInputTypeText = 211;
 constexpr int kMaxInputNumber = 9;
 
-using Sender = std::function<int(const std::vector<ProjectorNode *> &, std::vector<Projector *> &)>;
+using Sender = std::function<int(const std::vector<ProjectorNode *> &, std::vector<Projector *> &,
+                                 std::vector<ProjectorOutcome> &)>;
 
 // The targets of a projector command with at least one projector below them; told otherwise.
 bool SelectProjectors(CommandContext &context, const QStringList &tokens,
@@ -57,7 +60,8 @@ void Refresh(CommandContext &context, const std::vector<Projector *> &projectors
 }
 
 // Refresh first: a fresh process knows nothing yet, and the fan-out skips projectors that have
-// never answered. Then the command, the pause and the read-back of those it reached.
+// never answered. Then the command, the pause and the read-back of those it reached. Done only
+// when every projector targeted did the command; each other one is named with the reason.
 int SendCommand(CommandContext &context, const QStringList &tokens, const Sender &send,
                 std::chrono::milliseconds wait)
 {
@@ -68,7 +72,8 @@ int SendCommand(CommandContext &context, const QStringList &tokens, const Sender
     Refresh(context, projectors);
 
     std::vector<Projector *> touched;
-    const int reached = send(selection, touched);
+    std::vector<ProjectorOutcome> outcomes;
+    const int reached = send(selection, touched, outcomes);
     if (reached > 0) {
         std::this_thread::sleep_for(wait);
         context.doc.RequeryStatus(touched);
@@ -76,14 +81,26 @@ int SendCommand(CommandContext &context, const QStringList &tokens, const Sender
         ShowUserMessage(LoadString(MSG_COMMUNICATION_FAILED));
     }
 
+    QJsonArray results;
+    int done = 0;
+    for (const ProjectorOutcome &outcome : outcomes) {
+        results.append(OutcomeJson(outcome));
+        if (outcome.outcome == CommandOutcome::Done)
+            ++done;
+        else
+            ShowUserMessage(OutcomeLine(outcome));
+    }
+
     context.report.Set(u"selected"_s, int(projectors.size()));
     context.report.Set(u"reached"_s, reached);
+    context.report.Set(u"done"_s, done);
+    context.report.Set(u"results"_s, results);
     context.report.Line(FormatText(LoadString(CTL_REACHED_COUNT),
                                    {QString::number(reached), QString::number(projectors.size())}));
     if (!touched.empty())
         context.report.Projectors(u"projectors"_s, touched);
     context.report.Events();
-    return reached > 0 ? ExitDone : ExitRefused;
+    return !outcomes.empty() && done == int(outcomes.size()) ? ExitDone : ExitRefused;
 }
 
 // "on"/"off" as a flag; told otherwise.
@@ -144,8 +161,8 @@ int RunPower(CommandContext &context, const CommandArgs &args)
     const PowerStatus power(on ? PowerStatus::On : PowerStatus::Off);
     return SendCommand(
         context, args.positional.mid(1),
-        [&](const auto &selection, auto &touched) {
-            return context.doc.SendPower(selection, touched, power);
+        [&](const auto &selection, auto &touched, auto &outcomes) {
+            return context.doc.SendPower(selection, touched, power, &outcomes);
         },
         kPowerWait);
 }
@@ -162,8 +179,8 @@ int RunInput(CommandContext &context, const CommandArgs &args)
     const InputStatus input(type, number);
     return SendCommand(
         context, args.positional.mid(2),
-        [&](const auto &selection, auto &touched) {
-            return context.doc.SendInput(selection, touched, input);
+        [&](const auto &selection, auto &touched, auto &outcomes) {
+            return context.doc.SendInput(selection, touched, input, &outcomes);
         },
         kInputWait);
 }
@@ -185,8 +202,8 @@ int RunMute(CommandContext &context, const CommandArgs &args)
     const MuteStatus mute(code);
     return SendCommand(
         context, args.positional.mid(2),
-        [&](const auto &selection, auto &touched) {
-            return context.doc.SendMute(selection, touched, mute, on);
+        [&](const auto &selection, auto &touched, auto &outcomes) {
+            return context.doc.SendMute(selection, touched, mute, on, &outcomes);
         },
         kMuteWait);
 }

@@ -80,6 +80,13 @@ QJsonValue LevelWord(int level)
     return Word(level, {u"ok", u"warning", u"error"});
 }
 
+QJsonValue ErrorCategoryWord(int category)
+{
+    if (category < 0 || category >= int(std::size(kCategories)))
+        return QJsonValue::Null;
+    return QString::fromUtf16(kCategories[category]);
+}
+
 QJsonValue EventLevelWord(int level)
 {
     if (level == ActionEvent::Debug)

@@ -21,5 +21,6 @@ QString IsoTime(const QDateTime &time);
 
 // Fixed words of the status values; null for an unknown value.
 QJsonValue PowerWord(int code);
-QJsonValue LevelWord(int level);      // of an error category: ok, warning, error
-QJsonValue EventLevelWord(int level); // information, warning, error, debug
+QJsonValue LevelWord(int level);            // of an error category: ok, warning, error
+QJsonValue EventLevelWord(int level);       // information, warning, error, debug
+QJsonValue ErrorCategoryWord(int category); // fan, lamp, temperature, cover, filter, other
