@@ -141,28 +141,23 @@ void CProjectorListCtrl::UpdateData()
         m_rows.push_back(std::move(row));
     }
     SortProjectorRows(m_rows, m_sortColumn, m_ascending);
-    FillRows();
-
-    QSignalBlocker blocker(this);
-    for (const int row : RowsOfNodes(m_rows, keep))
-        topLevelItem(row)->setSelected(true);
-    for (int row = 0; row < topLevelItemCount(); ++row)
-        ApplyRowIcons(row);
+    FillRows(keep);
     m_contentReplaced = false;
     // The selection may differ from before the rebuild; the owner follows it.
-    blocker.unblock();
     emit itemSelectionChanged();
 }
 
-void CProjectorListCtrl::FillRows()
+void CProjectorListCtrl::FillRows(const std::unordered_set<const ProjectorNode *> &selected)
 {
     const QSignalBlocker blocker(this);
     setUpdatesEnabled(false);
     clear();
+    m_selected.assign(m_rows.size(), false);
     const QBrush grey = palette().brush(QPalette::Disabled, QPalette::Text);
     QList<QTreeWidgetItem *> items;
     items.reserve(int(m_rows.size()));
-    for (const ProjectorListRow &row : m_rows) {
+    for (size_t index = 0; index < m_rows.size(); ++index) {
+        const ProjectorListRow &row = m_rows[index];
         auto *item = new QTreeWidgetItem;
         if (row.isGroup) {
             item->setText(COLUMN_NAME, row.name);
@@ -175,10 +170,14 @@ void CProjectorListCtrl::FillRows()
                     item->setForeground(column, grey);
             }
         }
+        // Icons before the item joins the list: each later change would notify the view.
+        m_selected[index] = selected.count(row.node) > 0;
+        SetRowIcons(item, row, m_selected[index]);
         items.push_back(item);
     }
     addTopLevelItems(items);
-    m_selected.assign(m_rows.size(), false);
+    for (const int row : RowsOfNodes(m_rows, selected))
+        topLevelItem(row)->setSelected(true);
     setUpdatesEnabled(true);
 }
 
@@ -188,14 +187,19 @@ void CProjectorListCtrl::ApplyRowIcons(int row)
     if (!item || row >= int(m_rows.size()))
         return;
     const bool selected = item->isSelected();
-    const ProjectorListRow &data = m_rows[row];
+    SetRowIcons(item, m_rows[row], selected);
+    m_selected[row] = selected;
+}
+
+void CProjectorListCtrl::SetRowIcons(QTreeWidgetItem *item, const ProjectorListRow &row,
+                                     bool selected)
+{
     const RowIcons icons =
-        data.isGroup ? GroupRowIcons(selected) : ProjectorRowIcons(data.state, selected);
+        row.isGroup ? GroupRowIcons(selected) : ProjectorRowIcons(row.state, selected);
     for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
         item->setIcon(column, ListIcon(icons[column]));
         item->setData(column, IconIndexRole, icons[column]);
     }
-    m_selected[row] = selected;
 }
 
 void CProjectorListCtrl::OnSelectionChanged()
@@ -222,14 +226,7 @@ void CProjectorListCtrl::SortByColumn(int column)
             keep.insert(m_rows[row].node);
     }
     SortProjectorRows(m_rows, m_sortColumn, m_ascending);
-    FillRows();
-    {
-        const QSignalBlocker blocker(this);
-        for (const int row : RowsOfNodes(m_rows, keep))
-            topLevelItem(row)->setSelected(true);
-        for (int row = 0; row < topLevelItemCount(); ++row)
-            ApplyRowIcons(row);
-    }
+    FillRows(keep);
 }
 
 void CProjectorListCtrl::ApplySortArrow()

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QTreeWidget>
 
+#include <unordered_set>
 #include <vector>
 
 class Group;
@@ -61,7 +62,9 @@ public:
 private:
     void ApplyRowIcons(int row);
     void ApplySortArrow();
-    void FillRows();
+    // Rows of m_rows, those of selected nodes selected; no selection signal.
+    void FillRows(const std::unordered_set<const ProjectorNode *> &selected);
+    static void SetRowIcons(QTreeWidgetItem *item, const ProjectorListRow &row, bool selected);
     void OnSelectionChanged();
 
     std::vector<ProjectorNode *> m_content;
