@@ -9,6 +9,7 @@
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
 #include "store/usermessage.h"
+#include "tests/common/documentfixture.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QDir>
@@ -23,39 +24,6 @@
 #include <thread>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-class SilentSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &, MessageIcon) override {}
-};
-
-QStringList Commands(const EmulatedProjector &emulator)
-{
-    QStringList commands;
-    for (const std::string &command : emulator.receivedCommands())
-        commands.append(QString::fromStdString(command));
-    return commands;
-}
-
-// Pending events as "source: message", oldest first; the queue is emptied.
-QStringList TakeEvents()
-{
-    QStringList events;
-    while (std::unique_ptr<ActionEvent> event = ActionEventManager::GetInstance()->TakeOldest())
-        events.append(event->GetSource() + u": "_s + event->GetMessage());
-    return events;
-}
-
-QByteArray ReadLog()
-{
-    QFile file(u"event.log"_s);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 class TestDocumentOps : public QObject
 {
@@ -83,97 +51,28 @@ private slots:
     void sendPower_laterProjectorsAnswerFirst_resultsInSelectionOrder();
 
 private:
-    // A running emulator on a loopback address of its own (this suite's 127.55.0.0/24); named
-    // name, which the projector takes at its first connect.
-    EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
-    Projector *Register(const EmulatedProjector &emulator, const Group *group = nullptr,
-                        const QString &password = QString());
-    Group *AddGroup(Group *parent, const QString &name);
-    // Every registered projector refreshed on this thread, so that it counts as having
-    // answered; then emulators and the event queue are cleared.
-    void RefreshAll();
-
-    std::unique_ptr<QTemporaryDir> m_tempDir;
-    QString m_previousDir;
-    SilentSink m_sink;
-    std::unique_ptr<CVantelDoc> m_doc;
-    std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
-    int m_nextHost = 1;
+    // This suite's emulators live on 127.55.0.0/16.
+    DocumentFixture m_fixture{55};
+    CVantelDoc *m_doc = nullptr;
 };
 
 void TestDocumentOps::initTestCase()
 {
     SetStringLanguage(StringLanguage::English);
-    m_previousDir = QDir::currentPath();
 }
 
 void TestDocumentOps::init()
 {
-    m_tempDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_tempDir->isValid());
-    QDir::setCurrent(m_tempDir->path());
-    SetUserMessageSink(&m_sink);
+    QVERIFY(m_fixture.Open());
+    m_doc = &m_fixture.Doc();
     SetEventFilter(false);
-    QCOMPARE(ProjectorManager::InitProjectors(), 0);
-
-    const QString settings = m_tempDir->filePath(u"lumarin.ini"_s);
-    QFile file(settings);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\n");
-    file.close();
-    m_doc = std::make_unique<CVantelDoc>(settings);
     QCOMPARE(ProjectorManager::GetPort(), 4352);
 }
 
 void TestDocumentOps::cleanup()
 {
-    m_doc.reset();
-    m_emulators.clear();
-    SetUserMessageSink(nullptr);
-    QDir::setCurrent(m_previousDir);
-    m_tempDir.reset();
-}
-
-EmulatedProjector *TestDocumentOps::Emulate(const QString &name, EmulatorConfig config)
-{
-    if (m_nextHost > 254) {
-        qWarning("out of loopback addresses");
-        return nullptr;
-    }
-    config.address = "127.55.0." + std::to_string(m_nextHost++);
-    config.port = 4352;
-    config.name = name.toStdString();
-    auto emulator = std::make_unique<EmulatedProjector>(config);
-    std::string error;
-    if (!emulator->start(&error)) {
-        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
-        return nullptr;
-    }
-    m_emulators.push_back(std::move(emulator));
-    return m_emulators.back().get();
-}
-
-Projector *TestDocumentOps::Register(const EmulatedProjector &emulator, const Group *group,
-                                     const QString &password)
-{
-    const EmulatorConfig config = emulator.config();
-    return ProjectorManager::GetInstance()->AddProjector(std::make_unique<Projector>(
-        QString::fromStdString(config.name), QString::fromStdString(config.address), password,
-        u"M"_s, group ? group->GetFullPath() : u"/"_s));
-}
-
-Group *TestDocumentOps::AddGroup(Group *parent, const QString &name)
-{
-    return ProjectorManager::GetInstance()->AddGroupTo(parent, std::make_unique<Group>(name));
-}
-
-void TestDocumentOps::RefreshAll()
-{
-    for (Projector *projector : m_doc->GetProjectors())
-        m_doc->RefreshProjector(projector, true);
-    for (const auto &emulator : m_emulators)
-        emulator->clearReceivedCommands();
-    TakeEvents();
+    m_doc = nullptr;
+    m_fixture.Close();
 }
 
 void TestDocumentOps::commands_data()
@@ -226,10 +125,10 @@ void TestDocumentOps::commands()
     config.power = PowerStatus::On; // input and mute are refused in standby
     config.manufacturer = manufacturer.toStdString();
     config.inputs.emplace_back(1, 9);
-    EmulatedProjector *emulator = Emulate(u"Hall"_s, config);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Hall"_s, config);
     QVERIFY(emulator);
-    Projector *projector = Register(*emulator);
-    RefreshAll();
+    Projector *projector = m_fixture.Register(*emulator);
+    m_fixture.RefreshAll();
 
     std::vector<Projector *> touched;
     const std::vector<ProjectorNode *> selection{projector};
@@ -243,29 +142,29 @@ void TestDocumentOps::commands()
 
     QCOMPARE(count, 1);
     QCOMPARE(touched, std::vector<Projector *>{projector});
-    QCOMPARE(Commands(*emulator), received);
+    QCOMPARE(ReceivedCommands(*emulator), received);
     QCOMPARE(TakeEvents(), QStringList{u"Hall: "_s + message});
-    QVERIFY(ReadLog().contains((message + u"  Hall\r\n"_s).toUtf8()));
+    QVERIFY(ReadEventLog().contains((message + u"  Hall\r\n"_s).toUtf8()));
 }
 
 void TestDocumentOps::sendPower_reachesEveryProjectorBelowTheGroupOnce()
 {
     // Top > first > second > third level of groups, a projector on each, one more at the top
     // and one in a group that is not selected.
-    Group *top = AddGroup(m_doc->GetRoot(), u"Top"_s);
-    Group *first = AddGroup(top, u"First"_s);
-    Group *second = AddGroup(first, u"Second"_s);
-    Group *third = AddGroup(second, u"Third"_s);
-    Group *elsewhere = AddGroup(m_doc->GetRoot(), u"Elsewhere"_s);
+    Group *top = m_fixture.AddGroup(m_doc->GetRoot(), u"Top"_s);
+    Group *first = m_fixture.AddGroup(top, u"First"_s);
+    Group *second = m_fixture.AddGroup(first, u"Second"_s);
+    Group *third = m_fixture.AddGroup(second, u"Third"_s);
+    Group *elsewhere = m_fixture.AddGroup(m_doc->GetRoot(), u"Elsewhere"_s);
     const std::vector<Group *> placement{top, first, second, third, nullptr, elsewhere};
     std::vector<Projector *> projectors;
     for (size_t i = 0; i < placement.size(); ++i) {
-        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i + 1));
+        EmulatedProjector *emulator = m_fixture.Emulate(u"P%1"_s.arg(i + 1));
         QVERIFY(emulator);
-        projectors.push_back(Register(*emulator, placement[i]));
+        projectors.push_back(m_fixture.Register(*emulator, placement[i]));
     }
-    RefreshAll();
-    const int connectionsBefore = m_emulators.back()->connectionCount();
+    m_fixture.RefreshAll();
+    const int connectionsBefore = m_fixture.Fleet().Emulators().back()->connectionCount();
 
     std::vector<Projector *> touched;
     QCOMPARE(m_doc->SendPower({top, projectors[4]}, touched, PowerStatus(PowerStatus::On)), 5);
@@ -274,9 +173,10 @@ void TestDocumentOps::sendPower_reachesEveryProjectorBelowTheGroupOnce()
     QCOMPARE(touched, (std::vector<Projector *>{projectors[3], projectors[2], projectors[1],
                                                 projectors[0], projectors[4]}));
     for (size_t i = 0; i < 5; ++i)
-        QCOMPARE(Commands(*m_emulators[i]), (QStringList{u"NAME ?"_s, u"POWR 1"_s}));
-    QCOMPARE(Commands(*m_emulators.back()), QStringList());
-    QCOMPARE(m_emulators.back()->connectionCount(), connectionsBefore);
+        QCOMPARE(ReceivedCommands(*m_fixture.Fleet().Emulators()[i]),
+                 (QStringList{u"NAME ?"_s, u"POWR 1"_s}));
+    QCOMPARE(ReceivedCommands(*m_fixture.Fleet().Emulators().back()), QStringList());
+    QCOMPARE(m_fixture.Fleet().Emulators().back()->connectionCount(), connectionsBefore);
     QStringList expected;
     for (const int i : {4, 3, 2, 1, 5})
         expected.append(u"P%1: The power has been turned On."_s.arg(i));
@@ -332,12 +232,12 @@ void TestDocumentOps::sendPower_outcomes()
         config.refusedSets["POWR"] = 3;
     if (situation == u"dropped"_s)
         config.droppedSets = {"POWR"};
-    EmulatedProjector *emulator = Emulate(u"Hall"_s, config);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Hall"_s, config);
     QVERIFY(emulator);
-    Projector *projector =
-        Register(*emulator, nullptr, situation == u"wrong password"_s ? u"wrong"_s : u"secret"_s);
+    Projector *projector = m_fixture.Register(
+        *emulator, nullptr, situation == u"wrong password"_s ? u"wrong"_s : u"secret"_s);
     if (situation != u"never refreshed"_s)
-        RefreshAll();
+        m_fixture.RefreshAll();
     if (situation == u"not listening"_s)
         emulator->update([](EmulatorConfig &c) { c.listening = false; });
     const int connectionsBefore = emulator->connectionCount();
@@ -352,7 +252,7 @@ void TestDocumentOps::sendPower_outcomes()
     QCOMPARE(int(outcomes[0].outcome), outcome);
     QCOMPARE(outcomes[0].result, result);
     QCOMPARE(outcomes[0].power ? outcomes[0].power->GetCode() : -2, power);
-    QCOMPARE(Commands(*emulator).join(u','), received.join(u','));
+    QCOMPARE(ReceivedCommands(*emulator).join(u','), received.join(u','));
     // Where no ICMP may be sent, the reachability check is a TCP connect of its own.
     const int perWindow =
         platform::CurrentEchoMechanism() == platform::EchoMechanism::TcpConnect ? 2 : 1;
@@ -363,30 +263,30 @@ void TestDocumentOps::sendPower_outcomes()
 
 void TestDocumentOps::allUnreachable_countZeroAndNoEvent()
 {
-    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    Group *group = m_fixture.AddGroup(m_doc->GetRoot(), u"Hall"_s);
     for (int i = 1; i <= 3; ++i) {
-        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i));
+        EmulatedProjector *emulator = m_fixture.Emulate(u"P%1"_s.arg(i));
         QVERIFY(emulator);
-        Register(*emulator, group);
+        m_fixture.Register(*emulator, group);
     }
-    RefreshAll();
-    for (const auto &emulator : m_emulators)
+    m_fixture.RefreshAll();
+    for (const auto &emulator : m_fixture.Fleet().Emulators())
         emulator->update([](EmulatorConfig &c) { c.listening = false; });
-    const QByteArray log = ReadLog();
+    const QByteArray log = ReadEventLog();
 
     std::vector<Projector *> touched;
     QCOMPARE(m_doc->SendPower({group}, touched, PowerStatus(PowerStatus::Off)), 0);
     QCOMPARE(m_doc->SendMute({group}, touched, MuteStatus(MuteStatus::Video), true), 0);
     QVERIFY(touched.empty());
     QVERIFY(!ActionEventManager::GetInstance()->HasPending());
-    QCOMPARE(ReadLog(), log);
+    QCOMPARE(ReadEventLog(), log);
 }
 
 void TestDocumentOps::neverAnswered_skippedByEveryCommandWithoutConnecting()
 {
-    EmulatedProjector *emulator = Emulate(u"Hall"_s);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Hall"_s);
     QVERIFY(emulator);
-    Projector *projector = Register(*emulator);
+    Projector *projector = m_fixture.Register(*emulator);
 
     std::vector<Projector *> touched;
     QCOMPARE(m_doc->SendPower({projector}, touched, PowerStatus(PowerStatus::On)), 0);
@@ -400,10 +300,10 @@ void TestDocumentOps::neverAnswered_skippedByEveryCommandWithoutConnecting()
 
 void TestDocumentOps::sendMute_withoutKind_reachesNoProjector()
 {
-    EmulatedProjector *emulator = Emulate(u"Hall"_s);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Hall"_s);
     QVERIFY(emulator);
-    Projector *projector = Register(*emulator);
-    RefreshAll();
+    Projector *projector = m_fixture.Register(*emulator);
+    m_fixture.RefreshAll();
     const int connectionsBefore = emulator->connectionCount();
 
     for (const int kind : {MuteStatus::Unknown, MuteStatus::Off}) {
@@ -420,7 +320,7 @@ void TestDocumentOps::sendMute_withoutKind_reachesNoProjector()
 
 void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
 {
-    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    Group *group = m_fixture.AddGroup(m_doc->GetRoot(), u"Hall"_s);
     const std::vector<std::vector<std::pair<int, int>>> offered{
         {{1, 1}, {3, 1}}, {{1, 1}, {3, 2}}, {{3, 1}}};
     std::vector<Projector *> projectors;
@@ -428,11 +328,11 @@ void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
         EmulatorConfig config;
         config.power = PowerStatus::On;
         config.inputs = offered[i];
-        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i + 1), config);
+        EmulatedProjector *emulator = m_fixture.Emulate(u"P%1"_s.arg(i + 1), config);
         QVERIFY(emulator);
-        projectors.push_back(Register(*emulator, group));
+        projectors.push_back(m_fixture.Register(*emulator, group));
     }
-    RefreshAll();
+    m_fixture.RefreshAll();
 
     std::vector<Projector *> touched;
     std::vector<ProjectorOutcome> outcomes;
@@ -443,23 +343,26 @@ void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
     QCOMPARE(outcomes[1].projector, projectors[1]);
     QCOMPARE(outcomes[1].outcome, CommandOutcome::InputNotOffered);
     QCOMPARE(outcomes[2].outcome, CommandOutcome::Done);
-    QCOMPARE(Commands(*m_emulators[0]), (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
-    QCOMPARE(Commands(*m_emulators[1]), (QStringList{u"NAME ?"_s, u"INST ?"_s}));
-    QCOMPARE(Commands(*m_emulators[2]), (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
+    QCOMPARE(ReceivedCommands(*m_fixture.Fleet().Emulators()[0]),
+             (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
+    QCOMPARE(ReceivedCommands(*m_fixture.Fleet().Emulators()[1]),
+             (QStringList{u"NAME ?"_s, u"INST ?"_s}));
+    QCOMPARE(ReceivedCommands(*m_fixture.Fleet().Emulators()[2]),
+             (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
     QCOMPARE(TakeEvents(), (QStringList{u"P1: The input has been switched to Digital1."_s,
                                         u"P3: The input has been switched to Digital1."_s}));
 }
 
 void TestDocumentOps::requeryStatus_readsPowerInputAndMuteBack()
 {
-    EmulatedProjector *first = Emulate(u"P1"_s);
-    EmulatedProjector *never = Emulate(u"P2"_s);
-    EmulatedProjector *removed = Emulate(u"P3"_s);
+    EmulatedProjector *first = m_fixture.Emulate(u"P1"_s);
+    EmulatedProjector *never = m_fixture.Emulate(u"P2"_s);
+    EmulatedProjector *removed = m_fixture.Emulate(u"P3"_s);
     QVERIFY(first && never && removed);
-    Projector *projector = Register(*first);
-    Register(*removed);
-    RefreshAll();
-    Projector *neverAnswered = Register(*never);
+    Projector *projector = m_fixture.Register(*first);
+    m_fixture.Register(*removed);
+    m_fixture.RefreshAll();
+    Projector *neverAnswered = m_fixture.Register(*never);
     Projector *gone = m_doc->GetProjectors()[1];
     ProjectorManager::GetInstance()->RemoveNode(gone);
     first->update([](EmulatorConfig &c) {
@@ -472,7 +375,8 @@ void TestDocumentOps::requeryStatus_readsPowerInputAndMuteBack()
     // The removed projector's pointer is dangling: it must not be touched.
     m_doc->RequeryStatus({projector, neverAnswered, gone});
 
-    QCOMPARE(Commands(*first), (QStringList{u"NAME ?"_s, u"POWR ?"_s, u"INPT ?"_s, u"AVMT ?"_s}));
+    QCOMPARE(ReceivedCommands(*first),
+             (QStringList{u"NAME ?"_s, u"POWR ?"_s, u"INPT ?"_s, u"AVMT ?"_s}));
     QCOMPARE(never->connectionCount(), 0);
     QCOMPARE(removed->connectionCount(), removedConnections);
     PowerStatus power;
@@ -493,11 +397,11 @@ void TestDocumentOps::refreshProjector_logsItsEventAndLeavesRemovedAlone()
     failing.errors = {0, 0, 2, 0, 0, 0};
     EmulatorConfig warning;
     warning.errors = {0, 0, 0, 0, 1, 0};
-    EmulatedProjector *first = Emulate(u"P1"_s, failing);
-    EmulatedProjector *second = Emulate(u"P2"_s, warning);
+    EmulatedProjector *first = m_fixture.Emulate(u"P1"_s, failing);
+    EmulatedProjector *second = m_fixture.Emulate(u"P2"_s, warning);
     QVERIFY(first && second);
-    Projector *failingProjector = Register(*first);
-    Projector *warningProjector = Register(*second);
+    Projector *failingProjector = m_fixture.Register(*first);
+    Projector *warningProjector = m_fixture.Register(*second);
 
     m_doc->RefreshProjector(failingProjector, true);
     m_doc->RefreshProjector(warningProjector, false);
@@ -514,13 +418,13 @@ void TestDocumentOps::refreshProjector_logsItsEventAndLeavesRemovedAlone()
 
 void TestDocumentOps::sendPower_whileRefreshRuns_eachProjectorOnce()
 {
-    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    Group *group = m_fixture.AddGroup(m_doc->GetRoot(), u"Hall"_s);
     for (int i = 1; i <= 4; ++i) {
-        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i));
+        EmulatedProjector *emulator = m_fixture.Emulate(u"P%1"_s.arg(i));
         QVERIFY(emulator);
-        Register(*emulator, group);
+        m_fixture.Register(*emulator, group);
     }
-    RefreshAll();
+    m_fixture.RefreshAll();
 
     // The background refresh, as the refresh worker runs it: projector by projector, on its
     // own thread, for a bounded number of cycles.
@@ -539,8 +443,8 @@ void TestDocumentOps::sendPower_whileRefreshRuns_eachProjectorOnce()
     worker.join();
 
     QCOMPARE(count, 12);
-    for (const auto &emulator : m_emulators) {
-        const QStringList commands = Commands(*emulator);
+    for (const auto &emulator : m_fixture.Fleet().Emulators()) {
+        const QStringList commands = ReceivedCommands(*emulator);
         QCOMPARE(commands.count(u"POWR 1"_s), 3);
         // A command's window is never split by a refresh: each POWR 1 follows its own NAME.
         for (qsizetype i = 0; i < commands.size(); ++i) {
@@ -558,12 +462,12 @@ void TestDocumentOps::slowWindowOpen_readsSavesAndOtherCommandsGoOn()
 {
     EmulatorConfig slowConfig;
     slowConfig.answerDelayMs = 200;
-    EmulatedProjector *slowEmulator = Emulate(u"Slow"_s, slowConfig);
-    EmulatedProjector *fastEmulator = Emulate(u"Fast"_s);
+    EmulatedProjector *slowEmulator = m_fixture.Emulate(u"Slow"_s, slowConfig);
+    EmulatedProjector *fastEmulator = m_fixture.Emulate(u"Fast"_s);
     QVERIFY(slowEmulator && fastEmulator);
-    Projector *slow = Register(*slowEmulator);
-    Projector *fast = Register(*fastEmulator);
-    RefreshAll();
+    Projector *slow = m_fixture.Register(*slowEmulator);
+    Projector *fast = m_fixture.Register(*fastEmulator);
+    m_fixture.RefreshAll();
 
     std::mutex lock;
     std::condition_variable changed;
@@ -603,8 +507,8 @@ void TestDocumentOps::slowWindowOpen_readsSavesAndOtherCommandsGoOn()
     QVERIFY(readerDoneInsideWindow);
     QVERIFY(saved);
     QCOMPARE(reached, 1);
-    QCOMPARE(Commands(*fastEmulator), (QStringList{u"NAME ?"_s, u"POWR 1"_s}));
-    QCOMPARE(Commands(*slowEmulator), QStringList{u"NAME ?"_s}); // the reader sent nothing
+    QCOMPARE(ReceivedCommands(*fastEmulator), (QStringList{u"NAME ?"_s, u"POWR 1"_s}));
+    QCOMPARE(ReceivedCommands(*slowEmulator), QStringList{u"NAME ?"_s}); // the reader sent nothing
     QVERIFY(!slow->IsConnected());
 }
 
@@ -614,9 +518,9 @@ void TestDocumentOps::wrongPassword_everyResultIs10AfterRefreshAndCommand()
 {
     EmulatorConfig config;
     config.password = "secret";
-    EmulatedProjector *emulator = Emulate(u"Hall"_s, config);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Hall"_s, config);
     QVERIFY(emulator);
-    Projector *projector = Register(*emulator, nullptr, u"wrong"_s);
+    Projector *projector = m_fixture.Register(*emulator, nullptr, u"wrong"_s);
 
     const auto checkRefused = [projector] {
         const ProjectorState state = projector->GetState();
@@ -647,16 +551,16 @@ void TestDocumentOps::wrongPassword_everyResultIs10AfterRefreshAndCommand()
 // out in selection order even when the later projectors answer first.
 void TestDocumentOps::sendPower_laterProjectorsAnswerFirst_resultsInSelectionOrder()
 {
-    Group *group = AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    Group *group = m_fixture.AddGroup(m_doc->GetRoot(), u"Hall"_s);
     std::vector<Projector *> expected;
     for (int i = 0; i < 6; ++i) {
         EmulatorConfig config;
         config.answerDelayMs = (5 - i) * 40; // the first answers last
-        EmulatedProjector *emulator = Emulate(u"P%1"_s.arg(i + 1), config);
+        EmulatedProjector *emulator = m_fixture.Emulate(u"P%1"_s.arg(i + 1), config);
         QVERIFY(emulator);
-        expected.push_back(Register(*emulator, i < 4 ? group : nullptr));
+        expected.push_back(m_fixture.Register(*emulator, i < 4 ? group : nullptr));
     }
-    RefreshAll();
+    m_fixture.RefreshAll();
 
     std::vector<Projector *> touched;
     // The two outside the group come first in the selection.

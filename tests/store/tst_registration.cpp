@@ -6,6 +6,7 @@
 #include "store/cvanteldoc.h"
 #include "store/registration.h"
 #include "store/usermessage.h"
+#include "tests/common/documentfixture.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QDir>
@@ -16,19 +17,6 @@
 #include <memory>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-class SilentSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &, MessageIcon) override {}
-};
-
-// Nothing listens here: connects are refused at once.
-const QString kSilentAddress = u"127.56.1.250"_s;
-
-} // namespace
 
 class TestRegistration : public QObject
 {
@@ -47,64 +35,35 @@ private slots:
     void changeAddress_confirmThenApply();
 
 private:
-    EmulatedProjector *Emulate(const std::string &name, const std::string &password);
-    QString AddressOf(const EmulatedProjector *emulator) const
-    {
-        return QString::fromStdString(emulator->config().address);
-    }
+    EmulatedProjector *Emulate(const QString &name, const std::string &password);
 
-    std::unique_ptr<QTemporaryDir> m_tempDir;
-    QString m_previousDir;
-    SilentSink m_sink;
-    std::unique_ptr<CVantelDoc> m_doc;
-    std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
-    int m_nextHost = 1;
+    // This suite's emulators live on 127.56.0.0/16.
+    DocumentFixture m_fixture{56};
+    // Nothing listens here: connects are refused at once.
+    QString m_silentAddress;
 };
 
 void TestRegistration::initTestCase()
 {
     SetStringLanguage(StringLanguage::English);
-    m_previousDir = QDir::currentPath();
+    m_silentAddress = m_fixture.Fleet().SilentAddress();
 }
 
 void TestRegistration::init()
 {
-    m_tempDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_tempDir->isValid());
-    QDir::setCurrent(m_tempDir->path());
-    SetUserMessageSink(&m_sink);
-    QCOMPARE(ProjectorManager::InitProjectors(), 0);
-    const QString settings = m_tempDir->filePath(u"lumarin.ini"_s);
-    QFile file(settings);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\n");
-    file.close();
-    m_doc = std::make_unique<CVantelDoc>(settings);
+    QVERIFY(m_fixture.Open());
 }
 
 void TestRegistration::cleanup()
 {
-    m_doc.reset();
-    m_emulators.clear();
-    SetUserMessageSink(nullptr);
-    QDir::setCurrent(m_previousDir);
-    m_tempDir.reset();
+    m_fixture.Close();
 }
 
-EmulatedProjector *TestRegistration::Emulate(const std::string &name, const std::string &password)
+EmulatedProjector *TestRegistration::Emulate(const QString &name, const std::string &password)
 {
     EmulatorConfig config;
-    config.address = "127.56.0." + std::to_string(m_nextHost++);
-    config.name = name;
     config.password = password;
-    auto emulator = std::make_unique<EmulatedProjector>(config);
-    std::string error;
-    if (!emulator->start(&error)) {
-        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
-        return nullptr;
-    }
-    m_emulators.push_back(std::move(emulator));
-    return m_emulators.back().get();
+    return m_fixture.Emulate(name, config);
 }
 
 void TestRegistration::checkPassword_data()
@@ -126,14 +85,14 @@ void TestRegistration::checkPassword()
 
 void TestRegistration::authenticateAll_onePasswordUnlocksEveryCandidateThatTakesIt()
 {
-    EmulatedProjector *first = Emulate("First", "pw");
-    EmulatedProjector *second = Emulate("Second", "other");
-    EmulatedProjector *third = Emulate("Third", "pw");
+    EmulatedProjector *first = Emulate(u"First"_s, "pw");
+    EmulatedProjector *second = Emulate(u"Second"_s, "other");
+    EmulatedProjector *third = Emulate(u"Third"_s, "pw");
     QVERIFY(first && second && third);
     std::vector<std::unique_ptr<Projector>> owned;
     std::vector<Projector *> candidates;
     for (EmulatedProjector *emulator : {first, second, third}) {
-        owned.push_back(std::make_unique<Projector>(QString(), AddressOf(emulator), QString(),
+        owned.push_back(std::make_unique<Projector>(QString(), AddressOf(*emulator), QString(),
                                                     u"M"_s, QString()));
         QCOMPARE(ProbeCandidate(*owned.back()), 10);
         candidates.push_back(owned.back().get());
@@ -158,9 +117,9 @@ void TestRegistration::authenticateAll_onePasswordUnlocksEveryCandidateThatTakes
 void TestRegistration::registerProjector_outcomes()
 {
     ProjectorManager &manager = *ProjectorManager::GetInstance();
-    EmulatedProjector *emulator = Emulate("Hall", "");
+    EmulatedProjector *emulator = Emulate(u"Hall"_s, "");
     QVERIFY(emulator);
-    Projector candidate(QString(), AddressOf(emulator), QString(), u"M"_s, QString());
+    Projector candidate(QString(), AddressOf(*emulator), QString(), u"M"_s, QString());
     QCOMPARE(ProbeCandidate(candidate), 0);
 
     Projector *registered = nullptr;
@@ -187,10 +146,10 @@ void TestRegistration::registerProjector_outcomes()
 void TestRegistration::changePassword_refusedChangeRestoresOld()
 {
     ProjectorManager &manager = *ProjectorManager::GetInstance();
-    EmulatedProjector *emulator = Emulate("Hall", "new");
+    EmulatedProjector *emulator = Emulate(u"Hall"_s, "new");
     QVERIFY(emulator);
     Projector *projector = manager.AddProjector(
-        std::make_unique<Projector>(u"Hall"_s, AddressOf(emulator), u"old"_s, u"M"_s, u"/"_s));
+        std::make_unique<Projector>(u"Hall"_s, AddressOf(*emulator), u"old"_s, u"M"_s, u"/"_s));
     QVERIFY(projector);
 
     QCOMPARE(ChangePassword(*projector, u"wrong"_s), 317);
@@ -208,31 +167,31 @@ void TestRegistration::changePassword_refusedChangeRestoresOld()
 void TestRegistration::changeAddress_confirmThenApply()
 {
     ProjectorManager &manager = *ProjectorManager::GetInstance();
-    EmulatedProjector *moved = Emulate("Moved", "pw");
+    EmulatedProjector *moved = Emulate(u"Moved"_s, "pw");
     QVERIFY(moved);
     Projector *projector = manager.AddProjector(
-        std::make_unique<Projector>(u"Old"_s, kSilentAddress, u"pw"_s, u"M"_s, u"/"_s));
+        std::make_unique<Projector>(u"Old"_s, m_silentAddress, u"pw"_s, u"M"_s, u"/"_s));
     QVERIFY(projector);
     Projector work(*projector);
 
     QCOMPARE(ProbeNewAddress(manager, work, u"0.0.0.0"_s, u"pw"_s), 315);
     QCOMPARE(ProbeNewAddress(manager, work, u"300.1.1.1"_s, u"pw"_s), 315);
-    QCOMPARE(ProbeNewAddress(manager, work, kSilentAddress, u"pw"_s), 316); // its own address
-    QCOMPARE(ProbeNewAddress(manager, work, u"127.56.1.251"_s, u"pw"_s), 311);
-    QCOMPARE(ProbeNewAddress(manager, work, AddressOf(moved), u"wrong"_s), 317);
-    QCOMPARE(work.GetIPAddress(), kSilentAddress); // every failure gives the copy its values back
+    QCOMPARE(ProbeNewAddress(manager, work, m_silentAddress, u"pw"_s), 316); // its own address
+    QCOMPARE(ProbeNewAddress(manager, work, m_fixture.Fleet().SilentAddress(251), u"pw"_s), 311);
+    QCOMPARE(ProbeNewAddress(manager, work, AddressOf(*moved), u"wrong"_s), 317);
+    QCOMPARE(work.GetIPAddress(), m_silentAddress); // every failure gives the copy its values back
     QCOMPARE(work.GetPassword(), u"pw"_s);
-    QCOMPARE(ProbeNewAddress(manager, work, AddressOf(moved), u"pw"_s), 0);
+    QCOMPARE(ProbeNewAddress(manager, work, AddressOf(*moved), u"pw"_s), 0);
     QCOMPARE(work.GetName(), u"Moved"_s);
-    QCOMPARE(projector->GetIPAddress(), kSilentAddress); // Confirm leaves the registry alone
+    QCOMPARE(projector->GetIPAddress(), m_silentAddress); // Confirm leaves the registry alone
 
     // The projector went away between Confirm and OK: the registered one stays as it was.
     moved->update([](EmulatorConfig &c) { c.listening = false; });
-    QCOMPARE(ChangeIPAddress(*projector, AddressOf(moved), u"pw"_s), 311);
-    QCOMPARE(projector->GetIPAddress(), kSilentAddress);
+    QCOMPARE(ChangeIPAddress(*projector, AddressOf(*moved), u"pw"_s), 311);
+    QCOMPARE(projector->GetIPAddress(), m_silentAddress);
     moved->update([](EmulatorConfig &c) { c.listening = true; });
-    QCOMPARE(ChangeIPAddress(*projector, AddressOf(moved), u"pw"_s), 0);
-    QCOMPARE(projector->GetIPAddress(), AddressOf(moved));
+    QCOMPARE(ChangeIPAddress(*projector, AddressOf(*moved), u"pw"_s), 0);
+    QCOMPARE(projector->GetIPAddress(), AddressOf(*moved));
     QCOMPARE(projector->GetName(), u"Moved"_s);
 }
 
