@@ -37,10 +37,29 @@ void CActionEventListCtrl::SetUpColumns()
     clear();
     setColumnCount(2);
     header()->setStretchLastSection(false);
-    const int width = viewport()->width();
-    const int first = width / 9;
+    FitColumns();
+}
+
+void CActionEventListCtrl::FitColumns()
+{
+    // The area inside the frame: the viewport is laid out only once the list shows.
+    const int width = contentsRect().width();
+    // A ninth of the width, but never so narrow that the time is cut (wider glyphs in
+    // Japanese).
+    const int first = std::max(width / 9, TimeColumnMinimum());
     setColumnWidth(0, first);
     setColumnWidth(1, std::max(0, width - first - 22));
+}
+
+int CActionEventListCtrl::TimeColumnMinimum() const
+{
+    return fontMetrics().horizontalAdvance(u"00:00:00"_s) + iconSize().width() + 16;
+}
+
+void CActionEventListCtrl::resizeEvent(QResizeEvent *event)
+{
+    QTreeWidget::resizeEvent(event);
+    FitColumns();
 }
 
 QString CActionEventListCtrl::EventText(const QString &message, const QString &source)

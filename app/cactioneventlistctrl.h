@@ -19,7 +19,7 @@ public:
 
     explicit CActionEventListCtrl(QWidget *parent = nullptr);
 
-    // The two columns, sized from the client width; again after a resize.
+    // The two columns, sized from the client width (again after each resize); empties the list.
     void SetUpColumns();
     // Moves every pending event of the event manager into the list, oldest first, so the
     // newest ends on top.
@@ -28,4 +28,12 @@ public:
 
     // The second column's text: the message and the source, each cut with "...".
     static QString EventText(const QString &message, const QString &source);
+    // The first column is at least this wide: time and icon uncut.
+    int TimeColumnMinimum() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void FitColumns();
 };

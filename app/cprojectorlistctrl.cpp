@@ -231,7 +231,8 @@ void CProjectorListCtrl::SortByColumn(int column)
 
 void CProjectorListCtrl::ApplySortArrow()
 {
-    // Qt's ascending indicator is the up arrow the header shows for an ascending column.
+    // The header draws Qt's ascending indicator as a down arrow; this list shows an up arrow
+    // on a column sorted ascending, so the indicator order is the opposite of the list's.
     header()->setSortIndicator(m_sortColumn,
-                               m_ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+                               m_ascending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }

@@ -418,7 +418,14 @@ void TestFleetControls::eventList_keepsTwentyNewestWithCutTexts()
     CActionEventListCtrl list;
     list.resize(450, 200);
     list.SetUpColumns();
-    QCOMPARE(list.columnWidth(0), list.viewport()->width() / 9);
+    // From the width inside the frame, also before the list shows, and again after a resize.
+    QCOMPARE(list.columnWidth(0),
+             std::max((450 - 2 * list.frameWidth()) / 9, list.TimeColumnMinimum()));
+    list.resize(900, 200);
+    QCoreApplication::sendPostedEvents();
+    list.show();
+    QCOMPARE(list.columnWidth(0), (900 - 2 * list.frameWidth()) / 9);
+    QCOMPARE(list.columnWidth(1), 900 - 2 * list.frameWidth() - list.columnWidth(0) - 22);
 
     auto *events = ActionEventManager::GetInstance();
     const QString longMessage = QString(60, u'm');

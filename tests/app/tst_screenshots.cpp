@@ -1,4 +1,6 @@
+#include "app/cgrouptreectrl.h"
 #include "app/cmainframe.h"
+#include "app/cprojectorlistctrl.h"
 #include "app/cvantelview.h"
 #include "tests/app/appfixture.h"
 
@@ -55,6 +57,13 @@ void TestScreenshots::mainWindow()
     QVERIFY(fixture.Start(StringLanguage(language)));
     QTRY_VERIFY_WITH_TIMEOUT(!fixture.View()->IsRefreshing(), 20000);
     fixture.View()->SetTab(CVantelView::Tab(tab));
+    // Every group open, every projector listed, one of them chosen.
+    fixture.View()->GetGroupTree()->expandAll();
+    CProjectorListCtrl *list = fixture.View()->GetProjectorList();
+    QCOMPARE(list->RowCount(), 5);
+    const QList<QTreeWidgetItem *> chosen = list->findItems(u"Hall East"_s, Qt::MatchExactly);
+    QCOMPARE(chosen.size(), 1);
+    list->setCurrentItem(chosen.front());
     QCoreApplication::processEvents();
 
     const QDir dir(QStringLiteral(LUMARIN_SCREENSHOT_DIR));
