@@ -6,6 +6,7 @@
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
 #include "store/usermessage.h"
+#include "tests/common/documentfixture.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QApplication>
@@ -25,27 +26,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class SilentSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &, MessageIcon) override {}
-};
-
 QStringList Commands(EmulatedProjector &emulator)
 {
     QStringList commands;
     for (const std::string &command : emulator.takeReceivedCommands())
         commands.append(QString::fromStdString(command));
     return commands;
-}
-
-// Pending events as "source: message", oldest first; the queue is emptied.
-QStringList TakeEvents()
-{
-    QStringList events;
-    while (std::unique_ptr<ActionEvent> event = ActionEventManager::GetInstance()->TakeOldest())
-        events.append(event->GetSource() + u": "_s + event->GetMessage());
-    return events;
 }
 
 // Answers the next modal dialog of the given object name by clicking the named button in it,
@@ -94,20 +80,13 @@ private slots:
     void responseWaitTime_setWritesTimeout();
 
 private:
-    EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
-    Projector *Register(const EmulatedProjector &emulator, const Group *group = nullptr);
-    Group *AddGroup(Group *parent, const QString &name);
-    void RefreshAll(); // every projector answers once, then logs are cleared
     // Runs a command and waits for its end; false when it did not end within 10 s.
     bool RunToEnd(const std::function<void()> &command);
     QString SettingsText() const;
 
-    std::unique_ptr<QTemporaryDir> m_tempDir;
-    QString m_previousDir;
-    SilentSink m_sink;
-    std::unique_ptr<CVantelDoc> m_doc;
-    std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
-    int m_nextHost = 1;
+    // This suite's emulators live on 127.58.0.0/16.
+    DocumentFixture m_fixture{58};
+    CVantelDoc *m_doc = nullptr;
 
     std::unique_ptr<QWidget> m_window;
     QPushButton *m_button = nullptr; // a control of the window, to try input on
@@ -119,23 +98,13 @@ private:
 void TestProjectorCommands::initTestCase()
 {
     SetStringLanguage(StringLanguage::English);
-    m_previousDir = QDir::currentPath();
 }
 
 void TestProjectorCommands::init()
 {
-    m_tempDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_tempDir->isValid());
-    QDir::setCurrent(m_tempDir->path());
-    SetUserMessageSink(&m_sink);
+    QVERIFY(m_fixture.Open());
+    m_doc = &m_fixture.Doc();
     SetEventFilter(false);
-    QCOMPARE(ProjectorManager::InitProjectors(), 0);
-    const QString settings = m_tempDir->filePath(u"lumarin.ini"_s);
-    QFile file(settings);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\n");
-    file.close();
-    m_doc = std::make_unique<CVantelDoc>(settings);
 
     m_window = std::make_unique<QWidget>();
     m_button = new QPushButton(u"Try"_s, m_window.get());
@@ -157,48 +126,8 @@ void TestProjectorCommands::cleanup()
 {
     m_commands.reset();
     m_window.reset();
-    m_doc.reset();
-    m_emulators.clear();
-    SetUserMessageSink(nullptr);
-    QDir::setCurrent(m_previousDir);
-    m_tempDir.reset();
-}
-
-EmulatedProjector *TestProjectorCommands::Emulate(const QString &name, EmulatorConfig config)
-{
-    // This suite's emulators live on 127.58.0.0/24.
-    config.address = "127.58.0." + std::to_string(m_nextHost++);
-    config.name = name.toStdString();
-    auto emulator = std::make_unique<EmulatedProjector>(config);
-    std::string error;
-    if (!emulator->start(&error)) {
-        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
-        return nullptr;
-    }
-    m_emulators.push_back(std::move(emulator));
-    return m_emulators.back().get();
-}
-
-Projector *TestProjectorCommands::Register(const EmulatedProjector &emulator, const Group *group)
-{
-    const EmulatorConfig config = emulator.config();
-    return ProjectorManager::GetInstance()->AddProjector(std::make_unique<Projector>(
-        QString::fromStdString(config.name), QString::fromStdString(config.address), QString(),
-        u"M"_s, group ? group->GetFullPath() : u"/"_s));
-}
-
-Group *TestProjectorCommands::AddGroup(Group *parent, const QString &name)
-{
-    return ProjectorManager::GetInstance()->AddGroupTo(parent, std::make_unique<Group>(name));
-}
-
-void TestProjectorCommands::RefreshAll()
-{
-    for (Projector *projector : m_doc->GetProjectors())
-        m_doc->RefreshProjector(projector, true);
-    for (const auto &emulator : m_emulators)
-        emulator->clearReceivedCommands();
-    TakeEvents();
+    m_doc = nullptr;
+    m_fixture.Close();
 }
 
 bool TestProjectorCommands::RunToEnd(const std::function<void()> &command)
@@ -216,16 +145,16 @@ QString TestProjectorCommands::SettingsText() const
 
 void TestProjectorCommands::powerOn_group_reachesEveryProjectorBelowAndLogsEach()
 {
-    Group *hall = AddGroup(m_doc->GetRoot(), u"Hall"_s);
-    Group *stage = AddGroup(hall, u"Stage"_s);
-    EmulatedProjector *left = Emulate(u"Left"_s);
-    EmulatedProjector *right = Emulate(u"Right"_s);
-    EmulatedProjector *outside = Emulate(u"Outside"_s);
+    Group *hall = m_fixture.AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    Group *stage = m_fixture.AddGroup(hall, u"Stage"_s);
+    EmulatedProjector *left = m_fixture.Emulate(u"Left"_s);
+    EmulatedProjector *right = m_fixture.Emulate(u"Right"_s);
+    EmulatedProjector *outside = m_fixture.Emulate(u"Outside"_s);
     QVERIFY(left && right && outside);
-    Register(*left, hall);
-    Register(*right, stage);
-    Register(*outside);
-    RefreshAll();
+    m_fixture.Register(*left, hall);
+    m_fixture.Register(*right, stage);
+    m_fixture.Register(*outside);
+    m_fixture.RefreshAll();
 
     m_selection = {hall};
     QSignalSpy busy(m_commands.get(), &CProjectorCommands::busyChanged);
@@ -261,12 +190,12 @@ void TestProjectorCommands::refusedSelections()
     QFETCH(QString, selection);
     QFETCH(QString, message);
 
-    EmulatedProjector *elsewhere = Emulate(u"Elsewhere"_s);
+    EmulatedProjector *elsewhere = m_fixture.Emulate(u"Elsewhere"_s);
     QVERIFY(elsewhere);
-    Register(*elsewhere);
-    RefreshAll();
+    m_fixture.Register(*elsewhere);
+    m_fixture.RefreshAll();
     if (selection == u"empty group"_s)
-        m_selection = {AddGroup(m_doc->GetRoot(), u"Empty"_s)};
+        m_selection = {m_fixture.AddGroup(m_doc->GetRoot(), u"Empty"_s)};
 
     for (const auto &command : std::vector<std::function<void()>>{
              [this] { m_commands->Power(1); }, [this] { m_commands->SetInput(InputStatus(1, 1)); },
@@ -281,11 +210,11 @@ void TestProjectorCommands::refusedSelections()
 
 void TestProjectorCommands::allSilent_tells337AndStillFinishes()
 {
-    EmulatedProjector *first = Emulate(u"First"_s);
-    EmulatedProjector *second = Emulate(u"Second"_s);
+    EmulatedProjector *first = m_fixture.Emulate(u"First"_s);
+    EmulatedProjector *second = m_fixture.Emulate(u"Second"_s);
     QVERIFY(first && second);
-    m_selection = {Register(*first), Register(*second)};
-    RefreshAll();
+    m_selection = {m_fixture.Register(*first), m_fixture.Register(*second)};
+    m_fixture.RefreshAll();
     for (EmulatedProjector *emulator : {first, second})
         emulator->update([](EmulatorConfig &c) { c.listening = false; });
 
@@ -310,10 +239,10 @@ void TestProjectorCommands::nothingToSend()
 {
     QFETCH(int, command);
 
-    EmulatedProjector *emulator = Emulate(u"Quiet"_s);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Quiet"_s);
     QVERIFY(emulator);
-    m_selection = {Register(*emulator)};
-    RefreshAll();
+    m_selection = {m_fixture.Register(*emulator)};
+    m_fixture.RefreshAll();
     const int connections = emulator->connectionCount();
 
     QSignalSpy busy(m_commands.get(), &CProjectorCommands::busyChanged);
@@ -331,10 +260,10 @@ void TestProjectorCommands::nothingToSend()
 
 void TestProjectorCommands::mute_sendsTheKindOfTheEntry()
 {
-    EmulatedProjector *emulator = Emulate(u"Mute"_s);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Mute"_s);
     QVERIFY(emulator);
-    m_selection = {Register(*emulator)};
-    RefreshAll();
+    m_selection = {m_fixture.Register(*emulator)};
+    m_fixture.RefreshAll();
 
     const QList<std::pair<int, QString>> cases{
         {0, u"AVMT 31"_s}, {1, u"AVMT 11"_s}, {2, u"AVMT 21"_s}};
@@ -348,10 +277,10 @@ void TestProjectorCommands::mute_sendsTheKindOfTheEntry()
 
 void TestProjectorCommands::duringCommand_windowPaintsAndTakesNoInput()
 {
-    EmulatedProjector *emulator = Emulate(u"Busy"_s);
+    EmulatedProjector *emulator = m_fixture.Emulate(u"Busy"_s);
     QVERIFY(emulator);
-    m_selection = {Register(*emulator)};
-    RefreshAll();
+    m_selection = {m_fixture.Register(*emulator)};
+    m_fixture.RefreshAll();
 
     int ticks = 0;
     QTimer ticker;
@@ -382,13 +311,13 @@ void TestProjectorCommands::duringCommand_windowPaintsAndTakesNoInput()
 
 void TestProjectorCommands::detailInformation_selectionRulesAndRefreshAfter()
 {
-    Group *group = AddGroup(m_doc->GetRoot(), u"G"_s);
-    EmulatedProjector *one = Emulate(u"One"_s);
-    EmulatedProjector *two = Emulate(u"Two"_s);
+    Group *group = m_fixture.AddGroup(m_doc->GetRoot(), u"G"_s);
+    EmulatedProjector *one = m_fixture.Emulate(u"One"_s);
+    EmulatedProjector *two = m_fixture.Emulate(u"Two"_s);
     QVERIFY(one && two);
-    Projector *first = Register(*one, group);
-    Projector *second = Register(*two);
-    RefreshAll();
+    Projector *first = m_fixture.Register(*one, group);
+    Projector *second = m_fixture.Register(*two);
+    m_fixture.RefreshAll();
 
     const QList<std::pair<std::vector<ProjectorNode *>, QString>> refused{
         {{}, u"No projector is selected."_s},

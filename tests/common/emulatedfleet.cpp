@@ -20,21 +20,21 @@ EmulatedFleet::~EmulatedFleet() = default;
 
 EmulatedProjector *EmulatedFleet::Emulate(const QString &name, EmulatorConfig config)
 {
-    if (m_nextHost > kLastEmulatedHost) {
-        qWarning("out of loopback addresses");
-        return nullptr;
-    }
-    config.address = QString(m_prefix + QString::number(m_nextHost++)).toStdString();
     config.port = 4352;
     config.name = name.toStdString();
-    auto emulator = std::make_unique<EmulatedProjector>(config);
+    // Another run may still hold an address (the octet drawn from the process id is not
+    // unique): the next one is taken then.
     std::string error;
-    if (!emulator->start(&error)) {
-        qWarning("emulator on %s: %s", config.address.c_str(), error.c_str());
-        return nullptr;
+    while (m_nextHost <= kLastEmulatedHost) {
+        config.address = QString(m_prefix + QString::number(m_nextHost++)).toStdString();
+        auto emulator = std::make_unique<EmulatedProjector>(config);
+        if (emulator->start(&error)) {
+            m_emulators.push_back(std::move(emulator));
+            return m_emulators.back().get();
+        }
     }
-    m_emulators.push_back(std::move(emulator));
-    return m_emulators.back().get();
+    qWarning("no emulator address left: %s", error.c_str());
+    return nullptr;
 }
 
 QString EmulatedFleet::SilentAddress(int host) const

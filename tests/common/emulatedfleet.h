@@ -22,8 +22,8 @@ public:
     EmulatedFleet(const EmulatedFleet &) = delete;
     EmulatedFleet &operator=(const EmulatedFleet &) = delete;
 
-    // A running emulator named name (the name the projector reports) on the next address
-    // (hosts 1 to 199); nullptr and a warning when it cannot start.
+    // A running emulator named name (the name the projector reports) on the next free address
+    // (hosts 1 to 199); nullptr and a warning when none is left.
     EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
     // An address of the run's block where nothing listens (host 200 to 254).
     QString SilentAddress(int host = 250) const;
