@@ -18,9 +18,9 @@ const int kHighlightRole = Qt::BackgroundRole;
 
 CNodeDrag::CNodeDrag(QTreeWidget *tree, QTreeWidget *list, QWidget *view, NodeOfItem nodeOfTreeItem,
                      NodeOfItem nodeOfListRow, DropHandler onDrop)
-    : QObject(view), m_tree(tree), m_list(list), m_view(view),
-      m_nodeOfTreeItem(std::move(nodeOfTreeItem)), m_nodeOfListRow(std::move(nodeOfListRow)),
-      m_onDrop(std::move(onDrop))
+    : QObject(view), m_tree(tree), m_list(list), m_view(view), m_treeViewport(tree->viewport()),
+      m_listViewport(list->viewport()), m_nodeOfTreeItem(std::move(nodeOfTreeItem)),
+      m_nodeOfListRow(std::move(nodeOfListRow)), m_onDrop(std::move(onDrop))
 {
     m_tree->viewport()->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
@@ -50,9 +50,9 @@ QTreeWidgetItem *CNodeDrag::ItemAt(QTreeWidget *control, QPoint global)
 
 bool CNodeDrag::eventFilter(QObject *watched, QEvent *event)
 {
-    QTreeWidget *control = watched == m_tree->viewport()   ? m_tree
-                           : watched == m_list->viewport() ? m_list
-                                                           : nullptr;
+    QTreeWidget *control = watched == m_treeViewport   ? m_tree
+                           : watched == m_listViewport ? m_list
+                                                       : nullptr;
     if (!control)
         return false;
     switch (event->type()) {

@@ -58,6 +58,10 @@ private:
     QTreeWidget *m_tree;
     QTreeWidget *m_list;
     QWidget *m_view;
+    // Compared by address only: the filter also sees events while a control is destroyed,
+    // when asking it for its viewport is no longer allowed.
+    const QObject *m_treeViewport;
+    const QObject *m_listViewport;
     NodeOfItem m_nodeOfTreeItem;
     NodeOfItem m_nodeOfListRow;
     DropHandler m_onDrop;
