@@ -97,7 +97,8 @@ QStringList RegistryLines()
 
 void AnswerModalDialogs(const char *className, QList<std::optional<QString>> answers, int timeoutMs)
 {
-    auto *timer = new QTimer;
+    auto *timer =
+        new QTimer(QCoreApplication::instance()); // gone with the application at the latest
     auto remaining = std::make_shared<QList<std::optional<QString>>>(std::move(answers));
     auto elapsed = std::make_shared<QElapsedTimer>();
     elapsed->start();
