@@ -148,6 +148,14 @@ void ProjectorManager::Search(SearchResults &results)
         std::lock_guard guard(m_workerLock);
         m_endedWorkers.clear();
     }
+    // Probes end in any order; the user gets the projectors in address order.
+    {
+        std::lock_guard search(m_searchLock);
+        std::stable_sort(results.begin(), results.end(), [](const auto &a, const auto &b) {
+            return ParseIPv4(a->GetIPAddress()).value_or(0) <
+                   ParseIPv4(b->GetIPAddress()).value_or(0);
+        });
+    }
     m_searching.store(false);
 }
 

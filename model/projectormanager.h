@@ -132,7 +132,7 @@ public:
     // local network (a network larger than a /16 only in the /16 around the adapter's own
     // address, see model/automaticsearch.h), and returns when every probe it started has ended.
     // Candidates are appended to results, which the caller owns and reads only after Search
-    // has returned.
+    // has returned; results then stand in address order.
     void Search(SearchResults &results);
     // Appends first and last address of each local network to starts and ends; how many.
     int GetAddressRanges(QStringList &starts, QStringList &ends) const;
