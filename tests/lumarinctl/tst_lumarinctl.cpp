@@ -1000,6 +1000,25 @@ void TestLumarinctl::projectorCommands_tellEachOutcome()
     QCOMPARE(text.exitCode, exitCode);
     QCOMPARE(QString::fromUtf8(text.out).split(u'\n').value(0), countLine);
     QCOMPARE(outcomeLines(text.err), lines);
+
+    // A Japanese desktop: the same outcomes for scripts, the lines for people translated.
+    fleet.reset();
+    fleet = std::make_unique<Fleet>();
+    QVERIFY(startFleet(*fleet));
+    QProcessEnvironment japanese = CtlEnvironment();
+    japanese.insert(u"LC_ALL"_s, u"ja_JP.UTF-8"_s);
+    japanese.insert(u"LANG"_s, u"ja_JP.UTF-8"_s);
+    const CtlRun ja =
+        RunProgram(kLumarinctl, QStringList{u"--settings"_s, settings, u"--json"_s} + command,
+                   60000, japanese);
+    QVERIFY2(ja.finished, qPrintable(Describe(ja)));
+    QCOMPARE(ja.exitCode, exitCode);
+    QCOMPARE(ja.json[u"results"_s].toArray(), results);
+    const QStringList jaLines = outcomeLines(ja.err);
+    QCOMPARE(jaLines.size(), lines.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QVERIFY2(jaLines[i] != lines[i] && jaLines[i].startsWith(lines[i].section(u',', 0, 0)),
+                 qPrintable(jaLines[i]));
 }
 
 void TestLumarinctl::statusJson_showsWhatEachProjectorReports()
