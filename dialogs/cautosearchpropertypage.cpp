@@ -29,20 +29,6 @@ namespace {
 
 const QString kLockedName = QStringLiteral("********");
 
-void Tell(int messageId, MessageIcon icon = MessageIcon::Warning)
-{
-    ShowUserMessage(RegistrationMessageText(messageId), icon);
-}
-
-QLabel *StaticText(int id, QWidget *parent)
-{
-    auto *label = new QLabel(LoadString(id), parent);
-    label->setObjectName(QStringLiteral("65535"));
-    label->setAccessibleName(label->text());
-    label->setWordWrap(true);
-    return label;
-}
-
 } // namespace
 
 CAutoSearchPropertyPage::CAutoSearchPropertyPage(CRegProjectorDlg &sheet, ProjectorManager &manager)
@@ -83,9 +69,9 @@ CAutoSearchPropertyPage::CAutoSearchPropertyPage(CRegProjectorDlg &sheet, Projec
     buttons->addStretch(1);
     buttons->addWidget(m_btnRegister);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(StaticText(STR_AUTO_SEARCH_STEP1, this));
-    layout->addWidget(StaticText(STR_AUTO_SEARCH_STEP2, this));
-    layout->addWidget(StaticText(STR_AUTO_SEARCH_STEP3, this));
+    layout->addWidget(MakePageStaticText(STR_AUTO_SEARCH_STEP1, this));
+    layout->addWidget(MakePageStaticText(STR_AUTO_SEARCH_STEP2, this));
+    layout->addWidget(MakePageStaticText(STR_AUTO_SEARCH_STEP3, this));
     layout->addWidget(m_listCtrl, 1);
     layout->addLayout(buttons);
 
@@ -216,7 +202,7 @@ void CAutoSearchPropertyPage::OnClickedAutoSearch()
     if (m_busy)
         return;
     if (m_sheet.IsRefreshing()) {
-        Tell(MSG_WAIT_FOR_REFRESH);
+        TellRegistrationMessage(MSG_WAIT_FOR_REFRESH);
         return;
     }
     // A new search starts from an empty list and fresh flags, also when it finds nothing.
@@ -248,7 +234,7 @@ void CAutoSearchPropertyPage::OnSearchEnded()
     Done();
     m_sheet.activateWindow();
     if (m_pFoundProjectors.empty()) {
-        Tell(MSG_NO_PROJECTOR_FOUND);
+        TellRegistrationMessage(MSG_NO_PROJECTOR_FOUND);
         return;
     }
     FillProjectorList();
@@ -292,7 +278,7 @@ void CAutoSearchPropertyPage::AuthenticateAll()
                         FillProjectorList();
                         Done();
                         if (*result != 0)
-                            Tell(*result);
+                            TellRegistrationMessage(*result);
                     });
 }
 
@@ -330,7 +316,7 @@ void CAutoSearchPropertyPage::OnClickedRegister()
             ++checked;
     }
     if (checked + m_manager.GetProjectorCount() > MAX_PROJECTORS) {
-        Tell(MSG_REGISTRATION_FULL);
+        TellRegistrationMessage(MSG_REGISTRATION_FULL);
         return;
     }
 
@@ -342,7 +328,7 @@ void CAutoSearchPropertyPage::OnClickedRegister()
         }
         Projector *added = nullptr;
         if (const int refusal = AddCandidate(m_manager, *m_pFoundProjectors[i], &added)) {
-            Tell(refusal); // the row stays, still checked
+            TellRegistrationMessage(refusal); // the row stays, still checked
             ++i;
             continue;
         }
@@ -366,6 +352,6 @@ void CAutoSearchPropertyPage::OnClickedRegister()
         },
         [this] {
             Done();
-            Tell(MSG_REGISTERED, MessageIcon::Information);
+            TellRegistrationMessage(MSG_REGISTERED, MessageIcon::Information);
         });
 }

@@ -26,20 +26,6 @@ namespace {
 
 constexpr int kAuthenticationFailed = 10;
 
-void Tell(int messageId, MessageIcon icon = MessageIcon::Warning)
-{
-    ShowUserMessage(RegistrationMessageText(messageId), icon);
-}
-
-QLabel *StaticText(int id, QWidget *parent)
-{
-    auto *label = new QLabel(LoadString(id), parent);
-    label->setObjectName(QStringLiteral("65535"));
-    label->setAccessibleName(label->text());
-    label->setWordWrap(true);
-    return label;
-}
-
 } // namespace
 
 CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(CRegProjectorDlg &sheet, ProjectorManager &manager)
@@ -49,12 +35,12 @@ CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(CRegProjectorDlg &sheet, Projecto
     setAccessibleName(LoadString(STR_SPECIFY_IP_PAGE));
     m_worker = new DialogWorker(this);
 
-    auto *addressLabel = StaticText(STR_IP_ADDRESS, this);
+    auto *addressLabel = MakePageStaticText(STR_IP_ADDRESS, this);
     m_ipAddressCtrl = new CIpAddressCtrl(this);
     m_ipAddressCtrl->setObjectName(QStringLiteral("1033"));
     m_ipAddressCtrl->setAccessibleName(addressLabel->text());
     addressLabel->setBuddy(m_ipAddressCtrl);
-    auto *nameLabel = StaticText(STR_PROJECTOR_NAME, this);
+    auto *nameLabel = MakePageStaticText(STR_PROJECTOR_NAME, this);
     m_staticProjectorName = new QLabel(this);
     m_staticProjectorName->setObjectName(QStringLiteral("1068"));
     m_staticProjectorName->setAccessibleName(nameLabel->text());
@@ -80,8 +66,8 @@ CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(CRegProjectorDlg &sheet, Projecto
     grid->addWidget(m_btnRegister, 1, 2);
     grid->setColumnStretch(1, 1);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(StaticText(STR_SPECIFY_IP_STEP1, this));
-    layout->addWidget(StaticText(STR_SPECIFY_IP_STEP2, this));
+    layout->addWidget(MakePageStaticText(STR_SPECIFY_IP_STEP1, this));
+    layout->addWidget(MakePageStaticText(STR_SPECIFY_IP_STEP2, this));
     layout->addLayout(grid);
     layout->addStretch(1);
 
@@ -144,7 +130,7 @@ void CIpSpecifyPropertyPage::OnClickedConfirm()
         QStringLiteral("%1.%2.%3.%4").arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
     QString address;
     if (const int refusal = CheckNewAddress(m_manager, m_strIpAddress, &address)) {
-        Tell(refusal); // 315 or 316, nothing sent
+        TellRegistrationMessage(refusal); // 315 or 316, nothing sent
         emit idle();
         return;
     }
@@ -167,7 +153,7 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
     if (result == kAuthenticationFailed) {
         // The first refusal only asks; a password that was tried and refused is told first.
         if (m_passwordTried)
-            Tell(MSG_PASSWORD_INVALID);
+            TellRegistrationMessage(MSG_PASSWORD_INVALID);
         for (;;) {
             const std::optional<QString> password = CAuthDlg::Ask(this);
             if (!password) {
@@ -175,7 +161,7 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
                 return;
             }
             if (CheckPassword(*password) != 0) {
-                Tell(MSG_PASSWORD_INVALID);
+                TellRegistrationMessage(MSG_PASSWORD_INVALID);
                 continue;
             }
             // An empty password is tried as well.
@@ -186,7 +172,7 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
         }
     }
     if (result != 0) {
-        Tell(MSG_NO_PROJECTOR_FOUND);
+        TellRegistrationMessage(MSG_NO_PROJECTOR_FOUND);
         emit idle();
         return;
     }
@@ -205,7 +191,7 @@ void CIpSpecifyPropertyPage::OnClickedRegister()
     // Whatever the outcome, the confirmation is used up; the address stays in the field.
     DropConfirmation();
     if (refusal) {
-        Tell(refusal);
+        TellRegistrationMessage(refusal);
         emit idle();
         return;
     }
@@ -214,7 +200,7 @@ void CIpSpecifyPropertyPage::OnClickedRegister()
     m_worker->Start([this, added] { RefreshRegistered(m_manager, *added); },
                     [this] {
                         SetBusy(false);
-                        Tell(MSG_REGISTERED, MessageIcon::Information);
+                        TellRegistrationMessage(MSG_REGISTERED, MessageIcon::Information);
                         emit idle();
                     });
 }

@@ -5,9 +5,11 @@
 #include "dialogs/cwaitdialog.h"
 #include "dialogs/dialogstrings.h"
 #include "res/stringtable.h"
+#include "store/registration.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -93,4 +95,18 @@ void CRegProjectorDlg::OnTabChanged(int index)
         m_autoSearch->OnSetActive();
     else
         m_ipSpecify->OnSetActive();
+}
+
+void TellRegistrationMessage(int messageId, MessageIcon icon)
+{
+    ShowUserMessage(RegistrationMessageText(messageId), icon);
+}
+
+QLabel *MakePageStaticText(int textId, QWidget *parent)
+{
+    auto *label = new QLabel(LoadString(textId), parent);
+    label->setObjectName(QStringLiteral("65535"));
+    label->setAccessibleName(label->text());
+    label->setWordWrap(true);
+    return label;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/usermessage.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -7,6 +9,7 @@
 class CAutoSearchPropertyPage;
 class CIpSpecifyPropertyPage;
 class ProjectorManager;
+class QLabel;
 class QPushButton;
 class QTabWidget;
 
@@ -54,3 +57,8 @@ private:
     CAutoSearchPropertyPage *m_autoSearch = nullptr;
     CIpSpecifyPropertyPage *m_ipSpecify = nullptr;
 };
+
+// Shared by the sheet's two pages: a registration message (store/registration.h) to the user,
+// and a static text of the string table, wrapped, as the pages place them.
+void TellRegistrationMessage(int messageId, MessageIcon icon = MessageIcon::Warning);
+QLabel *MakePageStaticText(int textId, QWidget *parent);
