@@ -49,6 +49,7 @@ constexpr int STR_LIBRARY_INIT_FAILED = 347;
 constexpr int STR_VIDEO = 221;
 constexpr int STR_AUDIO = 222;
 constexpr int STR_VIDEO_AND_AUDIO = 223;
+constexpr int STR_DISPLAY_ALL = 131;
 
 // The projector list's column header ends this far below the list's top, so that the tree
 // starts where its layout entry says (192, 27 below the list's 165).
@@ -133,6 +134,7 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
     // A cycle that runs arms the timer with the new interval when it ends.
     connect(m_commands, &CProjectorCommands::refreshIntervalChanged, m_scheduler.get(),
             &RefreshScheduler::IntervalChanged);
+    CreateEditCommands();
 }
 
 CVantelView::~CVantelView()
@@ -326,6 +328,7 @@ void CVantelView::InitButton()
     Identify(m_closeButton, IDC_CLOSE, m_closeButton->text());
     connect(m_closeButton, &QPushButton::clicked, this, [this] { window()->close(); });
     ConnectCommands();
+    ConnectEditCommands();
 
     for (QPushButton *button : m_enterButtons)
         button->installEventFilter(this);
@@ -421,6 +424,8 @@ bool CVantelView::IsRefreshing() const
 bool CVantelView::IsWorkerRunning() const
 {
     if (m_commands && m_commands->IsBusy())
+        return true;
+    if (m_editCommands && m_editCommands->IsBusy())
         return true;
     return m_scheduler && m_scheduler->IsRunning();
 }
@@ -688,4 +693,68 @@ void CVantelView::OnRegisterProjector()
     QEvent changed(ProjectorsChangedEvent);
     event(&changed);
     m_doc.SaveSettings();
+}
+
+void CVantelView::CreateEditCommands()
+{
+    CEditCommands::ViewAccess access;
+    access.listSelection = [this] { return GetListSelection(); };
+    access.treeGroup = [this] { return GetTreeSelection(); };
+    access.displayAllText = [] { return LoadString(STR_DISPLAY_ALL); };
+    access.refreshing = [this] { return IsRefreshing(); };
+    access.releaseNodes = [this] { ReleaseNodes(); };
+    access.update = [this](const CEditCommands::ViewUpdate &update) { ApplyEditUpdate(update); };
+    access.showMessage = [this](const QString &text) {
+        CMessageBox::Show(text, MessageIcon::Warning, window());
+    };
+    m_editCommands =
+        new CEditCommands(m_doc, *ProjectorManager::GetInstance(), this, std::move(access));
+}
+
+void CVantelView::ConnectEditCommands()
+{
+    const auto onClick = [this](int id, void (CEditCommands::*command)()) {
+        if (auto *button = findChild<QPushButton *>(QString::number(id)))
+            connect(button, &QPushButton::clicked, m_editCommands, command);
+    };
+    onClick(IDC_CHANGE_PASSWORD, &CEditCommands::ChangePassword);
+    onClick(IDC_CHANGE_IP, &CEditCommands::ChangeIPAddress);
+    onClick(IDC_REGROUP, &CEditCommands::Regroup);
+    onClick(IDC_RENAME_GROUP, &CEditCommands::RenameGroup);
+    onClick(IDC_DELETE, &CEditCommands::Delete);
+}
+
+void CVantelView::ReleaseNodes()
+{
+    if (!m_controlsCreated)
+        return;
+    // The tree's group stays selected after the rebuild when it survives; its flag goes with it
+    // otherwise.
+    if (Group *selected = m_treeCtrl->GetSelectedGroup())
+        selected->GetTreeState().selectAfterRebuild = true;
+    m_projectorList->ShowNodes({});
+    m_projectorList->UpdateData();
+}
+
+void CVantelView::ApplyEditUpdate(const CEditCommands::ViewUpdate &update)
+{
+    if (!m_controlsCreated)
+        return;
+    if (update.rebuildTree) {
+        m_rebuildingTree = true;
+        m_treeCtrl->UpdateData();
+        if (QTreeWidgetItem *item = m_treeCtrl->ItemToSelectAfterRebuild())
+            m_treeCtrl->setCurrentItem(item);
+        m_treeCtrl->RestoreExpansion(m_doc.GetRoot());
+        m_rebuildingTree = false;
+    }
+    // A rebuilt tree has a new selection, which the list follows.
+    if (update.rebuildTree || update.resetList)
+        m_projectorList->ShowNodes(TreeSelectionContent());
+    if (update.rebuildTree || update.resetList || update.rebuildList)
+        m_projectorList->UpdateData();
+    if (update.rebuildEvents)
+        m_eventList->UpdateData();
+    if (update.select)
+        m_treeCtrl->SelectNode(update.selectNode);
 }

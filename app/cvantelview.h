@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ceditcommands.h"
 #include "res/viewlayout.h"
 
 #include <QTimer>
@@ -67,6 +68,8 @@ public:
 
     // Power, input, mute, detail information and the timing dialogs.
     CProjectorCommands *GetCommands() const { return m_commands; }
+    // Change Password, Change IP Address, Regroup, Rename Group and Delete.
+    CEditCommands *GetEditCommands() const { return m_editCommands; }
 
     CProjectorListCtrl *GetProjectorList() const { return m_projectorList; }
     CGroupTreeCtrl *GetGroupTree() const { return m_treeCtrl; }
@@ -120,6 +123,12 @@ private:
     // What the list shows for the tree's selection: all projectors for "Display all", the
     // children of a group, nothing without a selection.
     std::vector<ProjectorNode *> TreeSelectionContent() const;
+    // The edit commands: created with the view, connected to the Edit tab's buttons.
+    void CreateEditCommands();
+    void ConnectEditCommands();
+    // The list lets go of its nodes before some of them are removed.
+    void ReleaseNodes();
+    void ApplyEditUpdate(const CEditCommands::ViewUpdate &update);
 
     CVantelDoc &m_doc;
     ViewLayout m_layout;
@@ -162,5 +171,6 @@ private:
     QLabel *m_waitText = nullptr;                  // 1026
     QLabel *m_hourglass = nullptr;                 // 1025
     CProjectorCommands *m_commands = nullptr;
+    CEditCommands *m_editCommands = nullptr;
     std::vector<QPushButton *> m_enterButtons; // the 14 that take Enter as a click
 };

@@ -1,0 +1,207 @@
+#include "app/ceditcommands.h"
+
+#include "app/inputblocker.h"
+#include "dialogs/cmodfiyipaddressdlg.h"
+#include "dialogs/cpasswordmodifydlg.h"
+#include "dialogs/cprojectordeletedlg.h"
+#include "dialogs/cregroupdlg.h"
+#include "dialogs/crenamegroupdlg.h"
+#include "dialogs/dialogworker.h"
+#include "model/editrules.h"
+#include "model/group.h"
+#include "model/projector.h"
+#include "model/projectormanager.h"
+#include "model/selectionrules.h"
+#include "res/stringtable.h"
+#include "store/cvanteldoc.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+// Whether another node of the selection holds node somewhere below it.
+bool HasAncestorIn(const ProjectorNode *node, const std::vector<ProjectorNode *> &selection)
+{
+    for (const Group *up = node->GetParent(); up; up = up->GetParent()) {
+        if (std::find(selection.begin(), selection.end(), up) != selection.end())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+CEditCommands::CEditCommands(CVantelDoc &doc, ProjectorManager &manager, QWidget *window,
+                             ViewAccess view)
+    : QObject(window), m_doc(doc), m_manager(manager), m_window(window), m_view(std::move(view)),
+      m_worker(new DialogWorker(this))
+{}
+
+CEditCommands::~CEditCommands()
+{
+    delete m_worker;
+}
+
+void CEditCommands::SetBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        m_blocker = std::make_unique<InputBlocker>(m_window);
+    else
+        m_blocker.reset();
+    emit busyChanged(busy);
+}
+
+void CEditCommands::Finish(const ViewUpdate &update)
+{
+    SetBusy(false);
+    m_view.update(update);
+    m_doc.SaveSettings();
+    emit finished();
+}
+
+void CEditCommands::RefreshThenFinish(Projector *projector, ViewUpdate update)
+{
+    SetBusy(true);
+    m_worker->Start([this, projector] { m_doc.RefreshProjector(projector, true); },
+                    [this, update] { Finish(update); });
+}
+
+bool CEditCommands::CheckOneProjector(Projector *&projector)
+{
+    if (const int message = CheckSingleProjector(m_view.listSelection(), projector)) {
+        m_view.showMessage(LoadString(message));
+        return false;
+    }
+    return true;
+}
+
+void CEditCommands::ChangePassword()
+{
+    Projector *projector = nullptr;
+    if (m_busy || !CheckOneProjector(projector))
+        return;
+    const ProjectorState state = projector->GetState();
+    if (const int message = CheckChangePassword(state.authenticated, state.connectResult)) {
+        m_view.showMessage(LoadString(message));
+        return;
+    }
+    {
+        CPasswordModifyDlg dialog(*projector, m_window);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    ViewUpdate update;
+    update.resetList = true;
+    update.rebuildList = true;
+    update.rebuildEvents = true;
+    RefreshThenFinish(projector, update);
+}
+
+void CEditCommands::ChangeIPAddress()
+{
+    Projector *projector = nullptr;
+    if (m_busy || !CheckOneProjector(projector))
+        return;
+    if (const int message = CheckChangeAddress(projector->GetState().connectResult)) {
+        m_view.showMessage(LoadString(message));
+        return;
+    }
+    {
+        CModfiyIPAddressDlg dialog(m_manager, *projector, m_window);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    ViewUpdate update;
+    update.rebuildList = true;
+    update.rebuildEvents = true;
+    RefreshThenFinish(projector, update);
+}
+
+void CEditCommands::Regroup()
+{
+    if (m_busy)
+        return;
+    std::vector<ProjectorNode *> nodes = m_view.listSelection();
+    if (nodes.empty()) {
+        if (Group *group = m_view.treeGroup())
+            nodes.push_back(group);
+    }
+    {
+        CReGroupDlg dialog(m_manager, nodes, m_window);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    ViewUpdate update;
+    update.rebuildTree = true;
+    update.select = true;
+    update.selectNode = nodes.empty() ? nullptr : nodes.front();
+    Finish(update);
+}
+
+void CEditCommands::RenameGroup()
+{
+    if (m_busy)
+        return;
+    const std::vector<ProjectorNode *> selection = m_view.listSelection();
+    Group *group = nullptr;
+    QString name;
+    if (const int message = FindGroupToRename(
+            selection, selection.empty() ? m_view.treeGroup() : nullptr,
+            m_view.displayAllText ? m_view.displayAllText() : QString(), group, name)) {
+        m_view.showMessage(FormatText(LoadString(message), {name}));
+        return;
+    }
+    QString newName;
+    {
+        CRenameGroupDlg dialog(*group, m_window);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        newName = dialog.GetGroupName();
+    }
+    group->Rename(newName);
+    ViewUpdate update;
+    update.rebuildTree = true;
+    update.rebuildList = true;
+    update.select = true;
+    update.selectNode = group;
+    Finish(update);
+}
+
+void CEditCommands::Delete()
+{
+    if (m_busy)
+        return;
+    const std::vector<ProjectorNode *> selection = m_view.listSelection();
+    if (const int message = CheckDelete(selection, m_view.refreshing())) {
+        m_view.showMessage(LoadString(message));
+        return;
+    }
+    {
+        CProjectorDeleteDlg dialog(selection, m_window);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    }
+    // Nothing in the view may point at a node once it is gone.
+    if (m_view.releaseNodes)
+        m_view.releaseNodes();
+    // A node inside a selected group goes with that group; removing it first as well would
+    // leave the group's entry pointing at nothing.
+    std::vector<ProjectorNode *> removable;
+    for (ProjectorNode *node : selection) {
+        if (node && node != m_manager.GetRoot() && !HasAncestorIn(node, selection))
+            removable.push_back(node);
+    }
+    for (ProjectorNode *node : removable)
+        m_manager.RemoveNode(node);
+    ViewUpdate update;
+    update.rebuildTree = true;
+    update.resetList = true;
+    update.rebuildList = true;
+    Finish(update);
+}
