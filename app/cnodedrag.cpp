@@ -174,6 +174,7 @@ bool CNodeDrag::OnRelease(QPoint global)
     End();
     if (overTarget)
         m_onDrop(sources, fromTree, target);
+    emit dragEnded();
     return true;
 }
 

@@ -42,6 +42,10 @@ public:
     // The picture that follows the pointer (hidden when no drag runs).
     QLabel *GetDragImage() const { return m_image; }
 
+signals:
+    // A drag has ended, after the drop handler when it dropped on something.
+    void dragEnded();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

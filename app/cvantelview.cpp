@@ -8,6 +8,7 @@
 #include "app/cgrouptreectrl.h"
 #include "app/cimagetextbutton.h"
 #include "app/cmessagebox.h"
+#include "app/cnodedrag.h"
 #include "app/cprojectorlistctrl.h"
 #include "app/refreshscheduler.h"
 #include "app/crcbackgroundbmp.h"
@@ -20,6 +21,7 @@
 #include "model/group.h"
 #include "model/inputchoices.h"
 #include "model/projector.h"
+#include "model/editrules.h"
 #include "model/projectormanager.h"
 #include "model/refreshworker.h"
 #include "res/stringtable.h"
@@ -36,6 +38,7 @@
 #include <QStandardItemModel>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -234,6 +237,7 @@ void CVantelView::CreateControls()
     PlaceControls();
     // Its columns follow its width, known once placed.
     m_eventList->SetUpColumns();
+    CreateNodeDrag();
 }
 
 void CVantelView::InitActionList()
@@ -477,7 +481,11 @@ bool CVantelView::event(QEvent *event)
         return true;
     }
     if (event->type() == ProjectorsChangedEvent) {
-        OnProjectorsChanged();
+        // A rebuild would take the items the user points at away: it waits for the drop.
+        if (m_nodeDrag && m_nodeDrag->IsDragging())
+            m_changedDuringDrag = true;
+        else
+            OnProjectorsChanged();
         return true;
     }
     return QWidget::event(event);
@@ -757,4 +765,40 @@ void CVantelView::ApplyEditUpdate(const CEditCommands::ViewUpdate &update)
         m_eventList->UpdateData();
     if (update.select)
         m_treeCtrl->SelectNode(update.selectNode);
+}
+
+void CVantelView::CreateNodeDrag()
+{
+    m_nodeDrag = new CNodeDrag(
+        m_treeCtrl, m_projectorList, this,
+        [this](const QTreeWidgetItem *item) -> ProjectorNode * {
+            return m_treeCtrl->NodeOfItem(item);
+        },
+        [this](const QTreeWidgetItem *item) {
+            return m_projectorList->NodeOfRow(
+                m_projectorList->indexOfTopLevelItem(const_cast<QTreeWidgetItem *>(item)));
+        },
+        [this](const std::vector<ProjectorNode *> &sources, bool fromTree, ProjectorNode *target) {
+            OnNodesDropped(sources, fromTree, target);
+        });
+    connect(m_nodeDrag, &CNodeDrag::dragEnded, this, [this] {
+        if (std::exchange(m_changedDuringDrag, false))
+            OnProjectorsChanged();
+    });
+}
+
+void CVantelView::OnNodesDropped(const std::vector<ProjectorNode *> &sources, bool fromTree,
+                                 ProjectorNode *target)
+{
+    Group *before = m_treeCtrl->GetSelectedGroup();
+    const DropResult result = DropNodes(sources, fromTree, target, m_doc.GetRoot(), before);
+    if (result.message) {
+        CMessageBox::Show(LoadString(result.message), MessageIcon::Warning, window());
+    } else {
+        CEditCommands::ViewUpdate update;
+        update.rebuildTree = true;
+        ApplyEditUpdate(update);
+        m_doc.SaveSettings();
+    }
+    m_treeCtrl->SelectNode(result.select);
 }

@@ -15,6 +15,7 @@ class CBackgroundBmp;
 class CBitmapButton;
 class CGroupTreeCtrl;
 class CImageTextButton;
+class CNodeDrag;
 class CProjectorCommands;
 class CTitleDlg;
 class CProjectorListCtrl;
@@ -70,6 +71,7 @@ public:
     CProjectorCommands *GetCommands() const { return m_commands; }
     // Change Password, Change IP Address, Regroup, Rename Group and Delete.
     CEditCommands *GetEditCommands() const { return m_editCommands; }
+    CNodeDrag *GetNodeDrag() const { return m_nodeDrag; }
 
     CProjectorListCtrl *GetProjectorList() const { return m_projectorList; }
     CGroupTreeCtrl *GetGroupTree() const { return m_treeCtrl; }
@@ -128,6 +130,10 @@ private:
     void ConnectEditCommands();
     // The list lets go of its nodes before some of them are removed.
     void ReleaseNodes();
+    // Drag and drop of nodes between the list and the tree.
+    void CreateNodeDrag();
+    void OnNodesDropped(const std::vector<ProjectorNode *> &sources, bool fromTree,
+                        ProjectorNode *target);
     void ApplyEditUpdate(const CEditCommands::ViewUpdate &update);
 
     CVantelDoc &m_doc;
@@ -172,5 +178,8 @@ private:
     QLabel *m_hourglass = nullptr;                 // 1025
     CProjectorCommands *m_commands = nullptr;
     CEditCommands *m_editCommands = nullptr;
+    CNodeDrag *m_nodeDrag = nullptr;
+    // A projectors-changed notification came during a drag; handled once the drag ends.
+    bool m_changedDuringDrag = false;
     std::vector<QPushButton *> m_enterButtons; // the 14 that take Enter as a click
 };
