@@ -12,6 +12,7 @@
 #include "store/cvanteldoc.h"
 #include "store/usermessage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -41,6 +42,14 @@ Group *EnsureGroup(ProjectorManager &manager, const QString &path)
         group = child;
     }
     return group;
+}
+
+// The third part of this process's emulator addresses: 100 to 199 by process id, so that
+// window tests running at the same time rarely meet, and never on 127.61.0.0/24, where other
+// suites keep their own emulators and their silent addresses.
+int EmulatorNet()
+{
+    return 100 + int(QCoreApplication::applicationPid() % 100);
 }
 
 } // namespace
@@ -77,7 +86,8 @@ EmulatedProjector *AppFixture::Emulate(const QString &name, EmulatorConfig confi
     // Addresses above 199 stay free for projectors that must not answer.
     std::string error;
     while (m_nextHost < 200) {
-        config.address = "127.61.0." + std::to_string(m_nextHost++);
+        config.address =
+            "127.61." + std::to_string(EmulatorNet()) + "." + std::to_string(m_nextHost++);
         auto emulator = std::make_unique<EmulatedProjector>(config);
         if (emulator->start(&error)) {
             m_emulators.push_back(std::move(emulator));

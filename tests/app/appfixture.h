@@ -22,7 +22,8 @@ public:
     AppFixture();
     ~AppFixture();
 
-    // A running emulator on a loopback address of its own (127.61.0.1 to .199); nullptr and a
+    // A running emulator on a loopback address of its own (127.61.N.1 to .199, N from 100 to 199
+    // by process; addresses on 127.61.0.0/24 stay silent); nullptr and a
     // warning when it cannot start.
     EmulatedProjector *Emulate(const QString &name, EmulatorConfig config = EmulatorConfig());
 
