@@ -47,13 +47,9 @@ CEditCommands::~CEditCommands()
 
 void CEditCommands::SetBusy(bool busy)
 {
-    if (busy == m_busy)
+    if (busy == IsBusy())
         return;
-    m_busy = busy;
-    if (busy)
-        m_blocker = std::make_unique<InputBlocker>(m_window);
-    else
-        m_blocker.reset();
+    m_blocker = busy ? std::make_unique<InputBlocker>(m_window) : nullptr;
     emit busyChanged(busy);
 }
 
@@ -84,7 +80,7 @@ bool CEditCommands::CheckOneProjector(Projector *&projector)
 void CEditCommands::ChangePassword()
 {
     Projector *projector = nullptr;
-    if (m_busy || !CheckOneProjector(projector))
+    if (IsBusy() || !CheckOneProjector(projector))
         return;
     const ProjectorState state = projector->GetState();
     if (const int message = CheckChangePassword(state.authenticated, state.connectResult)) {
@@ -106,7 +102,7 @@ void CEditCommands::ChangePassword()
 void CEditCommands::ChangeIPAddress()
 {
     Projector *projector = nullptr;
-    if (m_busy || !CheckOneProjector(projector))
+    if (IsBusy() || !CheckOneProjector(projector))
         return;
     if (const int message = CheckChangeAddress(projector->GetState().connectResult)) {
         m_view.showMessage(LoadString(message));
@@ -125,7 +121,7 @@ void CEditCommands::ChangeIPAddress()
 
 void CEditCommands::Regroup()
 {
-    if (m_busy)
+    if (IsBusy())
         return;
     std::vector<ProjectorNode *> nodes = m_view.listSelection();
     if (nodes.empty()) {
@@ -146,7 +142,7 @@ void CEditCommands::Regroup()
 
 void CEditCommands::RenameGroup()
 {
-    if (m_busy)
+    if (IsBusy())
         return;
     const std::vector<ProjectorNode *> selection = m_view.listSelection();
     Group *group = nullptr;
@@ -175,7 +171,7 @@ void CEditCommands::RenameGroup()
 
 void CEditCommands::Delete()
 {
-    if (m_busy)
+    if (IsBusy())
         return;
     const std::vector<ProjectorNode *> selection = m_view.listSelection();
     if (const int message = CheckDelete(selection, m_view.refreshing())) {

@@ -62,7 +62,7 @@ public:
     CEditCommands(CVantelDoc &doc, ProjectorManager &manager, QWidget *window, ViewAccess view);
     ~CEditCommands() override; // waits for a refresh still running
 
-    bool IsBusy() const { return m_busy; }
+    bool IsBusy() const { return m_blocker != nullptr; }
 
     void ChangePassword();  // 1007
     void ChangeIPAddress(); // 1008
@@ -87,7 +87,6 @@ private:
     ProjectorManager &m_manager;
     QWidget *m_window;
     ViewAccess m_view;
-    bool m_busy = false;
-    std::unique_ptr<InputBlocker> m_blocker;
-    DialogWorker *m_worker; // its jobs use the members above, so it goes first
+    std::unique_ptr<InputBlocker> m_blocker; // while a command runs
+    DialogWorker *m_worker;                  // its jobs use the members above, so it goes first
 };

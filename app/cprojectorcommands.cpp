@@ -35,13 +35,9 @@ CProjectorCommands::~CProjectorCommands()
 
 void CProjectorCommands::SetBusy(bool busy)
 {
-    if (busy == m_busy)
+    if (busy == IsBusy())
         return;
-    m_busy = busy;
-    if (busy)
-        m_blocker = std::make_unique<InputBlocker>(m_window);
-    else
-        m_blocker.reset();
+    m_blocker = busy ? std::make_unique<InputBlocker>(m_window) : nullptr;
     emit busyChanged(busy);
 }
 
@@ -87,7 +83,7 @@ void CProjectorCommands::Mute(int entry, bool on)
 
 void CProjectorCommands::RunProjectorCommand(Send send, int waitMs)
 {
-    if (m_busy)
+    if (IsBusy())
         return;
     const std::vector<ProjectorNode *> selection = m_selection();
     if (const int message = CheckProjectorsOrGroups(selection)) {
@@ -114,7 +110,7 @@ void CProjectorCommands::RunProjectorCommand(Send send, int waitMs)
 
 void CProjectorCommands::DetailInformation()
 {
-    if (m_busy)
+    if (IsBusy())
         return;
     Projector *projector = nullptr;
     if (const int message = CheckSingleProjector(m_selection(), projector)) {

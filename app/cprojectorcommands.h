@@ -51,7 +51,7 @@ public:
                        ShowMessage showMessage, Waits waits);
     ~CProjectorCommands() override; // waits for a job still running
 
-    bool IsBusy() const { return m_busy; }
+    bool IsBusy() const { return m_blocker != nullptr; }
 
     // Power on (1) or off (0), wait 3000 ms.
     void Power(int value);
@@ -86,9 +86,8 @@ private:
     Selection m_selection;
     ShowMessage m_showMessage;
     Waits m_waits;
-    bool m_busy = false;
-    std::unique_ptr<InputBlocker> m_blocker;
-    DialogWorker *m_worker; // its jobs use the members above, so it goes first
+    std::unique_ptr<InputBlocker> m_blocker; // while a command runs
+    DialogWorker *m_worker;                  // its jobs use the members above, so it goes first
     QTimer m_waitTimer;
     // The projectors the running command reached, for the read-back.
     std::vector<Projector *> m_touched;

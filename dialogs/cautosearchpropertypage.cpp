@@ -13,7 +13,6 @@
 #include "store/registration.h"
 #include "store/usermessage.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -184,10 +183,6 @@ void CAutoSearchPropertyPage::SetBusy(bool busy)
     if (busy == m_busy)
         return;
     m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
     m_sheet.SetBusy(busy);
 }
 

@@ -12,7 +12,6 @@
 #include "store/registration.h"
 #include "store/usermessage.h"
 
-#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -96,10 +95,6 @@ void CIpSpecifyPropertyPage::SetBusy(bool busy)
     if (busy == m_busy)
         return;
     m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
     m_sheet.SetBusy(busy);
 }
 

@@ -7,6 +7,7 @@
 #include "res/stringtable.h"
 #include "store/registration.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -62,6 +63,11 @@ bool CRegProjectorDlg::IsRefreshing()
 void CRegProjectorDlg::SetBusy(bool busy)
 {
     m_busy += busy ? 1 : -1;
+    // One busy cursor for the sheet, however many of its pages are busy.
+    if (busy && m_busy == 1)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else if (!busy && m_busy == 0)
+        QApplication::restoreOverrideCursor();
     const bool enabled = m_busy == 0;
     m_tabs->setEnabled(enabled);
     m_ok->setEnabled(enabled);

@@ -35,8 +35,8 @@ public:
     CIpSpecifyPropertyPage *IpSpecifyPage() const { return m_ipSpecify; }
     QTabWidget *Tabs() const { return m_tabs; }
 
-    // While a page waits for the network: the tabs and OK take no input and the sheet does not
-    // close; the window keeps painting.
+    // While a page waits for the network: the busy cursor shows, the tabs and OK take no input
+    // and the sheet does not close; the window keeps painting.
     void SetBusy(bool busy);
     bool IsBusy() const;
 
