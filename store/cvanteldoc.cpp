@@ -38,7 +38,7 @@ platform::ProfileFile ReadProfile(const QString &path)
 } // namespace
 
 CVantelDoc::CVantelDoc(const QString &settingsPath, Access access)
-    : m_readOnly(access == Access::ReadOnly)
+    : m_readOnly(access == Access::ReadOnly), m_createOnSave(access == Access::WriteOnChange)
 {
     if (settingsPath.isEmpty()) {
         m_settingsPath = ResolveSettingsPath();
@@ -71,8 +71,9 @@ void CVantelDoc::LoadSettingsFile()
     std::optional<SettingsLock> lock;
     if (!m_readOnly)
         lock.emplace(m_settingsPath);
-    const bool mayWrite = lock && lock->IsHeld();
-    if (mayWrite && !QFileInfo::exists(m_settingsPath))
+    const bool missing = !QFileInfo::exists(m_settingsPath);
+    const bool mayWrite = lock && lock->IsHeld() && !(missing && m_createOnSave);
+    if (mayWrite && missing)
         CreateEmptySettingsFile(m_settingsPath);
 
     QByteArray content;
@@ -392,8 +393,13 @@ CVantelDoc::Sent CVantelDoc::SendToProjector(Projector &projector, const Command
     if (!attempt.sent) {
         // Only projectors that offer the input count as reached.
         sent.counted = false;
-        outcome.outcome = attempt.result == 0 ? CommandOutcome::InputNotOffered
-                                              : OutcomeOfResult(attempt.result, true);
+        // An input that is not offered reads as the projector's own ERR2 (out of parameter),
+        // never as 0: nothing was done.
+        const bool notOffered = attempt.result == 0;
+        outcome.outcome =
+            notOffered ? CommandOutcome::InputNotOffered : OutcomeOfResult(attempt.result, true);
+        if (notOffered)
+            outcome.result = 2;
         return sent;
     }
     const int result = attempt.result;

@@ -40,8 +40,10 @@ public:
     // ReadWrite: a missing settings file is created and one whose [Property] section is missing
     // or invalid is repaired (the original kept as FILE.bak first), while the file's
     // SettingsLock is held. ReadOnly: the settings file is read when it is there, and never
-    // created, repaired or written.
-    enum class Access { ReadWrite, ReadOnly };
+    // created, repaired or written. WriteOnChange: as ReadWrite, except that a missing file is
+    // neither created nor repaired when it is read; the first SaveSettings writes it, so a
+    // change that is refused leaves no file behind.
+    enum class Access { ReadWrite, ReadOnly, WriteOnChange };
 
     // settingsPath empty: resolved from the running executable (see store/settingslocation.h),
     // which may change the working directory. A file that is not a settings file (see
@@ -172,6 +174,7 @@ private:
     QString m_currentFile;
     QString m_profilePath; // the file the loaders read
     bool m_readOnly = false;
+    bool m_createOnSave = false; // Access::WriteOnChange
     bool m_refused = false;
     ProjectorManager *m_manager = nullptr;
     ActionEventManager *m_events = nullptr;

@@ -218,7 +218,7 @@ int Run(const Invocation &invocation)
     // where it explains the answer, by the commands that show the register's projectors.
     messages.Hold();
     CVantelDoc doc(settingsPath,
-                   changes ? CVantelDoc::Access::ReadWrite : CVantelDoc::Access::ReadOnly);
+                   changes ? CVantelDoc::Access::WriteOnChange : CVantelDoc::Access::ReadOnly);
     const bool greets = spec.name == u"list"_s || spec.name == u"status"_s;
     messages.Release(greets ? QStringList() : QStringList{LoadString(MSG_REGISTER_PROJECTORS)});
     if (doc.IsSettingsFileRefused()) {

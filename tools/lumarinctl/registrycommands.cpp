@@ -11,12 +11,14 @@
 #include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
+#include "store/settingsfile.h"
 #include "store/usermessage.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
 #include "tools/lumarinctl/ctlstrings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -232,9 +234,19 @@ int RunExport(CommandContext &context, const CommandArgs &args)
 int RunImport(CommandContext &context, const CommandArgs &args)
 {
     const QString path = args.positional.at(0);
+    // The window's Open takes an empty file as nothing to import; a script that imports one
+    // has named the wrong file, and must not be told it worked.
+    const auto refuseEmpty = [](const QString &shown) {
+        ShowUserMessage(NotSettingsFileMessage(shown));
+        return ExitRefused;
+    };
     // Open saves the settings file itself once it has read the other file.
-    if (path != u"-"_s)
+    if (path != u"-"_s) {
+        const QFileInfo info(path);
+        if (info.isFile() && info.size() == 0)
+            return refuseEmpty(path);
         return context.doc.Open(path) ? ExitDone : ExitRefused;
+    }
     QFile in;
     const QTemporaryDir dir;
     const QString copy = dir.filePath(u"import.ini"_s);
@@ -245,6 +257,8 @@ int RunImport(CommandContext &context, const CommandArgs &args)
         return ExitRefused;
     }
     const QByteArray content = in.readAll();
+    if (content.isEmpty())
+        return refuseEmpty(u"-"_s);
     if (file.write(content) != content.size() || !file.flush()) {
         ShowUserMessage(LoadString(CTL_STDIN_UNREADABLE));
         return ExitRefused;
