@@ -26,8 +26,12 @@ QString RegistrationMessageText(int messageId)
 
 int CheckPassword(const QString &password)
 {
+    // What a PJLink projector can be given: at most 32 characters, printable ASCII. Anything
+    // else could never authenticate, and would be stored for nothing.
+    if (password.size() > kMaxPasswordLength)
+        return MSG_PASSWORD_INVALID;
     for (const QChar c : password) {
-        if (c.unicode() > 0xFF)
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
             return MSG_PASSWORD_INVALID;
     }
     return 0;

@@ -17,8 +17,11 @@ class ProjectorManager;
 // The text of a message number these functions answer, with 314's limit filled in.
 QString RegistrationMessageText(int messageId);
 
-// 317 when the password holds a character that the settings file cannot keep (above U+00FF):
-// it would come back as another password after a restart.
+// The longest password a PJLink projector takes.
+constexpr int kMaxPasswordLength = 32;
+
+// 317 when the password is one that PJLink cannot carry: longer than kMaxPasswordLength, or
+// holding a character other than printable ASCII (U+0020 to U+007E).
 int CheckPassword(const QString &password);
 
 // An address as typed: 315 when it is no dotted IPv4 address or is 0.0.0.0, 316 when a

@@ -71,7 +71,11 @@ void TestRegistration::checkPassword_data()
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("expected");
     QTest::newRow("empty") << QString() << 0;
-    QTest::newRow("Latin-1 up to U+00FF") << u"abc:\u00e9\u00ff"_s << 0;
+    QTest::newRow("printable ASCII, 32 characters") << u"abc:~ !\"#$%&'()*+,-./0123456789x"_s << 0;
+    QTest::newRow("33 characters") << QString(33, u'a') << 317;
+    QTest::newRow("Latin-1") << u"abc\u00e9"_s << 317;
+    QTest::newRow("tab") << u"ab\tc"_s << 317;
+    QTest::newRow("DEL") << u"ab\u007f"_s << 317;
     QTest::newRow("L with stroke") << u"\u0141x"_s << 317;
     QTest::newRow("Japanese") << u"\u4f1a"_s << 317;
 }

@@ -155,7 +155,7 @@ std::vector<CsvProjector> CheckRows(ProjectorManager &manager, const std::vector
             projector.groupPath = group->GetFullPath();
         }
         if (CheckPassword(projector.password) != 0) {
-            problems << RowProblem(row.line, LoadString(MSG_PASSWORD_INVALID));
+            problems << RowProblem(row.line, LoadString(CTL_PASSWORD_RULES));
             continue;
         }
         addresses.insert(projector.address);
@@ -175,6 +175,11 @@ int RunPasswd(CommandContext &context, const CommandArgs &args)
     if (!ReadPasswordLine(password)) {
         ShowUserMessage(LoadString(CTL_NO_PASSWORD_INPUT));
         return ExitUsage;
+    }
+    // Said why, before the projector is asked: it could never take such a password.
+    if (CheckPassword(password) != 0) {
+        ShowUserMessage(LoadString(CTL_PASSWORD_RULES));
+        return ExitRefused;
     }
     // Tried against the projector first, as the Change Password dialog does; the old password
     // stays when the projector does not take the new one.

@@ -119,23 +119,20 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     const bool passwordGiven = PasswordOption(args, password);
     if (passwordGiven && CheckPassword(password) != 0) {
         Tell(MSG_PASSWORD_INVALID);
-        ShowUserMessage(LoadString(CTL_PASSWORD_LATIN1));
+        ShowUserMessage(LoadString(CTL_PASSWORD_RULES));
         return ExitRefused;
     }
     if (noCheck) {
-        // Registered as it is; the refresh that registering makes, and every later one, reads
-        // it, and a projector that reports its own name takes that name then.
+        // Registered as it is, without a word to the projector: the next refresh reads it, and
+        // a projector that reports its own name takes that name then.
         Projector *registered = nullptr;
         const Projector candidate(name, address, password, u"M"_s, groupPath);
-        if (const int refusal = RegisterProjector(context.manager, candidate, &registered))
+        if (const int refusal = AddCandidate(context.manager, candidate, &registered))
             return Outcome(refusal);
         if (!context.doc.SaveSettings())
             return ExitRefused;
-        if (registered->GetConnectResult() == 0)
-            Tell(MSG_REGISTERED, MessageIcon::Information);
-        else
-            ShowUserMessage(FormatText(LoadString(CTL_ADDED_UNCHECKED), {address}),
-                            MessageIcon::Information);
+        ShowUserMessage(FormatText(LoadString(CTL_ADDED_UNCHECKED), {address}),
+                        MessageIcon::Information);
         context.report.Projectors(u"projectors"_s, {registered});
         context.report.Events();
         return ExitDone;
@@ -186,7 +183,7 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     }
     if (passwordGiven && CheckPassword(password) != 0) {
         Tell(MSG_PASSWORD_INVALID);
-        ShowUserMessage(LoadString(CTL_PASSWORD_LATIN1));
+        ShowUserMessage(LoadString(CTL_PASSWORD_RULES));
         return ExitRefused;
     }
 
