@@ -285,10 +285,26 @@ ListAnswer parseInputList(std::string_view payload)
 
 IntAnswer parseClass(std::string_view payload)
 {
+    // Some firmware says "Class 1": words around the one digit are read past. Anything that
+    // leaves the class in doubt (two numbers, a digit inside a word) is not an answer.
     IntAnswer answer;
-    if (payload.size() == 1 && isDigit(payload[0])) {
+    std::optional<int> digit;
+    const bool ok = forEachToken(payload, [&](std::string_view token) {
+        if (token.size() == 1 && isDigit(token[0])) {
+            if (digit)
+                return false;
+            digit = token[0] - '0';
+            return true;
+        }
+        for (char c : token) {
+            if (isDigit(c))
+                return false;
+        }
+        return true;
+    });
+    if (ok && digit) {
         answer.code = PJL_OK;
-        answer.value = payload[0] - '0';
+        answer.value = *digit;
     }
     return answer;
 }

@@ -226,6 +226,11 @@ void TestPjlinkAnswer::answer_data()
     row("class 2", "CLSS ?", "%1CLSS=2\r", 0, L{2});
     row("class two digits", "CLSS ?", "%1CLSS=12\r", 5);
     row("class letter", "CLSS ?", "%1CLSS=x\r", 5);
+    row("class in words", "CLSS ?", "%1CLSS=Class 1\r", 0, L{1});
+    row("class padded, lower case", "CLSS ?", "%1clss= class  2 \r", 0, L{2});
+    row("class two numbers", "CLSS ?", "%1CLSS=Class 1 2\r", 5);
+    row("class digit in a word", "CLSS ?", "%1CLSS=Class1\r", 5);
+    row("class words only", "CLSS ?", "%1CLSS=Class\r", 5);
     row("name", "NAME ?", "%1NAME=Hall A\r", 0, L{}, "Hall A");
     row("name UTF-8", "NAME ?", "%1NAME=Saal \xc3\x9c\r", 0, L{}, "Saal \xc3\x9c");
     row("name empty", "NAME ?", "%1NAME=\r", 0, L{}, none);

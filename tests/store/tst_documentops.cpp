@@ -342,6 +342,7 @@ void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
     QCOMPARE(outcomes.size(), size_t(3));
     QCOMPARE(outcomes[1].projector, projectors[1]);
     QCOMPARE(outcomes[1].outcome, CommandOutcome::InputNotOffered);
+    QCOMPARE(outcomes[1].result, 2);
     QCOMPARE(outcomes[2].outcome, CommandOutcome::Done);
     QCOMPARE(ReceivedCommands(*m_fixture.Fleet().Emulators()[0]),
              (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));
