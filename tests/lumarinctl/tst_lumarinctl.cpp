@@ -390,13 +390,14 @@ void TestLumarinctl::exportImport_standardStreams()
     QVERIFY(!QFile::exists(u"-"_s));
     QCOMPARE(Ctl(settings, {u"--json"_s, u"export"_s, u"-"_s}).exitCode, 2);
 
-    // An empty standard input changes nothing, as an empty file does.
+    // An empty standard input is refused and changes nothing, as an empty file is.
     const auto import = [&](const QByteArray &input) {
         return RunProgram(kLumarinctl, {u"--settings"_s, settings, u"import"_s, u"-"_s}, 60000,
                           CtlEnvironment(), input);
     };
     const CtlRun empty = import(QByteArray());
-    QVERIFY2(empty.exitCode == 0, qPrintable(Describe(empty)));
+    QVERIFY2(empty.exitCode == 1 && empty.err.contains(u"is not a settings file"_s),
+             qPrintable(Describe(empty)));
     QCOMPARE(ReadFile(settings), content);
 
     const CtlRun broken = import("[Group]\r\n");
@@ -706,6 +707,13 @@ void TestLumarinctl::fleetSetUp_passwdAddNoCheckRename()
              qPrintable(Describe(changed)));
     QVERIFY(ReadFile(settings).contains(scrambledNew));
 
+    // --no-check sends nothing, not even to a projector that listens.
+    QVERIFY(fleet.Start(93, [](EmulatorConfig &c) { c.name = "Loft"; }));
+    const CtlRun quiet = Ctl(settings, {u"add"_s, u"--no-check"_s, u"Loft"_s, Address(93)});
+    QVERIFY2(quiet.exitCode == 0, qPrintable(Describe(quiet)));
+    QVERIFY(fleet[93].receivedCommands().empty());
+    QVERIFY2(Ctl(settings, {u"remove"_s, u"Loft"_s}).exitCode == 0, "remove Loft");
+
     // Nothing listens at .91: registered all the same, under the name given.
     const CtlRun unchecked =
         Ctl(settings, {u"add"_s, u"--no-check"_s, u"Attic"_s, Address(91), u"--group"_s, u"/A"_s});
@@ -874,7 +882,7 @@ void TestLumarinctl::projectorCommands_tellEachOutcome_data()
                        u"password-refused,10,,"_s,
                        u"no-answer,-1,,"_s,
                        u"connection-dropped,-1,,"_s,
-                       u"input-not-offered,0,,"_s}
+                       u"input-not-offered,2,,"_s}
         << QStringList{line(1, err2 + u"; power: On"_s),
                        line(2, err3 + u"; power: Warm up"_s),
                        line(3, err4 + u"; power: On; error: Lamp"_s),
@@ -1249,9 +1257,13 @@ void TestLumarinctl::registryEdits_data()
         << unchanged;
     QTest::newRow("group add with a control character")
         << QStringList{u"group"_s, u"add"_s, u"/C/x\ty"_s} << 1 << LoadString(324) << unchanged;
-    QTest::newRow("add with a password the file cannot keep")
-        << QStringList{u"add"_s, Address(49), u"--password"_s, u"\u0141x"_s} << 1 << LoadString(317)
-        << unchanged;
+    QTest::newRow("add with a password PJLink cannot carry")
+        << QStringList{u"add"_s, Address(49), u"--password"_s, u"\u0141x"_s} << 1
+        << LoadString(2030) << unchanged;
+    QTest::newRow("add with a password of 33 characters")
+        << QStringList{u"add"_s,    u"--no-check"_s, u"N"_s,
+                       Address(49), u"--password"_s, QString(33, u'p')}
+        << 1 << LoadString(2030) << unchanged;
     QTest::newRow("group rename, the root")
         << QStringList{u"group"_s, u"rename"_s, u"/"_s, u"X"_s} << 1
         << FormatText(LoadString(339), {u"Root"_s}) << unchanged;
@@ -1333,7 +1345,7 @@ void TestLumarinctl::import_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("listing"); // empty: unchanged, and the file too
 
-    QTest::newRow("empty file") << QByteArray("") << 0 << QString() << QString();
+    QTest::newRow("empty file") << QByteArray("") << 1 << u"is not a settings file"_s << QString();
     QTest::newRow("no [Property]")
         << QByteArray("[Group]\r\n1=0058:002f\r\n") << 1 << LoadString(343) << QString();
     QTest::newRow("no such file") << QByteArray() << 1 << u"Failed to open document."_s
@@ -1483,6 +1495,22 @@ void TestLumarinctl::readOnlyCommands_missingFileStaysMissing()
     QVERIFY(!QFile::exists(missing));
     QVERIFY(!QFile::exists(missing + u".lock"_s));
     QVERIFY(ReadFile(copy).startsWith("[Group]\r\n"));
+
+    // Usage errors and refused changes write nothing either; the first change that succeeds
+    // creates the file.
+    for (const QStringList &args :
+         {QStringList{u"move"_s, u"Hall"_s}, QStringList{u"set"_s, u"colour"_s, u"3"_s},
+          QStringList{u"set"_s, u"timeout"_s, u"0"_s}, QStringList{u"remove"_s, u"Nope"_s},
+          QStringList{u"add"_s, u"0.0.0.0"_s}, QStringList{u"group"_s, u"add"_s, u"/A/B/C"_s},
+          QStringList{u"add"_s, u"--no-check"_s, u"X"_s, Address(60), u"--password"_s,
+                      QString(33, u'p')}}) {
+        const CtlRun run = Ctl(missing, args);
+        QVERIFY2(run.finished && run.exitCode >= 1, qPrintable(Describe(run)));
+        QVERIFY2(!QFile::exists(missing), qPrintable(args.join(u' ')));
+    }
+    const CtlRun created = Ctl(missing, {u"group"_s, u"add"_s, u"/A"_s});
+    QVERIFY2(created.exitCode == 0, qPrintable(Describe(created)));
+    QCOMPARE(Listing(missing), u"/A |"_s);
 }
 
 // Changes started at the same moment wait for each other's lock: every one lands.
