@@ -10,7 +10,8 @@
 
 namespace {
 
-// Digits only, at most three, at most 255.
+// Digits only, at most three. A part above 255 stays as typed, so that the user sees what the
+// address check refuses rather than another address it was silently turned into.
 QString CleanPart(const QString &text)
 {
     QString digits;
@@ -19,8 +20,6 @@ QString CleanPart(const QString &text)
             digits.append(c);
     }
     digits.truncate(3);
-    if (!digits.isEmpty() && digits.toInt() > 255)
-        digits = QStringLiteral("255");
     return digits;
 }
 

@@ -10,7 +10,7 @@ class QLineEdit;
 // An IPv4 address field of four parts of up to three digits each. Typing moves on as one
 // expects: a third digit or a '.' goes to the next part, Backspace in an empty part goes back,
 // and a dotted address pasted or typed into any part fills the parts from there on. A part above
-// 255 becomes 255. User-interface thread only.
+// 255 is kept as typed; the address check refuses it. User-interface thread only.
 class CIpAddressCtrl : public QWidget
 {
     Q_OBJECT

@@ -51,6 +51,15 @@ CModfiyIPAddressDlg::CModfiyIPAddressDlg(ProjectorManager &manager, Projector &p
     QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
     m_ok->setEnabled(false);
     connect(m_confirm, &QPushButton::clicked, this, &CModfiyIPAddressDlg::OnConfirm);
+    // What was confirmed is the address shown no more: OK must not store it.
+    connect(m_address, &CIpAddressCtrl::addressEdited, this, [this] {
+        if (IsBusy())
+            return;
+        m_strNewIpAddress.clear();
+        m_strNewName.clear();
+        m_newName->clear();
+        m_ok->setEnabled(false);
+    });
     connect(m_ok, &QPushButton::clicked, this, &CModfiyIPAddressDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CModfiyIPAddressDlg::reject);
 

@@ -39,8 +39,10 @@ int CheckPassword(const QString &password)
 
 int CheckNewAddress(const ProjectorManager &manager, const QString &text, QString *normalized)
 {
+    // 0.0.0.0/8 means "this host"; the limited broadcast and multicast reach no single
+    // projector, and a connect there must never be tried.
     const std::optional<quint32> parsed = ParseIPv4(text.trimmed());
-    if (!parsed || *parsed == 0)
+    if (!parsed || (*parsed >> 24) == 0 || *parsed == 0xFFFFFFFFu || (*parsed >> 28) == 0xE)
         return MSG_ADDRESS_INVALID;
     const QString address = FormatIPv4(*parsed);
     if (manager.IsIPRegistered(address))

@@ -24,7 +24,8 @@ constexpr int kMaxPasswordLength = 32;
 // holding a character other than printable ASCII (U+0020 to U+007E).
 int CheckPassword(const QString &password);
 
-// An address as typed: 315 when it is no dotted IPv4 address or is 0.0.0.0, 316 when a
+// An address as typed: 315 when it is no dotted IPv4 address, or one in 0.0.0.0/8, the limited
+// broadcast 255.255.255.255 or a multicast address (224.0.0.0/4); 316 when a
 // registered projector has it (also the projector's own current address). On 0, normalized
 // (when given) receives the address as "%d.%d.%d.%d".
 int CheckNewAddress(const ProjectorManager &manager, const QString &text,

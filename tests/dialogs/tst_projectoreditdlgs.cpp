@@ -80,6 +80,7 @@ private slots:
     void changeAddress_data();
     void changeAddress();
     void changeAddress_passwordStartsFromTheProjectorsAtEachConfirm();
+    void changeAddress_editAfterConfirm_dropsTheConfirmation();
 
 private:
     RecordingSink m_sink;
@@ -189,6 +190,11 @@ void TestProjectorEditDlgs::changeAddress_data()
     QTest::newRow("its own address") << Address(12) << Answers{} << QList<int>{316} << QString();
     QTest::newRow("empty field") << QString() << Answers{} << QList<int>{315} << QString();
     QTest::newRow("0.0.0.0") << u"0.0.0.0"_s << Answers{} << QList<int>{315} << QString();
+    QTest::newRow("octet above 255")
+        << Address(12).section(u'.', 0, 2) + u".300"_s << Answers{} << QList<int>{315} << QString();
+    QTest::newRow("multicast") << u"224.0.0.1"_s << Answers{} << QList<int>{315} << QString();
+    QTest::newRow("limited broadcast")
+        << u"255.255.255.255"_s << Answers{} << QList<int>{315} << QString();
 }
 
 void TestProjectorEditDlgs::changeAddress()
@@ -265,6 +271,32 @@ void TestProjectorEditDlgs::changeAddress_passwordStartsFromTheProjectorsAtEachC
     dialog.reject();
     QCOMPARE(projector->GetIPAddress(), Address(22));
     QCOMPARE(projector->GetPassword(), u"own"_s);
+}
+
+void TestProjectorEditDlgs::changeAddress_editAfterConfirm_dropsTheConfirmation()
+{
+    auto lobby = StartEmulator(30, "Lobby");
+    Projector *projector = Register(u"Hall"_s, Address(32), QString());
+    CModfiyIPAddressDlg dialog(*ProjectorManager::GetInstance(), *projector);
+    dialog.show();
+    TypeAddress(dialog, Address(30));
+    QVERIFY(PressAndWait(dialog, u"1002"_s, &dialog, SIGNAL(connectFinished(int))));
+    auto *ok = dialog.findChild<QPushButton *>(u"1"_s);
+    QVERIFY(ok->isEnabled());
+    QCOMPARE(dialog.findChild<QLabel *>(u"1065"_s)->text(), u"Lobby"_s);
+
+    // The user types another last octet: what was confirmed is not what is shown any more.
+    QLineEdit *last = dialog.findChild<CIpAddressCtrl *>(u"1047"_s)->Part(3);
+    last->setFocus();
+    QTest::keyClick(last, Qt::Key_Backspace);
+    QTest::keyClick(last, Qt::Key_1);
+    QVERIFY(!ok->isEnabled());
+    QCOMPARE(dialog.findChild<QLabel *>(u"1065"_s)->text(), QString());
+    ok->click();
+    QVERIFY(dialog.isVisible());
+    dialog.reject();
+    QCOMPARE(projector->GetIPAddress(), Address(32));
+    QCOMPARE(m_sink.Take(), QList<int>{});
 }
 
 QTEST_MAIN(TestProjectorEditDlgs)
