@@ -125,10 +125,11 @@ bool CAutoSearchPropertyPage::IsBusy() const
 
 void CAutoSearchPropertyPage::OnSetActive()
 {
-    m_btnRegister->setEnabled(!m_pFoundProjectors.empty());
     if (m_activated)
         FillProjectorList();
     m_activated = true;
+    // Register acts on the checked rows only: with none, there is nothing to press.
+    m_btnRegister->setEnabled(CheckedCount() > 0);
 }
 
 void CAutoSearchPropertyPage::OnClose()

@@ -206,6 +206,10 @@ void TestRegisterDialog::confirm_refused_withoutTraffic_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("empty field") << QString() << kInvalidAddress;
     QTest::newRow("0.0.0.0") << u"0.0.0.0"_s << kInvalidAddress;
+    QTest::newRow("octet above 255") << kLoopNet + u".300"_s << kInvalidAddress;
+    QTest::newRow("limited broadcast") << u"255.255.255.255"_s << kInvalidAddress;
+    QTest::newRow("multicast") << u"224.0.0.1"_s << kInvalidAddress;
+    QTest::newRow("this network") << u"0.1.2.3"_s << kInvalidAddress;
     QTest::newRow("registered") << kLoopNet + u".2"_s << kRegisteredAlready;
 }
 
@@ -527,6 +531,11 @@ void TestAutoSearch::search_lockedRows_onePasswordUnlocksEveryRowThatTakesIt()
     ClickCheckBox(list, Row(Address(3)));
     QVERIFY(!page->RegisterButton()->isEnabled());
     QCOMPARE(CAuthDlg::TakeAskedCount(), 0); // unlocked rows ask nothing
+
+    // Another tab and back, rows found but none checked: still nothing to register.
+    m_sheet->Tabs()->setCurrentIndex(1);
+    m_sheet->Tabs()->setCurrentIndex(0);
+    QVERIFY(!page->RegisterButton()->isEnabled());
 }
 
 void TestAutoSearch::register_limitCountsCheckedRows()
