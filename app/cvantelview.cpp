@@ -646,6 +646,7 @@ void CVantelView::OnTreeSelectionChanged()
     m_projectorList->ShowNodes(TreeSelectionContent());
     m_projectorList->UpdateData();
     m_inputCombo->clear();
+    m_inputComboSelection.clear();
 }
 
 void CVantelView::OnListSelectionChanged()
@@ -654,6 +655,11 @@ void CVantelView::OnListSelectionChanged()
         return;
     const std::vector<ProjectorNode *> selection = GetListSelection();
     const std::vector<InputChoice> choices = MakeInputChoices(SelectionStates(selection));
+    // A rebuild (a cycle's end, a command's read-back) re-announces the same selection: the entry
+    // the user picked stays, so that Set sends what the user sees.
+    const QVariant picked =
+        selection == m_inputComboSelection ? m_inputCombo->currentData() : QVariant();
+    m_inputComboSelection = selection;
     m_inputCombo->clear();
     for (const InputChoice &choice : choices) {
         const InputStatus &input = choice.input;
@@ -661,6 +667,10 @@ void CVantelView::OnListSelectionChanged()
     }
     if (choices.empty())
         return;
+    if (const int kept = picked.isValid() ? m_inputCombo->findData(picked) : -1; kept >= 0) {
+        m_inputCombo->setCurrentIndex(kept);
+        return;
+    }
     m_inputCombo->setCurrentIndex(0);
     // One projector row: its current input, matched by value.
     if (selection.size() == 1 && selection.front()->IsProjector()) {
@@ -689,6 +699,7 @@ void CVantelView::DetachRegistry()
     m_projectorList->ShowNodes({});
     m_projectorList->UpdateData();
     m_inputCombo->clear();
+    m_inputComboSelection.clear();
 }
 
 void CVantelView::OnRegisterProjector()

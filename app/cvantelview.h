@@ -172,10 +172,12 @@ private:
     QPushButton *m_refreshButton = nullptr;        // 1022
     QPushButton *m_closeButton = nullptr;          // 8
     QComboBox *m_inputCombo = nullptr;             // 1017
-    QComboBox *m_muteCombo = nullptr;              // 1018
-    std::vector<QLabel *> m_remoteLabels;          // 1012, 1015, 1016
-    QLabel *m_waitText = nullptr;                  // 1026
-    QLabel *m_hourglass = nullptr;                 // 1025
+    // The list selection the input entries were made for; compared, never dereferenced.
+    std::vector<ProjectorNode *> m_inputComboSelection;
+    QComboBox *m_muteCombo = nullptr;     // 1018
+    std::vector<QLabel *> m_remoteLabels; // 1012, 1015, 1016
+    QLabel *m_waitText = nullptr;         // 1026
+    QLabel *m_hourglass = nullptr;        // 1025
     CProjectorCommands *m_commands = nullptr;
     CEditCommands *m_editCommands = nullptr;
     CNodeDrag *m_nodeDrag = nullptr;

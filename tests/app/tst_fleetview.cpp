@@ -241,6 +241,10 @@ void TestFleetView::refresh_changesStatesAndKeepsSelectedProjectors()
     auto *inputs = view->findChild<QComboBox *>(QString::number(IDC_INPUT_COMBO));
     QCOMPARE(inputs->count(), 5);
     QCOMPARE(inputs->currentData().toPoint(), QPoint(2, 1));
+    // The user picks another entry: the cycle below must not take it back.
+    inputs->setCurrentIndex(inputs->count() - 1);
+    const QPoint picked = inputs->currentData().toPoint();
+    QVERIFY(picked != QPoint(2, 1));
 
     first->update([](EmulatorConfig &config) { config.power = 0; });
     second->update([](EmulatorConfig &config) { config.power = 1; });
@@ -251,6 +255,7 @@ void TestFleetView::refresh_changesStatesAndKeepsSelectedProjectors()
     QCOMPARE(Cell(*list, u"First"_s, COLUMN_POWER), LoadString(200));
     QCOMPARE(SelectedNames(*view), QStringList{u"First"_s});
     QCOMPARE(inputs->count(), 5);
+    QCOMPARE(inputs->currentData().toPoint(), picked);
 
     // Two projectors: each input once, the first entry chosen.
     list->topLevelItem(RowOf(*list, u"Second"_s))->setSelected(true);
