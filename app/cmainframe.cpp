@@ -195,6 +195,10 @@ void CMainFrame::OnFileSaveAs()
 void CMainFrame::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
+    // Also delivered when the window comes back from minimised or is mapped again.
+    if (m_centred)
+        return;
+    m_centred = true;
     CenterOnPrimaryScreen();
 }
 

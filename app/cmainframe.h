@@ -52,4 +52,5 @@ private:
     QTimer m_closePoll;
     bool m_closing = false; // hidden, waiting for the refresh worker
     bool m_closed = false;
+    bool m_centred = false; // once, at the first show: a restore keeps where the user put it
 };

@@ -92,6 +92,7 @@ private slots:
     void about_websiteOpensTheSiteOrSaysWhatFailed();
     void help_topicsIndexAndFilter();
     void escape_closesNothing();
+    void showAgain_keepsWhereTheUserPutIt();
 };
 
 void TestMainWindow::startTab_data()
@@ -501,6 +502,24 @@ void TestMainWindow::escape_closesNothing()
     QTest::keyClick(fixture.Control(IDC_PROJECTOR_LIST), Qt::Key_Escape);
     QVERIFY(fixture.Frame()->isVisible());
     QCOMPARE(closed.count(), 0);
+}
+
+// Centred at the first show only: a window restored or mapped again stays where the user moved
+// it.
+void TestMainWindow::showAgain_keepsWhereTheUserPutIt()
+{
+    AppFixture fixture;
+    fixture.WriteSettings({});
+    QVERIFY(fixture.Start());
+    CMainFrame *frame = fixture.Frame();
+    const QPoint centred = frame->pos();
+    const QPoint moved = centred + QPoint(-37, -23);
+    frame->move(moved);
+    frame->showMinimized();
+    frame->showNormal();
+    frame->hide();
+    frame->show();
+    QCOMPARE(frame->pos(), moved);
 }
 
 QTEST_MAIN(TestMainWindow)
