@@ -4,10 +4,12 @@
 #include "dialogs/cdetailinfodlg.h"
 #include "dialogs/ctimingdlg.h"
 #include "dialogs/dialogworker.h"
+#include "model/actionevent.h"
 #include "model/powerstatus.h"
 #include "model/projector.h"
 #include "model/selectionrules.h"
 #include "res/stringtable.h"
+#include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
 
 #include <QWidget>
@@ -51,8 +53,8 @@ void CProjectorCommands::Power(int value)
 {
     const PowerStatus power(value);
     RunProjectorCommand(
-        [this, power](const auto &selection, auto &touched) {
-            return m_doc.SendPower(selection, touched, power);
+        [this, power](const auto &selection, auto &touched, auto *outcomes) {
+            return m_doc.SendPower(selection, touched, power, outcomes);
         },
         m_waits.powerMs);
 }
@@ -62,8 +64,8 @@ void CProjectorCommands::SetInput(std::optional<InputStatus> input)
     if (!input)
         return;
     RunProjectorCommand(
-        [this, input = *input](const auto &selection, auto &touched) {
-            return m_doc.SendInput(selection, touched, input);
+        [this, input = *input](const auto &selection, auto &touched, auto *outcomes) {
+            return m_doc.SendInput(selection, touched, input, outcomes);
         },
         m_waits.inputMs);
 }
@@ -75,8 +77,8 @@ void CProjectorCommands::Mute(int entry, bool on)
     if (mute.GetCode() == MuteStatus::Unknown)
         return;
     RunProjectorCommand(
-        [this, mute, on](const auto &selection, auto &touched) {
-            return m_doc.SendMute(selection, touched, mute, on);
+        [this, mute, on](const auto &selection, auto &touched, auto *outcomes) {
+            return m_doc.SendMute(selection, touched, mute, on, outcomes);
         },
         m_waits.muteMs);
 }
@@ -93,19 +95,35 @@ void CProjectorCommands::RunProjectorCommand(Send send, int waitMs)
 
     SetBusy(true);
     m_touched.clear();
+    m_outcomes.clear();
     m_reached = 0;
-    m_worker->Start([this, send, selection] { m_reached = send(selection, m_touched); },
-                    [this, waitMs] {
-                        if (m_reached == 0)
-                            m_showMessage(LoadString(MSG_COMMUNICATION_FAILED));
-                        // The projectors need a moment before they tell the new state.
-                        disconnect(&m_waitTimer, nullptr, this, nullptr);
-                        connect(&m_waitTimer, &QTimer::timeout, this, [this] {
-                            m_worker->Start([this] { m_doc.RequeryStatus(m_touched); },
-                                            [this] { Finish(); });
-                        });
-                        m_waitTimer.start(waitMs);
-                    });
+    m_worker->Start(
+        [this, send, selection] { m_reached = send(selection, m_touched, &m_outcomes); },
+        [this, waitMs] {
+            LogMissedProjectors();
+            if (m_reached == 0)
+                m_showMessage(LoadString(MSG_COMMUNICATION_FAILED));
+            // The projectors need a moment before they tell the new state.
+            disconnect(&m_waitTimer, nullptr, this, nullptr);
+            connect(&m_waitTimer, &QTimer::timeout, this, [this] {
+                m_worker->Start([this] { m_doc.RequeryStatus(m_touched); }, [this] { Finish(); });
+            });
+            m_waitTimer.start(waitMs);
+        });
+}
+
+void CProjectorCommands::LogMissedProjectors()
+{
+    // Each projector that did not do the command is named in the event list, in the words
+    // lumarinctl uses for it.
+    ActionEventManager *events = ActionEventManager::GetInstance();
+    for (const ProjectorOutcome &outcome : m_outcomes) {
+        if (outcome.outcome == CommandOutcome::Done || !outcome.projector)
+            continue;
+        events->AddEvent(std::make_unique<ActionEvent>(outcome.projector->GetName(),
+                                                       OutcomeLine(outcome), ActionEvent::Warning));
+    }
+    m_outcomes.clear();
 }
 
 void CProjectorCommands::DetailInformation()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/commandoutcome.h"
+
 #include "model/inputstatus.h"
 
 #include <QObject>
@@ -74,10 +76,11 @@ signals:
     void refreshIntervalChanged(int minutes);
 
 private:
-    using Send =
-        std::function<int(const std::vector<ProjectorNode *> &, std::vector<Projector *> &)>;
+    using Send = std::function<int(const std::vector<ProjectorNode *> &, std::vector<Projector *> &,
+                                   std::vector<ProjectorOutcome> *)>;
 
     void RunProjectorCommand(Send send, int waitMs);
+    void LogMissedProjectors();
     void SetBusy(bool busy);
     void Finish();
 
@@ -92,4 +95,6 @@ private:
     // The projectors the running command reached, for the read-back.
     std::vector<Projector *> m_touched;
     int m_reached = 0;
+    // Each targeted projector's outcome, written by the worker, read once it has ended.
+    std::vector<ProjectorOutcome> m_outcomes;
 };

@@ -42,4 +42,20 @@ enum StringId : int {
     MSG_SETTING_FILE_CANNOT_BE_OPENED = 343,
     MSG_LAMP_LIFE_ENDING = 344,
     MSG_OPERATION_INVALID = 346,
+
+    // What became of a command at one projector, as the window's event list and lumarinctl
+    // tell it (store/commandoutcome.h).
+    STR_OUTCOME_LINE = 2509,
+    STR_OUTCOME_UNDEFINED = 2510,
+    STR_OUTCOME_OUT_OF_RANGE = 2511,
+    STR_OUTCOME_UNAVAILABLE = 2512,
+    STR_OUTCOME_FAILURE = 2513,
+    STR_OUTCOME_BAD_ANSWER = 2514,
+    STR_OUTCOME_PASSWORD = 2515,
+    STR_OUTCOME_NO_ANSWER = 2516,
+    STR_OUTCOME_DROPPED = 2517,
+    STR_OUTCOME_NOT_OFFERED = 2518,
+    STR_OUTCOME_NOT_SENT = 2519,
+    STR_OUTCOME_POWER = 2520,
+    STR_OUTCOME_ERROR = 2521,
 };

@@ -3,6 +3,8 @@
 #include "model/errorstatus.h"
 #include "model/powerstatus.h"
 
+#include <QString>
+
 #include <optional>
 
 class Projector;
@@ -37,3 +39,12 @@ struct ProjectorOutcome
     std::optional<PowerStatus> power;
     std::optional<ErrorStatus> worstError;
 };
+
+// The fixed English word of an outcome, part of lumarinctl's JSON layout: "done",
+// "out-of-range", "unavailable", "projector-failure", "password-refused", ...
+QString OutcomeWord(CommandOutcome outcome);
+
+// One line for people, in the user's language, as the window's event list and lumarinctl show
+// it: "Room 101 (127.0.0.2, /Building): refused by the projector: not possible now (ERR3);
+// power: Warm up".
+QString OutcomeLine(const ProjectorOutcome &outcome);

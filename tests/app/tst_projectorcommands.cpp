@@ -68,6 +68,8 @@ private slots:
     void cleanup();
 
     void powerOn_group_reachesEveryProjectorBelowAndLogsEach();
+    void powerOn_group_namesEachProjectorThatDidNotDoIt_data();
+    void powerOn_group_namesEachProjectorThatDidNotDoIt();
     void refusedSelections_data();
     void refusedSelections();
     void allSilent_tells337AndStillFinishes();
@@ -172,6 +174,75 @@ void TestProjectorCommands::powerOn_group_reachesEveryProjectorBelowAndLogsEach(
     events.sort();
     QCOMPARE(events, (QStringList{u"Left: The power has been turned On."_s,
                                   u"Right: The power has been turned On."_s}));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestProjectorCommands::powerOn_group_namesEachProjectorThatDidNotDoIt_data()
+{
+    QTest::addColumn<StringLanguage>("language");
+    QTest::addColumn<QStringList>("expected"); // sorted
+
+    QTest::newRow("English") << StringLanguage::English
+                             << QStringList{
+                                    u"Busy: Busy (%1, /Hall): refused by the projector: not "
+                                    "possible now (ERR3); power: Warm up"_s,
+                                    u"Fine: The power has been turned On."_s,
+                                    u"Gone: Gone (%3, /Hall): no answer"_s,
+                                    u"Locked: Locked (%2, /Hall): the stored password was "
+                                    "refused; nothing was sent"_s,
+                                };
+    QTest::newRow("Japanese") << StringLanguage::Japanese << QStringList();
+}
+
+// A group command to a fleet where one projector refuses with ERR3, one no longer takes its
+// stored password and one has gone silent: the event list names each of them and why.
+void TestProjectorCommands::powerOn_group_namesEachProjectorThatDidNotDoIt()
+{
+    QFETCH(StringLanguage, language);
+    QFETCH(QStringList, expected);
+
+    Group *hall = m_fixture.AddGroup(m_doc->GetRoot(), u"Hall"_s);
+    EmulatorConfig busyConfig;
+    busyConfig.power = 3; // warming up, for long
+    busyConfig.warmUpMs = 600000;
+    busyConfig.refusedSets = {{"POWR", 3}};
+    EmulatorConfig lockedConfig;
+    lockedConfig.password = "old";
+    EmulatedProjector *fine = m_fixture.Emulate(u"Fine"_s);
+    EmulatedProjector *busy = m_fixture.Emulate(u"Busy"_s, busyConfig);
+    EmulatedProjector *locked = m_fixture.Emulate(u"Locked"_s, lockedConfig);
+    EmulatedProjector *gone = m_fixture.Emulate(u"Gone"_s);
+    QVERIFY(fine && busy && locked && gone);
+    for (EmulatedProjector *emulator : {fine, busy, gone})
+        m_fixture.Register(*emulator, hall);
+    const Projector *lockedProjector = m_fixture.Register(*locked, hall, u"old"_s);
+    m_fixture.RefreshAll();
+    locked->update([](EmulatorConfig &config) { config.password = "new"; });
+    gone->update([](EmulatorConfig &config) { config.listening = false; });
+
+    SetStringLanguage(language);
+    m_selection = {hall};
+    QVERIFY(RunToEnd([this] { m_commands->Power(1); }));
+    QStringList events = TakeEvents();
+    events.sort();
+    SetStringLanguage(StringLanguage::English);
+    const QString busyAddress = QString::fromStdString(busy->config().address);
+    const QString lockedAddress = lockedProjector->GetIPAddress();
+    const QString goneAddress = QString::fromStdString(gone->config().address);
+    if (language == StringLanguage::English) {
+        for (QString &line : expected)
+            line.replace(u"%1"_s, busyAddress)
+                .replace(u"%2"_s, lockedAddress)
+                .replace(u"%3"_s, goneAddress);
+        QCOMPARE(events, expected);
+    } else {
+        // The same lines in the Japanese table's words: each missed projector named once, with
+        // its address and group.
+        QCOMPARE(events.size(), 4);
+        for (const QString &address : {busyAddress, lockedAddress, goneAddress})
+            QCOMPARE(events.filter(address + u"\u3001/Hall"_s).size(), 1);
+        QVERIFY(events.filter(u"ERR3"_s).size() == 1);
+    }
     QVERIFY(m_messages.isEmpty());
 }
 
