@@ -53,5 +53,8 @@ void CBitmapButton::paintEvent(QPaintEvent *event)
         return;
     }
     QPainter painter(this);
+    // The skin has no disabled picture: a faded one tells that a click would do nothing now.
+    if (!isEnabled())
+        painter.setOpacity(0.45);
     painter.drawPixmap(0, 0, PictureOf(CurrentPicture()));
 }

@@ -131,6 +131,17 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
         doc, this, [this] { return GetListSelection(); },
         [this](const QString &text) { CMessageBox::Show(text, MessageIcon::Warning, window()); },
         waits);
+    // A running command shows itself: its buttons are disabled (the blocker shows the busy
+    // cursor), so that a click is not silently dropped.
+    connect(m_commands, &CProjectorCommands::busyChanged, this, [this](bool busy) {
+        if (!m_controlsCreated)
+            return;
+        for (CBitmapButton *button : m_remoteButtons)
+            button->setEnabled(!busy);
+        m_detailButton->setEnabled(!busy);
+        m_inputCombo->setEnabled(!busy);
+        m_muteCombo->setEnabled(!busy);
+    });
     // After a command the projectors have changed: rebuilt as after a refresh.
     connect(m_commands, &CProjectorCommands::finished, this,
             [this] { QCoreApplication::postEvent(this, new QEvent(ProjectorsChangedEvent)); });

@@ -279,8 +279,13 @@ void TestFleetView::powerCommand_onSelectedRowReachesEmulator()
     other->clearReceivedCommands();
 
     list->topLevelItem(RowOf(*list, u"Chosen"_s))->setSelected(true);
-    view->findChild<QPushButton *>(QString::number(IDC_POWER_ON))->click();
+    auto *powerOn = view->findChild<QPushButton *>(QString::number(IDC_POWER_ON));
+    powerOn->click();
+    // While it runs, the command buttons say so rather than dropping clicks.
+    QVERIFY(!powerOn->isEnabled());
+    QVERIFY(!view->findChild<QPushButton *>(QString::number(IDC_MUTE_OFF))->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!view->IsWorkerRunning(), kCycleMs);
+    QTRY_VERIFY_WITH_TIMEOUT(powerOn->isEnabled(), kCycleMs);
 
     const std::vector<std::string> commands = chosen->receivedCommands();
     QVERIFY(std::find(commands.begin(), commands.end(), "POWR 1") != commands.end());
