@@ -12,6 +12,8 @@
 
 #include <utility>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QList<std::optional<QString>> &Answers()
@@ -21,13 +23,17 @@ QList<std::optional<QString>> &Answers()
 }
 
 int g_asked = 0;
+QString g_lastAddress;
 
 } // namespace
 
-CAuthDlg::CAuthDlg(QWidget *parent) : QDialog(parent)
+CAuthDlg::CAuthDlg(QWidget *parent, const QString &address) : QDialog(parent)
 {
     setObjectName(QStringLiteral("143"));
-    setWindowTitle(LoadString(STR_AUTHENTICATION));
+    // Several prompts may follow each other (a wrong password, another address): the user
+    // must see which projector this one is for.
+    setWindowTitle(address.isEmpty() ? LoadString(STR_AUTHENTICATION)
+                                     : LoadString(STR_AUTHENTICATION) + u" - "_s + address);
     setAccessibleName(windowTitle());
 
     auto *prompt = new QLabel(LoadString(STR_ENTER_PASSWORD), this);
@@ -57,6 +63,13 @@ CAuthDlg::CAuthDlg(QWidget *parent) : QDialog(parent)
     row->addWidget(label);
     row->addWidget(m_edit, 1);
     auto *layout = new QVBoxLayout(this);
+    if (!address.isEmpty()) {
+        auto *target = new QLabel(address, this);
+        target->setObjectName(QStringLiteral("authAddress"));
+        target->setAccessibleName(address);
+        target->setTextFormat(Qt::PlainText);
+        layout->addWidget(target);
+    }
     layout->addWidget(prompt);
     layout->addLayout(row);
     layout->addWidget(buttons);
@@ -69,12 +82,13 @@ void CAuthDlg::accept()
     QDialog::accept();
 }
 
-std::optional<QString> CAuthDlg::Ask(QWidget *parent)
+std::optional<QString> CAuthDlg::Ask(QWidget *parent, const QString &address)
 {
     ++g_asked;
+    g_lastAddress = address;
     if (!Answers().isEmpty())
         return Answers().takeFirst();
-    CAuthDlg dialog(parent);
+    CAuthDlg dialog(parent, address);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.GetPassword();
@@ -93,4 +107,9 @@ int CAuthDlg::PendingAnswers()
 int CAuthDlg::TakeAskedCount()
 {
     return std::exchange(g_asked, 0);
+}
+
+QString CAuthDlg::LastAskedAddress()
+{
+    return g_lastAddress;
 }

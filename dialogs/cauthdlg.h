@@ -18,18 +18,22 @@ class CAuthDlg : public QDialog
     Q_OBJECT
 
 public:
-    explicit CAuthDlg(QWidget *parent = nullptr);
+    // address: the projector asked for, named in the title and above the field; empty when the
+    // password is for several projectors at once.
+    explicit CAuthDlg(QWidget *parent = nullptr, const QString &address = QString());
 
     // The text typed, kept when OK is pressed.
     const QString &GetPassword() const { return m_strPassword; }
 
     // Runs the prompt modally: the password entered (possibly empty), or none for Cancel.
-    static std::optional<QString> Ask(QWidget *parent);
+    static std::optional<QString> Ask(QWidget *parent, const QString &address = QString());
 
     static void SetAnswersInAdvance(const QList<std::optional<QString>> &answers);
     static int PendingAnswers();
     // How often Ask was called since the last call, answered in advance or not.
     static int TakeAskedCount();
+    // The address the last Ask named (empty: none).
+    static QString LastAskedAddress();
 
 public slots:
     void accept() override;

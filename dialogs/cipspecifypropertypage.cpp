@@ -150,13 +150,13 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
         if (m_passwordTried)
             TellRegistrationMessage(MSG_PASSWORD_INVALID);
         for (;;) {
-            const std::optional<QString> password = CAuthDlg::Ask(this);
+            const std::optional<QString> password = CAuthDlg::Ask(this, candidate->GetIPAddress());
             if (!password) {
                 emit idle(); // cancelled: nothing confirmed
                 return;
             }
             if (CheckPassword(*password) != 0) {
-                TellRegistrationMessage(MSG_PASSWORD_INVALID);
+                TellRegistrationMessage(STR_PASSWORD_RULES); // says why, not just "invalid"
                 continue;
             }
             // An empty password is tried as well.

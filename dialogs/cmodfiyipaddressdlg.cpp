@@ -174,7 +174,7 @@ void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QSt
         // when one was typed already.
         if (!firstTry)
             ShowMessageId(MSG_PASSWORD_INVALID);
-        const std::optional<QString> typed = CAuthDlg::Ask(this);
+        const std::optional<QString> typed = CAuthDlg::Ask(this, address);
         if (!typed) {
             RestoreWorkCopy();
             return;

@@ -43,6 +43,9 @@ enum StringId : int {
     MSG_LAMP_LIFE_ENDING = 344,
     MSG_OPERATION_INVALID = 346,
 
+    // The password rule of PJLink (store/registration.h: CheckPassword), said where one is refused.
+    STR_PASSWORD_RULES = 2030,
+
     // What became of a command at one projector, as the window's event list and lumarinctl
     // tell it (store/commandoutcome.h).
     STR_OUTCOME_LINE = 2509,

@@ -8,6 +8,7 @@
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "platform/echo.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "tests/common/testnamespace.h"
@@ -244,8 +245,9 @@ void TestRegisterDialog::confirm_passwordLoop_data()
     QTest::newRow("wrong, then Cancel")
         << Answers{u"wrong"_s, std::nullopt} << QStringList{kBadPassword} << false;
     QTest::newRow("Cancel at once") << Answers{std::nullopt} << QStringList() << false;
-    QTest::newRow("a character the settings file cannot keep, then right")
-        << Answers{u"pass\u4e00"_s, u"admin"_s} << QStringList{kBadPassword} << true;
+    QTest::newRow("a character PJLink cannot carry, then right")
+        << Answers{u"pass\u4e00"_s, u"admin"_s} << QStringList{LoadString(STR_PASSWORD_RULES)}
+        << true;
 }
 
 void TestRegisterDialog::confirm_passwordLoop()
@@ -257,6 +259,7 @@ void TestRegisterDialog::confirm_passwordLoop()
     CAuthDlg::SetAnswersInAdvance(answers);
     QVERIFY(Confirm(kLoopNet + u".4"_s));
     QCOMPARE(CAuthDlg::TakeAskedCount(), int(answers.size()));
+    QCOMPARE(CAuthDlg::LastAskedAddress(), kLoopNet + u".4"_s); // the prompt says which one
     QCOMPARE(m_messages->Take(), messages);
     CIpSpecifyPropertyPage *page = m_sheet->IpSpecifyPage();
     QCOMPARE(page->RegisterButton()->isEnabled(), confirmed);

@@ -155,7 +155,7 @@ std::vector<CsvProjector> CheckRows(ProjectorManager &manager, const std::vector
             projector.groupPath = group->GetFullPath();
         }
         if (CheckPassword(projector.password) != 0) {
-            problems << RowProblem(row.line, LoadString(CTL_PASSWORD_RULES));
+            problems << RowProblem(row.line, LoadString(STR_PASSWORD_RULES));
             continue;
         }
         addresses.insert(projector.address);
@@ -178,7 +178,7 @@ int RunPasswd(CommandContext &context, const CommandArgs &args)
     }
     // Said why, before the projector is asked: it could never take such a password.
     if (CheckPassword(password) != 0) {
-        ShowUserMessage(LoadString(CTL_PASSWORD_RULES));
+        ShowUserMessage(LoadString(STR_PASSWORD_RULES));
         return ExitRefused;
     }
     // Tried against the projector first, as the Change Password dialog does; the old password

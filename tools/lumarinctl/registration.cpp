@@ -119,7 +119,7 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     const bool passwordGiven = PasswordOption(args, password);
     if (passwordGiven && CheckPassword(password) != 0) {
         Tell(MSG_PASSWORD_INVALID);
-        ShowUserMessage(LoadString(CTL_PASSWORD_RULES));
+        ShowUserMessage(LoadString(STR_PASSWORD_RULES));
         return ExitRefused;
     }
     if (noCheck) {
@@ -183,7 +183,7 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     }
     if (passwordGiven && CheckPassword(password) != 0) {
         Tell(MSG_PASSWORD_INVALID);
-        ShowUserMessage(LoadString(CTL_PASSWORD_RULES));
+        ShowUserMessage(LoadString(STR_PASSWORD_RULES));
         return ExitRefused;
     }
 
