@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -227,6 +228,7 @@ private slots:
     void projectorCommands_tellEachOutcome_data();
     void projectorCommands_tellEachOutcome();
     void statusJson_showsWhatEachProjectorReports();
+    void metrics_promtoolAcceptsAMixedFleet();
     void add_confirmsAndRegisters();
     void registryEdits_data();
     void registryEdits();
@@ -1027,6 +1029,76 @@ void TestLumarinctl::projectorCommands_tellEachOutcome()
     for (qsizetype i = 0; i < lines.size(); ++i)
         QVERIFY2(jaLines[i] != lines[i] && jaLines[i].startsWith(lines[i].section(u',', 0, 0)),
                  qPrintable(jaLines[i]));
+}
+
+// The Prometheus text of a fleet with every kind of projector, checked by Prometheus's own
+// promtool and by the values it must carry.
+void TestLumarinctl::metrics_promtoolAcceptsAMixedFleet()
+{
+    Fleet fleet;
+    QVERIFY(fleet.Start(61, [](EmulatorConfig &c) {
+        c.name = "Aula \"Nord\" \\ 1", c.power = 1, c.input = {3, 2}, c.mute = 11;
+        c.lamps = {{1520, 1}, {30, 0}};
+    }));
+    QVERIFY(fleet.Start(62, [](EmulatorConfig &c) {
+        c.name = "Faulty", c.power = 0, c.errors = {0, 1, 2, 0, 0, 0};
+    }));
+    QVERIFY(fleet.Start(63, [](EmulatorConfig &c) { c.name = "Locked", c.password = "other"; }));
+    QVERIFY(fleet.Start(64, [](EmulatorConfig &c) { c.listening = false; }));
+    const QByteArray content =
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"Aula"_s, Address(61), u"secretpw"_s, u"/A"_s},
+                                             {u"Faulty"_s, Address(62), QString(), u"/A"_s},
+                                             {u"Locked"_s, Address(63), u"secretpw"_s, u"/"_s},
+                                             {u"Silent"_s, Address(64), QString(), u"/"_s}});
+    const QString settings = NewSettings(content);
+
+    const CtlRun run = Ctl(settings, {u"metrics"_s, u"--register"_s, u"North \"B\""_s});
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(Describe(run)));
+    const QString text = QString::fromUtf8(run.out);
+    QVERIFY(!text.contains(u"secretpw"_s));
+    const QString aula = u"register=\"North \\\"B\\\"\",name=\"Aula \\\"Nord\\\" \\\\ 1\","
+                         "address=\"%1\",group=\"/A\""_s.arg(Address(61));
+    for (const QString &line : QStringList{
+             u"lumarin_projectors_registered{register=\"North \\\"B\\\"\"} 4"_s,
+             u"lumarin_projector_up{"_s + aula + u"} 1"_s,
+             u"lumarin_projector_power_state{"_s + aula + u"} 1"_s,
+             u"lumarin_projector_lamp_usage_seconds{"_s + aula + u",lamp=\"2\"} 108000"_s,
+             u"lumarin_projector_input_info{"_s + aula + u",type=\"digital\",number=\"2\"} 1"_s,
+             u"lumarin_projector_mute{"_s + aula + u",kind=\"video\"} 1"_s,
+             u"lumarin_projector_mute{"_s + aula + u",kind=\"audio\"} 0"_s})
+        QVERIFY2(text.contains(line + u'\n'), qPrintable(line + u"\n in:\n"_s + text));
+    const QString faulty = u"name=\"Faulty\",address=\"%1\",group=\"/A\""_s.arg(Address(62));
+    QVERIFY(text.contains(u"lumarin_projector_error_state{register=\"North \\\"B\\\"\","_s +
+                          faulty + u",category=\"temperature\"} 2\n"_s));
+    // Silent and refused projectors are down and report no values that were never read.
+    QCOMPARE(text.count(u"lumarin_projector_up{"_s), 4);
+    QCOMPARE(text.count(u"} 0\n"_s) >= 2, true);
+    QCOMPARE(text.count(u"lumarin_projector_power_state{"_s), 2);
+
+    const QString promtool = QStandardPaths::findExecutable(u"promtool"_s);
+    if (!promtool.isEmpty()) {
+        const CtlRun checked =
+            RunProgram(promtool, {u"check"_s, u"metrics"_s}, 60000, CtlEnvironment(), run.out);
+        QVERIFY2(checked.finished && checked.exitCode == 0, qPrintable(Describe(checked)));
+    } else {
+        qWarning("promtool is not installed: the format is not checked by Prometheus");
+    }
+
+    // --output replaces the file whole; the settings file is never written.
+    const QString file = m_dir.filePath(u"lumarin.prom"_s);
+    QVERIFY(WriteFile(file, "stale\n"));
+    const CtlRun written = Ctl(settings, {u"metrics"_s, u"/A"_s, u"--output"_s, file});
+    QVERIFY2(written.exitCode == 0 && written.out.isEmpty(), qPrintable(Describe(written)));
+    const QByteArray saved = ReadFile(file);
+    QVERIFY(saved.startsWith("# HELP lumarin_projectors_registered"));
+    QCOMPARE(QString::fromUtf8(saved).count(u"lumarin_projector_up{"_s), 2);
+    QVERIFY(QString::fromUtf8(saved).contains(u"register=\""_s +
+                                              QFileInfo(settings).completeBaseName()));
+    QCOMPARE(ReadFile(settings), content);
+    const CtlRun unwritable =
+        Ctl(settings, {u"metrics"_s, u"--output"_s, m_dir.filePath(u"no/such/dir/x.prom"_s)});
+    QVERIFY2(unwritable.exitCode == 1 && unwritable.err.contains(u"cannot be written"_s),
+             qPrintable(Describe(unwritable)));
 }
 
 void TestLumarinctl::statusJson_showsWhatEachProjectorReports()

@@ -20,6 +20,7 @@ int RunStatus(CommandContext &context, const CommandArgs &args);
 int RunPower(CommandContext &context, const CommandArgs &args);
 int RunInput(CommandContext &context, const CommandArgs &args);
 int RunMute(CommandContext &context, const CommandArgs &args);
+int RunMetrics(CommandContext &context, const CommandArgs &args);
 
 // checkcommand.cpp; answers a CheckStatus
 int RunCheck(CommandContext &context, const CommandArgs &args);

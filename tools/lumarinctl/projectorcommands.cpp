@@ -11,13 +11,19 @@
 #include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
+#include "store/prometheusmetrics.h"
 #include "store/usermessage.h"
 #include "tools/lumarinctl/ctlstrings.h"
 #include "tools/lumarinctl/outcomereport.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
 
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -151,6 +157,51 @@ int RunStatus(CommandContext &context, const CommandArgs &args)
     context.report.Projectors(u"projectors"_s, projectors);
     context.report.Events();
     return anyAnswered ? ExitDone : ExitRefused;
+}
+
+int RunMetrics(CommandContext &context, const CommandArgs &args)
+{
+    // An empty register is still a register to watch: its metrics say so.
+    std::vector<Projector *> projectors;
+    if (context.manager.GetProjectorCount() > 0) {
+        const QStringList tokens =
+            args.positional.isEmpty() ? QStringList{u"/"_s} : args.positional;
+        std::vector<ProjectorNode *> selection;
+        if (!SelectProjectors(context, tokens, selection))
+            return ExitRefused;
+        projectors = ProjectorsOf(selection);
+    } else if (!args.positional.isEmpty()) {
+        return ExitRefused; // message 300 told why
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    Refresh(context, projectors);
+    MetricsRead read;
+    read.durationSeconds = double(clock.nsecsElapsed()) / 1e9;
+    read.readAt = QDateTime::currentDateTimeUtc();
+    read.registerName = args.IsSet(u"register"_s)
+                            ? args.Value(u"register"_s)
+                            : QFileInfo(context.doc.GetSettingsPath()).completeBaseName();
+    read.registered = context.manager.GetProjectorCount();
+    for (const Projector *projector : projectors)
+        read.projectors.push_back(projector->GetState());
+    const QByteArray text = FormatPrometheusMetrics(read);
+
+    if (!args.IsSet(u"output"_s)) {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(text) != text.size())
+            return ExitRefused;
+        return ExitDone;
+    }
+    // Written whole or not at all: a collector reading the file never sees half of it.
+    const QString path = args.Value(u"output"_s);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        ShowUserMessage(FormatText(LoadString(CTL_METRICS_UNWRITABLE), {path, file.errorString()}));
+        return ExitRefused;
+    }
+    return ExitDone;
 }
 
 int RunPower(CommandContext &context, const CommandArgs &args)

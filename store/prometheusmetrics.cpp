@@ -1,0 +1,154 @@
+#include "store/prometheusmetrics.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <iterator>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The categories of the error status, in the order of its six digits.
+constexpr const char16_t *kCategories[] = {u"fan",   u"lamp",   u"temperature",
+                                           u"cover", u"filter", u"other"};
+
+constexpr const char16_t *kInputTypes[] = {u"rgb", u"video", u"digital", u"storage", u"network"};
+
+QString Number(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+class Writer
+{
+public:
+    explicit Writer(const MetricsRead &read) : m_read(read) {}
+
+    void Family(const QString &name, const QString &type, const QString &help)
+    {
+        m_name = name;
+        m_text += u"# HELP "_s + name + u' ' + help + u'\n';
+        m_text += u"# TYPE "_s + name + u' ' + type + u'\n';
+    }
+
+    // A sample of the current family; labels after "register" as name="value" pairs.
+    void Sample(const QStringList &labels, double value)
+    {
+        m_text += m_name + u"{register=\""_s + EscapeLabelValue(m_read.registerName) + u'"';
+        for (int i = 0; i + 1 < labels.size(); i += 2)
+            m_text += u',' + labels[i] + u"=\""_s + EscapeLabelValue(labels[i + 1]) + u'"';
+        m_text += u"} "_s + Number(value) + u'\n';
+    }
+
+    // One sample per projector for which value gives one.
+    void PerProjector(const std::function<void(const ProjectorState &, const QStringList &)> &each)
+    {
+        for (const ProjectorState &state : m_read.projectors)
+            each(state, {u"name"_s, state.name, u"address"_s, state.ipAddress, u"group"_s,
+                         state.groupPath});
+    }
+
+    QByteArray Text() const { return m_text.toUtf8(); }
+
+private:
+    const MetricsRead &m_read;
+    QString m_name;
+    QString m_text;
+};
+
+} // namespace
+
+QString EscapeLabelValue(const QString &value)
+{
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == u'\\')
+            escaped += u"\\\\"_s;
+        else if (c == u'"')
+            escaped += u"\\\""_s;
+        else if (c == u'\n')
+            escaped += u"\\n"_s;
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+QByteArray FormatPrometheusMetrics(const MetricsRead &read)
+{
+    Writer out(read);
+
+    out.Family(u"lumarin_projectors_registered"_s, u"gauge"_s, u"Projectors in the register."_s);
+    out.Sample({}, read.registered);
+    out.Family(u"lumarin_read_timestamp_seconds"_s, u"gauge"_s,
+               u"When the last read of the projectors ended, in seconds since the epoch."_s);
+    out.Sample({}, double(read.readAt.toMSecsSinceEpoch()) / 1000.0);
+    out.Family(u"lumarin_read_duration_seconds"_s, u"gauge"_s,
+               u"How long the last read of the projectors took."_s);
+    out.Sample({}, read.durationSeconds);
+
+    out.Family(u"lumarin_projector_up"_s, u"gauge"_s,
+               u"1 when the projector answered and took its stored password at the last read."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        out.Sample(labels, state.connectResult == 0 ? 1 : 0);
+    });
+
+    out.Family(u"lumarin_projector_power_state"_s, u"gauge"_s,
+               u"Power: 0 off, 1 on, 2 cooling, 3 warm-up."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        if (state.powerResult == 0 && state.power.GetCode() >= PowerStatus::Off)
+            out.Sample(labels, state.power.GetCode());
+    });
+
+    out.Family(u"lumarin_projector_error_state"_s, u"gauge"_s,
+               u"Error status per category: 0 ok, 1 warning, 2 error."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        if (state.errorResult != 0)
+            return;
+        for (const ErrorStatus &error : state.errors) {
+            const int category = error.GetCategory();
+            if (category < 0 || category >= int(std::size(kCategories)) || error.GetLevel() < 0)
+                continue;
+            out.Sample(labels +
+                           QStringList{u"category"_s, QString::fromUtf16(kCategories[category])},
+                       error.GetLevel());
+        }
+    });
+
+    // Prometheus's base unit of time is the second; the projector counts whole hours.
+    out.Family(u"lumarin_projector_lamp_usage_seconds"_s, u"gauge"_s,
+               u"How long each lamp has burnt (the projector counts whole hours)."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        if (state.lampResult != 0)
+            return;
+        for (std::size_t i = 0; i < state.lamps.size(); ++i)
+            out.Sample(labels + QStringList{u"lamp"_s, QString::number(i + 1)},
+                       state.lamps[i].GetHours() * 3600.0);
+    });
+
+    out.Family(u"lumarin_projector_input_info"_s, u"gauge"_s,
+               u"The input selected, in the labels type and number; always 1."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        const int type = state.input.GetType();
+        if (state.inputResult != 0 || type < InputStatus::RGB || type > InputStatus::Network)
+            return;
+        out.Sample(labels + QStringList{u"type"_s, QString::fromUtf16(kInputTypes[type - 1]),
+                                        u"number"_s, QString::number(state.input.GetNumber())},
+                   1);
+    });
+
+    out.Family(u"lumarin_projector_mute"_s, u"gauge"_s,
+               u"1 when the picture (kind video) or the sound (kind audio) is muted."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        const int code = state.mute.GetCode();
+        if (state.muteResult != 0 || code < MuteStatus::Off)
+            return;
+        const bool video = code == MuteStatus::Video || code == MuteStatus::VideoAndAudio;
+        const bool audio = code == MuteStatus::Audio || code == MuteStatus::VideoAndAudio;
+        out.Sample(labels + QStringList{u"kind"_s, u"video"_s}, video ? 1 : 0);
+        out.Sample(labels + QStringList{u"kind"_s, u"audio"_s}, audio ? 1 : 0);
+    });
+    return out.Text();
+}
