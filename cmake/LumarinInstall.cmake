@@ -8,7 +8,12 @@
 # res/icons/hicolor/<size>/apps/, each taken only when the file is there.
 include(GNUInstallDirs)
 
-install(TARGETS lumarinctl pjlink-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS lumarinctl pjlink-cli lumarin-exporter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The exporter's units: a system service and one for a user's own register.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/exporter/lumarin-exporter.service
+        DESTINATION lib/systemd/system)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/exporter/lumarin-exporter-user.service
+        DESTINATION lib/systemd/user RENAME lumarin-exporter.service)
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/lumarinctl/lumarinctl.1
               ${PROJECT_SOURCE_DIR}/tools/cli/pjlink-cli.1

@@ -1,0 +1,136 @@
+// lumarin-exporter: serves a register's projectors to Prometheus. A background thread reads the
+// projectors at the register's refresh interval (tools/exporter/metricscollector.h); requests
+// are answered from the latest read, on the event loop, without waiting for the network.
+
+#include "tools/exporter/metricscollector.h"
+
+#include "store/actioneventmanager.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QHttpServer>
+#include <QHttpServerResponse>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr quint16 kDefaultPort = 9847;
+
+int Usage(const QString &text)
+{
+    QTextStream(stderr) << "lumarin-exporter: " << text << Qt::endl;
+    return 2;
+}
+
+// "ADDR:PORT", "ADDR" or ":PORT"; IPv4 or IPv6 in brackets.
+bool ParseListen(const QString &text, QHostAddress &address, quint16 &port)
+{
+    QString host = text;
+    port = kDefaultPort;
+    const int colon = text.lastIndexOf(u':');
+    if (colon >= 0 && !text.endsWith(u']')) {
+        bool ok = false;
+        const uint value = text.mid(colon + 1).toUInt(&ok);
+        if (!ok || value > 65535)
+            return false;
+        port = quint16(value);
+        host = text.left(colon);
+    }
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    if (host.isEmpty())
+        host = u"127.0.0.1"_s;
+    return address.setAddress(host);
+}
+
+void Quit(int)
+{
+    QCoreApplication::quit();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"lumarin-exporter"_s);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Serves the projectors of a Lumarin register as Prometheus metrics on /metrics."_s);
+    parser.addHelpOption();
+    const QCommandLineOption settings(
+        u"settings"_s, u"The settings file (default: ~/.config/lumarin/lumarin.ini)."_s, u"FILE"_s);
+    const QCommandLineOption listen(
+        u"listen"_s, u"Address and port to listen on (default: 127.0.0.1:9847)."_s, u"ADDR:PORT"_s);
+    const QCommandLineOption registerName(
+        u"register"_s, u"The register label (default: the settings file's base name)."_s,
+        u"NAME"_s);
+    const QCommandLineOption interval(
+        u"interval"_s, u"Seconds between reads (default: the register's refresh interval)."_s,
+        u"SECONDS"_s);
+    parser.addOptions({settings, listen, registerName, interval});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return Usage(u"takes no arguments; see --help"_s);
+
+    MetricsCollector::Options options;
+    options.settingsPath =
+        parser.isSet(settings)
+            ? QFileInfo(parser.value(settings)).absoluteFilePath()
+            : QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+                  .filePath(u"lumarin/lumarin.ini"_s);
+    options.registerName = parser.value(registerName);
+    if (parser.isSet(interval)) {
+        bool ok = false;
+        const int seconds = parser.value(interval).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 86400)
+            return Usage(u"--interval takes 1 to 86400 seconds"_s);
+        options.interval = std::chrono::seconds(seconds);
+    }
+    QHostAddress address;
+    quint16 port = 0;
+    if (!ParseListen(parser.isSet(listen) ? parser.value(listen) : u"127.0.0.1"_s, address, port))
+        return Usage(u"--listen takes ADDR:PORT, for example 127.0.0.1:9847"_s);
+    if (!QFileInfo::exists(options.settingsPath))
+        return Usage(u"no settings file at "_s + QDir::toNativeSeparators(options.settingsPath));
+
+    // Nothing of the application's own "event.log" is touched.
+    ActionEventManager::SetLogFileEnabled(false);
+    MetricsCollector collector(options);
+
+    QHttpServer server;
+    server.route(u"/metrics"_s, [&collector] {
+        const QByteArray text = collector.Latest();
+        if (text.isEmpty())
+            return QHttpServerResponse("text/plain", "the first read has not ended yet\n",
+                                       QHttpServerResponse::StatusCode::ServiceUnavailable);
+        return QHttpServerResponse("text/plain; version=0.0.4; charset=utf-8", text);
+    });
+    server.route(u"/healthz"_s, [&collector] {
+        // Healthy while reads keep coming: the last one ended within three intervals.
+        const QDateTime at = collector.LatestAt();
+        const qint64 limit = 3 * qint64(collector.Interval().count()) + 60;
+        const bool fresh = at.isValid() && at.secsTo(QDateTime::currentDateTimeUtc()) <= limit;
+        return fresh ? QHttpServerResponse("text/plain", "ok\n")
+                     : QHttpServerResponse("text/plain", "no recent read\n",
+                                           QHttpServerResponse::StatusCode::ServiceUnavailable);
+    });
+    if (server.listen(address, port) == 0) {
+        QTextStream(stderr) << "lumarin-exporter: cannot listen on " << address.toString() << ':'
+                            << port << Qt::endl;
+        return 1;
+    }
+    collector.Start();
+    std::signal(SIGTERM, Quit);
+    std::signal(SIGINT, Quit);
+    return app.exec();
+}
