@@ -17,7 +17,8 @@ fail() {
 DESTDIR="$work/destdir" cmake --install "$build" --prefix /usr >"$work/install.log" 2>&1 ||
     { cat "$work/install.log" >&2; fail "cmake --install"; }
 root="$work/destdir/usr"
-for f in bin/lumarinctl bin/pjlink-cli \
+for f in bin/lumarinctl bin/pjlink-cli bin/lumarin-exporter \
+    lib/systemd/system/lumarin-exporter.service lib/systemd/user/lumarin-exporter.service \
     share/man/man1/lumarinctl.1 share/man/man1/pjlink-cli.1 share/man/ja/man1/lumarinctl.1 \
     share/bash-completion/completions/lumarinctl share/bash-completion/completions/pjlink-cli; do
     [ -e "$root/$f" ] || fail "cmake --install left out /usr/$f"
@@ -47,6 +48,7 @@ done
 dpkg-deb -x "$deb" "$work/root"
 "$work/root/usr/bin/lumarinctl" --version >/dev/null || fail "lumarinctl from the package"
 "$work/root/usr/bin/pjlink-cli" --version >/dev/null || fail "pjlink-cli from the package"
+"$work/root/usr/bin/lumarin-exporter" --help >/dev/null || fail "lumarin-exporter from the package"
 [ -e "$work/root/usr/share/man/ja/man1/lumarinctl.1" ] || fail "no Japanese man page in the package"
 
 # A full command from the installed program: a register of its own, nothing reached.
