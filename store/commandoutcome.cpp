@@ -70,7 +70,6 @@ CommandOutcome OutcomeOfResult(int result, bool afterConnect)
     }
 }
 
-
 QString OutcomeLine(const ProjectorOutcome &outcome)
 {
     const Projector &projector = *outcome.projector;

@@ -3,6 +3,7 @@
 // real Prometheus server on loopback.
 
 #include "platform/settingscodec.h"
+#include "tests/common/testfiles.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QDateTime>
@@ -47,19 +48,6 @@ QByteArray SettingsContent(const QList<std::pair<QString, QString>> &projectors)
     out += "\r\n[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\nShowInformation=1\r\n"
            "DisplayOnlyError=0\r\nEntryManagerDlg=0\r\n";
     return out;
-}
-
-bool WriteFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(content) == content.size();
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 quint16 FreePort()

@@ -5,6 +5,7 @@
 #include "platform/instance_lock.h"
 #include "platform/settingscodec.h"
 #include "res/stringtable.h"
+#include "tests/common/testfiles.h"
 #include "tests/common/testnamespace.h"
 #include "tools/emulator/emulatedprojector.h"
 
@@ -70,19 +71,6 @@ QByteArray SettingsContent(const QList<GroupLine> &groups, const QList<Projector
     out += "\r\n[Property]\r\nRefreshInterval=5\r\nTimeout=" + QByteArray::number(timeout) +
            "\r\nShowInformation=1\r\nDisplayOnlyError=0\r\nEntryManagerDlg=0\r\n";
     return out;
-}
-
-bool WriteFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(content) == content.size();
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString Address(int host)
