@@ -35,6 +35,27 @@ struct EmulatorConfig
                                                        // (empty: no lamp, LAMP answers ERR1)
     int idleTimeoutMs = 30000; // an idle connection is closed after this long
 
+    // Class 2, answered under "%2" when pjlinkClass is 2 (a Class 1 emulator answers ERR1).
+    // Input numbers 10..35 are the letters A..Z; type 6 is "internal".
+    std::string serialNumber = "EMX0000001";               // SNUM
+    std::string softwareVersion = "1.00";                  // SVER
+    std::map<std::pair<int, int>, std::string> inputNames; // INNM, per input of INST
+    int filterHours = 0;                                   // FILT; -1: no filter (ERR1)
+    std::string lampModels = "LMP-100";                    // RLMP, models separated by blanks
+    std::string filterModels = "FLT-100";                  // RFIL
+    std::string inputResolution = "1920x1080";             // IRES: "-" no signal, "*" unknown
+    std::string recommendedResolution = "1920x1200";       // RRES
+    bool freeze = false;                                   // FREZ
+    int speakerVolume = 10;                                // SVOL steps, 0..20
+    int microphoneVolume = 10;                             // MVOL steps, 0..20
+
+    // Class 2 over UDP. udpPort is where it answers "%2SRCH" (with "%2ACKN=<macAddress>" to that
+    // port of the searcher); notifyPort is the controller port its notifications go to.
+    std::string macAddress = "00:00:5E:00:53:01";
+    bool answerSearch = true;
+    int udpPort = 4352;
+    int notifyPort = 4352;
+
     // Faults on demand.
     bool listening = true;         // false: nothing listens, connects are refused
     int answerDelayMs = 0;         // wait before every answer (and before the greeting)
