@@ -158,7 +158,21 @@ Greeting parseGreeting(std::string_view line)
     return greeting;
 }
 
-AnswerLine matchAnswer(std::string_view line, std::string_view command)
+namespace {
+
+// Names the standard lets a projector send unasked; met on the command connection now and then.
+bool isNotificationName(std::string_view name)
+{
+    for (std::string_view known : {"LKUP", "ERST", "POWR", "INPT", "AVMT"}) {
+        if (equalsUpper(name, known))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+AnswerLine matchAnswer(std::string_view line, std::string_view command, char cls)
 {
     AnswerLine answer;
     const std::string_view text = trimmed(line);
@@ -172,17 +186,27 @@ AnswerLine matchAnswer(std::string_view line, std::string_view command)
         answer.code = PJL_ERR_AUTH;
         return answer;
     }
-    // We only send Class 1 requests, so a line of another class is a notification.
-    if (text.size() >= 2 && text[0] == '%' && isDigit(text[1]) && text[1] != '1') {
+    // Some firmware echoes a Class 2 request with "%1"; only one request is outstanding, so the
+    // echo of its command is its answer. Any other line of another class is a notification.
+    const bool class1Echo = cls == '2' && text.size() >= 7 && text[1] == '1';
+    if (text.size() >= 2 && text[0] == '%' && isDigit(text[1]) && text[1] != cls && !class1Echo) {
         answer.kind = AnswerLine::Skip;
         return answer;
     }
-    if (text.size() < 7 || text[0] != '%' || text[1] != '1' || text[6] != '=' ||
-        command.size() != 4)
+    if (text.size() < 7 || text[0] != '%' || text[6] != '=' || command.size() != 4)
         return answer;
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (upper(text[2 + i]) != upper(command[i]))
-            return answer;
+    bool sameCommand = true;
+    for (std::size_t i = 0; i < 4; ++i)
+        sameCommand = sameCommand && upper(text[2 + i]) == upper(command[i]);
+    if (!sameCommand && class1Echo) {
+        answer.kind = AnswerLine::Skip;
+        return answer;
+    }
+    if (!sameCommand) {
+        // Class 2 notifications share the request's class; another command is one of them.
+        if (cls != '1' && isNotificationName(text.substr(2, 4)))
+            answer.kind = AnswerLine::Skip;
+        return answer;
     }
     const std::string_view payload = trimmed(text.substr(7));
     if (payload.size() == 4 && equalsUpper(payload.substr(0, 3), "ERR") && payload[3] >= '1' &&
@@ -315,6 +339,69 @@ TextAnswer parseText(std::string_view payload)
     TextAnswer answer;
     answer.code = PJL_OK;
     answer.text = std::string(payload.substr(0, payload.find('\0')));
+    return answer;
+}
+
+ResolutionAnswer parseResolution(std::string_view payload, bool signalMarksAllowed)
+{
+    ResolutionAnswer answer;
+    if (signalMarksAllowed && (payload == "-" || payload == "*")) {
+        answer.code = PJL_OK;
+        answer.signal =
+            payload == "-" ? ResolutionAnswer::NoSignal : ResolutionAnswer::UnknownSignal;
+        return answer;
+    }
+    // "1920x1080"; an upper-case X or blanks around it leave no doubt, anything more does.
+    const std::size_t x = payload.find_first_of("xX");
+    if (x == std::string_view::npos)
+        return answer;
+    const auto width = number(trimmed(payload.substr(0, x)));
+    const auto height = number(trimmed(payload.substr(x + 1)));
+    if (!width || !height || *width == 0 || *height == 0)
+        return answer;
+    answer.code = PJL_OK;
+    answer.width = *width;
+    answer.height = *height;
+    return answer;
+}
+
+IntAnswer parseHours(std::string_view payload)
+{
+    // Up to five digits in the standard; a longer counter still fits kMaxNumberDigits.
+    IntAnswer answer;
+    if (const auto value = number(payload)) {
+        answer.code = PJL_OK;
+        answer.value = *value;
+    }
+    return answer;
+}
+
+TextListAnswer parseModels(std::string_view payload)
+{
+    TextListAnswer answer;
+    const bool ok = forEachToken(payload, [&](std::string_view token) {
+        for (char c : token) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x21 || byte > 0x7e)
+                return false;
+        }
+        answer.texts.emplace_back(token);
+        return true;
+    });
+    if (ok)
+        answer.code = PJL_OK;
+    else
+        answer.texts.clear();
+    return answer;
+}
+
+IntAnswer parseFreeze(std::string_view payload)
+{
+    IntAnswer answer;
+    if (payload == "0" || payload == "1") {
+        answer.code = PJL_OK;
+        answer.value = payload[0] - '0';
+    }
     return answer;
 }
 

@@ -47,9 +47,10 @@ struct AnswerLine
     std::string_view payload;      // blanks around it removed
 };
 
-// Matches one received line against the four-letter command sent. Empty lines and lines that
-// are clearly not meant for us (a Class 2 notification) are Skip; the caller keeps waiting.
-AnswerLine matchAnswer(std::string_view line, std::string_view command);
+// Matches one received line against the four-letter command sent with the class digit cls ('1'
+// or '2'). Empty lines and lines that are clearly not meant for us (a notification of another
+// class or command) are Skip; the caller keeps waiting.
+AnswerLine matchAnswer(std::string_view line, std::string_view command, char cls = '1');
 
 struct IntAnswer
 {
@@ -85,6 +86,28 @@ ListAnswer parseLamps(std::string_view payload);       // LAMP, hours and on per
 ListAnswer parseInputList(std::string_view payload);   // INST, type and number per input
 IntAnswer parseClass(std::string_view payload);        // CLSS
 TextAnswer parseText(std::string_view payload);        // NAME, INF1, INF2, INFO
+
+// Class 2 answers.
+struct ResolutionAnswer
+{
+    enum Signal { Present, NoSignal, UnknownSignal };
+    int code = PJL_ERR_BAD_ANSWER;
+    Signal signal = Present;
+    int width = 0; // Present only
+    int height = 0;
+};
+
+struct TextListAnswer
+{
+    int code = PJL_ERR_BAD_ANSWER;
+    std::vector<std::string> texts;
+};
+
+// IRES ("1920x1080", "-" no signal, "*" unknown signal) and RRES (sizes only).
+ResolutionAnswer parseResolution(std::string_view payload, bool signalMarksAllowed);
+IntAnswer parseHours(std::string_view payload);       // FILT
+TextListAnswer parseModels(std::string_view payload); // RLMP, RFIL: blank-separated, may be empty
+IntAnswer parseFreeze(std::string_view payload);      // FREZ: 0 or 1
 
 // The digit or letter of an input number: 1..9 as digits, 10..35 as A..Z; 0 when out of range.
 char inputNumberChar(int number);

@@ -52,9 +52,9 @@ struct Connection::Link
     void close();
     bool authorizationRequired() const { return m_authRequired; }
 
-    // Sends "%1<command> <parameter>" and waits for its answer. Codes other than 0 and 5
+    // Sends "%<cls><command> <parameter>" and waits for its answer. Codes other than 0 and 5
     // leave the connection closed, as does 5 when the line framing was lost.
-    Exchange request(std::string_view command, std::string_view parameter);
+    Exchange request(std::string_view command, std::string_view parameter, char cls = '1');
 
     enum class ReadStatus { Line, TimedOut, Closed, FramingLost };
 
@@ -222,7 +222,7 @@ bool Connection::Link::sendAll(std::string_view data, Clock::time_point deadline
     return true;
 }
 
-Exchange Connection::Link::request(std::string_view command, std::string_view parameter)
+Exchange Connection::Link::request(std::string_view command, std::string_view parameter, char cls)
 {
     Exchange exchange;
     if (m_refused) {
@@ -234,7 +234,8 @@ Exchange Connection::Link::request(std::string_view command, std::string_view pa
 
     const Clock::time_point deadline = Clock::now() + m_timeout;
     std::string request = std::exchange(m_digest, std::string());
-    request.append("%1").append(command).append(" ").append(parameter).append("\r");
+    request.append(1, '%').append(1, cls).append(command).append(" ").append(parameter);
+    request.append("\r");
     if (!discardStale() || !sendAll(request, deadline)) {
         close();
         return exchange;
@@ -254,7 +255,7 @@ Exchange Connection::Link::request(std::string_view command, std::string_view pa
             close();
             return exchange;
         }
-        const AnswerLine answer = matchAnswer(line, command);
+        const AnswerLine answer = matchAnswer(line, command, cls);
         if (answer.kind == AnswerLine::Skip)
             continue;
         exchange.code = answer.code;
@@ -447,6 +448,18 @@ int Connection::GetInf2(const char **text)
 int Connection::GetInfo(const char **text)
 {
     return QueryText("INFO", &Answers::info, text);
+}
+
+int Connection::Request(char cls, std::string_view name, std::string_view parameter,
+                        std::string &payload)
+{
+    if ((cls != '1' && cls != '2') || name.size() != 4 || parameter.empty() ||
+        parameter.size() > 128 || parameter.find_first_of("\r\n") != std::string_view::npos)
+        return PJL_ERR_PARAMETER;
+    Exchange exchange = m_link->request(name, parameter, cls);
+    if (exchange.code == PJL_OK)
+        payload = std::move(exchange.payload);
+    return exchange.code;
 }
 
 int Connection::GetClss(int *cls)

@@ -47,6 +47,10 @@ public:
     int GetInfo(const char **text);
     int GetClss(int *cls);
 
+    // One request of class cls ('1' or '2') and the payload of its answer (blanks around it
+    // removed); 2 at once for a malformed request. The Class 2 calls (pjlink/class2.h) use it.
+    int Request(char cls, std::string_view name, std::string_view parameter, std::string &payload);
+
     // Defined in the source only.
     struct Link;
     struct Answers;

@@ -29,8 +29,31 @@ Outcome fromList(const pjlink::ListAnswer &answer)
     return {answer.code, QList<int>(answer.values.begin(), answer.values.end()), {}};
 }
 
+Outcome fromResolution(const pjlink::ResolutionAnswer &answer)
+{
+    if (answer.code != PJL_OK)
+        return {answer.code, {}, {}};
+    return {answer.code, {int(answer.signal), answer.width, answer.height}, {}};
+}
+
 Outcome parsePayload(std::string_view command, std::string_view payload)
 {
+    // Class 2 payloads; INPT, INST and the texts share the Class 1 parsers.
+    if (command == "FILT")
+        return fromInt(pjlink::parseHours(payload));
+    if (command == "FREZ")
+        return fromInt(pjlink::parseFreeze(payload));
+    if (command == "IRES")
+        return fromResolution(pjlink::parseResolution(payload, true));
+    if (command == "RRES")
+        return fromResolution(pjlink::parseResolution(payload, false));
+    if (command == "RLMP" || command == "RFIL") {
+        const pjlink::TextListAnswer answer = pjlink::parseModels(payload);
+        QByteArray joined;
+        for (const std::string &model : answer.texts)
+            joined += (joined.isEmpty() ? "" : "|") + QByteArray::fromStdString(model);
+        return {answer.code, {}, joined};
+    }
     if (command == "POWR")
         return fromInt(pjlink::parsePower(payload));
     if (command == "INPT") {
@@ -53,12 +76,14 @@ Outcome parsePayload(std::string_view command, std::string_view payload)
     return {answer.code, {}, QByteArray(answer.text.data(), qsizetype(answer.text.size()))};
 }
 
-// What the client makes of the bytes received after sending request ("POWR ?" or "POWR 1"):
-// frame lines, skip what is not meant for us, parse the first answer. -1: still waiting.
+// What the client makes of the bytes received after sending request ("POWR ?" or "POWR 1", with
+// "%2" in front for Class 2): frame lines, skip what is not meant for us, parse the first
+// answer. -1: still waiting.
 Outcome decode(const QByteArray &request, const QByteArray &received)
 {
-    const std::string_view command = view(request).substr(0, 4);
-    const bool isQuery = request.endsWith('?');
+    const bool class2 = request.startsWith("%2");
+    const std::string_view command = view(request).substr(class2 ? 2 : 0, 4);
+    const bool isQuery = request.contains(" ?"); // "INNM ?31" asks about an input
     std::string_view rest = view(received);
     for (;;) {
         const pjlink::LineSplit split = pjlink::splitLine(rest);
@@ -67,7 +92,8 @@ Outcome decode(const QByteArray &request, const QByteArray &received)
         if (split.status == pjlink::LineSplit::FramingLost)
             return {PJL_ERR_BAD_ANSWER, {}, {}};
         rest.remove_prefix(split.consumed);
-        const pjlink::AnswerLine answer = pjlink::matchAnswer(split.line, command);
+        const pjlink::AnswerLine answer =
+            pjlink::matchAnswer(split.line, command, class2 ? '2' : '1');
         if (answer.kind == pjlink::AnswerLine::Skip)
             continue;
         if (answer.code != PJL_OK)
@@ -240,6 +266,47 @@ void TestPjlinkAnswer::answer_data()
     row("model", "INF2 ?", "%1INF2=EP-100\r", 0, L{}, "EP-100");
     row("other information", "INFO ?", "%1INFO=lens 2, fw 1.04\r", 0, L{}, "lens 2, fw 1.04");
     row("text wrong echo", "INF1 ?", "%1INF2=Emulux\r", 5);
+
+    // Class 2: the answer must carry the request's class.
+    row("class 2 serial number", "%2SNUM ?", "%2SNUM=A1B2C3\r", 0, L{}, "A1B2C3");
+    row("class 2 echoed as class 1", "%2SNUM ?", "%1SNUM=A1B2C3\r", 0, L{}, "A1B2C3");
+    row("class 1 answer of another command skipped", "%2FILT ?", "%1POWR=1\r%2FILT=7\r", 0, L{7});
+    row("class 2 notification before the answer", "%2FILT ?",
+        "%2POWR=1\r%2LKUP=00:11:22:33:44:55\r%2FILT=120\r", 0, L{120});
+    row("class 2 other command echoed", "%2FILT ?", "%2SNUM=120\r", 5);
+    row("class 2 ERR1 of a class 1 projector", "%2SVER ?", "%2SVER=ERR1\r", 1);
+    row("class 2 ERR3", "%2IRES ?", "%2IRES=ERR3\r", 3);
+    row("class 2 lower-case echo", "%2FREZ ?", "%2frez=1\r", 0, L{1});
+    row("software version", "%2SVER ?", "%2SVER=2.01b\r", 0, L{}, "2.01b");
+    row("input name", "%2INNM ?31", "%2INNM=HDMI 1\r", 0, L{}, "HDMI 1");
+    row("input name empty", "%2INNM ?31", "%2INNM=\r", 0, L{}, none);
+    row("class 2 input internal", "%2INPT ?", "%2INPT=61\r", 0, L{6, 1});
+    row("class 2 inputs with letters", "%2INST ?", "%2INST=11 3A 3B 61\r", 0,
+        L{1, 1, 3, 10, 3, 11, 6, 1});
+    row("filter hours", "%2FILT ?", "%2FILT=00250\r", 0, L{250});
+    row("filter hours padded", "%2FILT ?", "%2FILT= 250 \r", 0, L{250});
+    row("filter hours with unit", "%2FILT ?", "%2FILT=250h\r", 5);
+    row("filter hours negative", "%2FILT ?", "%2FILT=-1\r", 5);
+    row("filter hours empty", "%2FILT ?", "%2FILT=\r", 5);
+    row("resolution", "%2IRES ?", "%2IRES=1920x1080\r", 0, L{0, 1920, 1080});
+    row("resolution upper-case X, blanks", "%2IRES ?", "%2IRES=1920 X 1080\r", 0, L{0, 1920, 1080});
+    row("no signal", "%2IRES ?", "%2IRES=-\r", 0, L{1, 0, 0});
+    row("unknown signal", "%2IRES ?", "%2IRES=*\r", 0, L{2, 0, 0});
+    row("resolution one number", "%2IRES ?", "%2IRES=1920\r", 5);
+    row("resolution zero", "%2IRES ?", "%2IRES=0x1080\r", 5);
+    row("resolution three numbers", "%2IRES ?", "%2IRES=1920x1080x60\r", 5);
+    row("resolution letters", "%2IRES ?", "%2IRES=FHDx1080\r", 5);
+    row("recommended resolution", "%2RRES ?", "%2RRES=1280x800\r", 0, L{0, 1280, 800});
+    row("recommended without signal mark", "%2RRES ?", "%2RRES=-\r", 5);
+    row("lamp models", "%2RLMP ?", "%2RLMP=LMP-1 LMP-2\r", 0, L{}, "LMP-1|LMP-2");
+    row("lamp models none", "%2RLMP ?", "%2RLMP=\r", 0, L{}, none);
+    row("filter model padded", "%2RFIL ?", "%2RFIL=  FLT-9 \r", 0, L{}, "FLT-9");
+    row("filter model control byte", "%2RFIL ?", "%2RFIL=FLT\x01\r", 5);
+    row("freeze off", "%2FREZ ?", "%2FREZ=0\r", 0, L{0});
+    row("freeze two", "%2FREZ ?", "%2FREZ=2\r", 5);
+    row("freeze word", "%2FREZ ?", "%2FREZ=on\r", 5);
+    row("freeze set", "%2FREZ 1", "%2FREZ=OK\r", 0);
+    row("volume set refused", "%2SVOL 1", "%2SVOL=ERR3\r", 3);
 }
 
 void TestPjlinkAnswer::answer()

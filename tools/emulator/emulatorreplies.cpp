@@ -1,5 +1,6 @@
 #include "tools/emulator/emulatorreplies.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <utility>
@@ -20,17 +21,30 @@ std::string answer(char cls, std::string_view command, std::string_view data)
     return line;
 }
 
+// Input numbers 10..35 are the Class 2 letters A..Z.
 std::string inputCode(std::pair<int, int> input)
 {
-    return std::to_string(input.first) + std::to_string(input.second);
+    const int n = input.second;
+    const char number = n >= 10 ? static_cast<char>('A' + n - 10) : static_cast<char>('0' + n);
+    return std::to_string(input.first) + number;
 }
 
-std::optional<std::pair<int, int>> parseInput(std::string_view parameter)
+// Class 1 takes types 1..9 and numbers 1..9; Class 2 also numbers A..Z (types 1..6).
+std::optional<std::pair<int, int>> parseInput(std::string_view parameter, bool class2)
 {
-    if (parameter.size() != 2 || parameter[0] < '1' || parameter[0] > '9' || parameter[1] < '1' ||
-        parameter[1] > '9')
+    if (parameter.size() != 2 || parameter[0] < '1' || parameter[0] > '9')
         return std::nullopt;
-    return std::pair{parameter[0] - '0', parameter[1] - '0'};
+    const char n = parameter[1];
+    if (n >= '1' && n <= '9')
+        return std::pair{parameter[0] - '0', n - '0'};
+    if (class2 && n >= 'A' && n <= 'Z' && parameter[0] <= '6')
+        return std::pair{parameter[0] - '0', n - 'A' + 10};
+    return std::nullopt;
+}
+
+bool isClass1Input(std::pair<int, int> input)
+{
+    return input.first >= 1 && input.first <= 5 && input.second >= 1 && input.second <= 9;
 }
 
 // A client must reject every one of these, so they rotate through the ways framing breaks.
@@ -64,6 +78,7 @@ struct Request
     std::string_view command;
     std::string_view parameter;
     bool query = false;
+    bool class2 = false; // sent as "%2"
 };
 
 std::string powerReply(EmulatorConfig &config, EmulatorRuntime &runtime, const Request &r,
@@ -87,7 +102,7 @@ std::string inputReply(EmulatorConfig &config, const Request &r)
 {
     if (r.query)
         return config.power == 1 ? inputCode(config.input) : std::string("ERR3");
-    const auto input = parseInput(r.parameter);
+    const auto input = parseInput(r.parameter, r.class2);
     if (!input)
         return "ERR2";
     if (config.power != 1)
@@ -134,10 +149,13 @@ std::string lampReply(const EmulatorConfig &config)
     return data;
 }
 
-std::string inputListReply(const EmulatorConfig &config)
+// A Class 1 request lists only the inputs that Class 1 can name.
+std::string inputListReply(const EmulatorConfig &config, bool class2)
 {
     std::string data;
     for (const auto &input : config.inputs) {
+        if (!class2 && !isClass1Input(input))
+            continue;
         if (!data.empty())
             data += ' ';
         data += inputCode(input);
@@ -153,15 +171,80 @@ std::string errorsReply(const EmulatorConfig &config)
     return data;
 }
 
-// Query-only commands and what they answer.
-std::optional<std::string> informationReply(const EmulatorConfig &config, std::string_view command)
+std::string inputNameReply(const EmulatorConfig &config, std::string_view parameter)
 {
+    // "?31": the query names the input it asks about.
+    if (parameter.size() != 3 || parameter[0] != '?')
+        return "ERR2";
+    const auto input = parseInput(parameter.substr(1), true);
+    if (!input)
+        return "ERR2";
+    bool present = false;
+    for (const auto &offered : config.inputs)
+        present = present || offered == *input;
+    if (!present)
+        return "ERR2";
+    const auto name = config.inputNames.find(*input);
+    return name != config.inputNames.end() ? name->second : std::string();
+}
+
+std::string volumeReply(int &volume, const EmulatorConfig &config, std::string_view parameter)
+{
+    if (parameter != "0" && parameter != "1")
+        return "ERR2";
+    if (config.power != 1)
+        return "ERR3";
+    volume = parameter == "1" ? std::min(volume + 1, 20) : std::max(volume - 1, 0);
+    return "OK";
+}
+
+std::string freezeReply(EmulatorConfig &config, const Request &r)
+{
+    if (r.query)
+        return config.power == 1 ? std::string(config.freeze ? "1" : "0") : std::string("ERR3");
+    if (r.parameter != "0" && r.parameter != "1")
+        return "ERR2";
+    if (config.power != 1)
+        return "ERR3";
+    config.freeze = r.parameter == "1";
+    return "OK";
+}
+
+// Query-only Class 2 commands and what they answer.
+std::optional<std::string> class2InformationReply(const EmulatorConfig &config,
+                                                  std::string_view command)
+{
+    if (command == "SNUM")
+        return config.serialNumber;
+    if (command == "SVER")
+        return config.softwareVersion;
+    if (command == "FILT")
+        return config.filterHours < 0 ? std::string("ERR1") : std::to_string(config.filterHours);
+    if (command == "RLMP")
+        return config.lampModels;
+    if (command == "RFIL")
+        return config.filterModels;
+    if (command == "IRES")
+        return config.power == 1 ? config.inputResolution : std::string("ERR3");
+    if (command == "RRES")
+        return config.recommendedResolution;
+    return std::nullopt;
+}
+
+// Query-only commands and what they answer.
+std::optional<std::string> informationReply(const EmulatorConfig &config, std::string_view command,
+                                            bool class2)
+{
+    if (class2) {
+        if (auto reply = class2InformationReply(config, command))
+            return reply;
+    }
     if (command == "ERST")
         return errorsReply(config);
     if (command == "LAMP")
         return lampReply(config);
     if (command == "INST")
-        return inputListReply(config);
+        return inputListReply(config, class2);
     if (command == "NAME")
         return config.name;
     if (command == "INF1")
@@ -180,20 +263,25 @@ std::string normalReply(EmulatorConfig &config, EmulatorRuntime &runtime, std::s
 {
     const char cls = request.size() > 1 ? request[1] : '1';
     const std::string_view command = request.substr(std::min<std::size_t>(2, request.size()), 4);
-    if (cls != '1')
+    const bool class2 = cls == '2' && config.pjlinkClass >= 2;
+    if (cls != '1' && !class2)
         return answer(cls, command, "ERR1");
 
     static constexpr std::array<std::string_view, 11> known{
         "POWR", "INPT", "AVMT", "ERST", "LAMP", "INST", "NAME", "INF1", "INF2", "INFO", "CLSS"};
+    static constexpr std::array<std::string_view, 11> knownClass2{
+        "SNUM", "SVER", "INNM", "IRES", "RRES", "FILT", "RLMP", "RFIL", "FREZ", "SVOL", "MVOL"};
     bool isKnown = false;
     for (auto k : known)
         isKnown = isKnown || k == command;
+    for (auto k : knownClass2)
+        isKnown = isKnown || (class2 && k == command);
     if (!isKnown)
         return answer(cls, command, "ERR1");
 
     if (request.size() < 8 || request[6] != ' ' || request.size() - 7 > MaxParameterBytes)
         return answer(cls, command, "ERR2");
-    Request r{command, request.substr(7), request.substr(7) == "?"};
+    Request r{command, request.substr(7), request.substr(7) == "?", class2};
 
     if (command == "POWR")
         return answer(cls, command, powerReply(config, runtime, r, now));
@@ -201,9 +289,17 @@ std::string normalReply(EmulatorConfig &config, EmulatorRuntime &runtime, std::s
         return answer(cls, command, inputReply(config, r));
     if (command == "AVMT")
         return answer(cls, command, muteReply(config, r));
+    if (command == "FREZ")
+        return answer(cls, command, freezeReply(config, r));
+    if (command == "SVOL")
+        return answer(cls, command, volumeReply(config.speakerVolume, config, r.parameter));
+    if (command == "MVOL")
+        return answer(cls, command, volumeReply(config.microphoneVolume, config, r.parameter));
+    if (command == "INNM")
+        return answer(cls, command, inputNameReply(config, r.parameter));
     if (!r.query)
         return answer(cls, command, "ERR2");
-    return answer(cls, command, informationReply(config, command).value_or("ERR1"));
+    return answer(cls, command, informationReply(config, command, class2).value_or("ERR1"));
 }
 
 } // namespace
