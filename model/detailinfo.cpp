@@ -2,6 +2,7 @@
 
 #include "model/connectionwindow.h"
 #include "model/projector.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QStringList>
@@ -38,6 +39,29 @@ QString LampText(int number, const LampStatus &lamp)
                                                     QString::number(lamp.GetHours())});
 }
 
+// Values that could not be read show empty, like the rows above.
+void AddClass2Rows(const Class2Status &status, std::vector<std::pair<QString, QString>> &rows)
+{
+    const auto add = [&rows](int label, const QString &value) {
+        rows.emplace_back(LoadString(label), value);
+    };
+    const auto resolution = [](const std::optional<Class2Status::Resolution> &value) {
+        return value ? ResolutionText(*value) : QString();
+    };
+    add(STR_CLASS2_SERIAL, status.serialNumber);
+    add(STR_CLASS2_VERSION, status.softwareVersion);
+    add(STR_CLASS2_FILTER_HOURS, status.filterHours
+                                     ? FormatText(LoadString(STR_CLASS2_HOURS_FORMAT),
+                                                  {QString::number(*status.filterHours)})
+                                     : QString());
+    add(STR_CLASS2_LAMP_MODELS, status.lampModels.join(u", "));
+    add(STR_CLASS2_FILTER_MODELS, status.filterModels.join(u", "));
+    add(STR_CLASS2_INPUT_RESOLUTION, resolution(status.inputResolution));
+    add(STR_CLASS2_RECOMMENDED_RESOLUTION, resolution(status.recommendedResolution));
+    add(STR_CLASS2_FREEZE,
+        status.freeze ? LoadString(*status.freeze ? STR_ON : STR_OFF) : QString());
+}
+
 } // namespace
 
 bool InputShownBefore(const InputStatus &a, const InputStatus &b)
@@ -59,6 +83,10 @@ DetailInfo ReadDetailInfo(Projector &projector)
             projector.GetClass(info.pjlinkClass);
             projector.GetModelInfo(info.modelInfo);
             projector.GetOtherInfo(info.otherInfo);
+            if (info.pjlinkClass >= 2) {
+                projector.ReadClass2Status(true);
+                info.class2 = projector.GetClass2Status();
+            }
         }
         window.Close();
         // After the window the maker is judged from what was just read, without another query.
@@ -102,5 +130,7 @@ std::vector<std::pair<QString, QString>> DetailInfoRows(const DetailInfo &info)
     for (const InputStatus &input : inputs)
         texts.append(input.GetShortText(info.korvane));
     add(STR_DETAIL_INPUTS, texts.join(u','));
+    if (info.pjlinkClass >= 2 && info.class2.IsRead())
+        AddClass2Rows(info.class2, rows);
     return rows;
 }

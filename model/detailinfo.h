@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/class2status.h"
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
 
@@ -27,15 +28,17 @@ struct DetailInfo
     std::vector<LampStatus> lamps;
     std::vector<InputStatus> inputs;
     bool korvane = false; // the maker whose RGB9 input is its camera
+    Class2Status class2;  // read for a Class 2 projector only
 };
 
 // Opens one connection window on the projector on the calling thread (mode 0) and reads lamps,
-// inputs, manufacturer, class, model and other information, in that order. Blocks for as long
+// inputs, manufacturer, class, model and other information, in that order, and then every
+// Class 2 value of a Class 2 projector. Blocks for as long
 // as the projector takes to answer, so never call it on the user-interface thread.
 DetailInfo ReadDetailInfo(Projector &projector);
 
 // The table of the detail information: label and value per row, top to bottom. Every lamp after
-// the first gets a row of its own with an empty label.
+// the first gets a row of its own with an empty label. A Class 2 projector's values follow.
 std::vector<std::pair<QString, QString>> DetailInfoRows(const DetailInfo &info);
 
 // Inputs in the order they are shown everywhere: by type, then by number.

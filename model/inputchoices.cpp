@@ -2,6 +2,8 @@
 
 #include "model/group.h"
 #include "model/projector.h"
+#include "res/stringids.h"
+#include "res/stringtable.h"
 
 #include <algorithm>
 
@@ -20,6 +22,24 @@ void CollectStates(const ProjectorNode *node, std::vector<ProjectorState> &state
     }
     for (const auto &child : static_cast<const Group *>(node)->GetChildren())
         CollectStates(child.get(), states);
+}
+
+// The name Class 2 projectors give the input's terminal ("HDMI 1"), when those of the selection
+// that name it agree; empty otherwise.
+QString TerminalName(const std::vector<ProjectorState> &projectors, const InputStatus &input)
+{
+    QString agreed;
+    for (const ProjectorState &state : projectors) {
+        if (!state.reachable)
+            continue;
+        const QString name = state.class2.InputName(input);
+        if (name.isEmpty())
+            continue;
+        if (!agreed.isEmpty() && agreed != name)
+            return QString();
+        agreed = name;
+    }
+    return agreed;
 }
 
 } // namespace
@@ -61,8 +81,13 @@ std::vector<InputChoice> MakeInputChoices(const std::vector<ProjectorState> &pro
     for (const InputStatus &input : inputs) {
         const QString text = single ? input.GetShortText(korvane) : input.GetLongText(korvane);
         // An input of a type without a name could not be told from its neighbours.
-        if (!text.isEmpty())
-            choices.push_back({input, text});
+        if (text.isEmpty())
+            continue;
+        const QString name = TerminalName(projectors, input);
+        choices.push_back(
+            {input, name.isEmpty()
+                        ? text
+                        : FormatText(LoadString(STR_CLASS2_INPUT_NAME_FORMAT), {text, name})});
     }
     return choices;
 }

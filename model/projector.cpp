@@ -1,6 +1,7 @@
 #include "model/projector.h"
 
 #include "model/linkvalues.h"
+#include "pjlink/class2.h"
 #include "pjlink/connection.h"
 #include "pjlink/pjlib.h"
 #include "platform/echo.h"
@@ -498,6 +499,110 @@ int Projector::GetClass(int &pjlinkClass)
     return m_work.classResult;
 }
 
+int Projector::ReadClass2Status(bool everything)
+{
+    if (!InWindow()) {
+        std::lock_guard guard(m_stateLock);
+        return m_published.classResult == 0 ? m_published.pjlinkClass : -1;
+    }
+    int pjlinkClass = -1;
+    if (m_work.classResult == 0 && m_work.pjlinkClass >= 0)
+        pjlinkClass = m_work.pjlinkClass;
+    else if (GetClass(pjlinkClass) != 0)
+        return -1;
+    if (pjlinkClass < 2)
+        return pjlinkClass;
+
+    namespace class2 = pjlink::class2;
+    Class2Status &status = m_work.class2;
+    pjlink::Connection &link = *m_connection;
+    int first = 0;
+    bool lost = false;
+    // A failed read leaves its value empty; the first failure is the status's result.
+    const auto note = [&first, &lost](int result) {
+        if (first == 0)
+            first = result;
+        lost = lost || result == -1;
+        return result == 0;
+    };
+    const auto toResolution = [](const pjlink::ResolutionAnswer &answer) {
+        Class2Status::Resolution resolution;
+        resolution.signal = static_cast<Class2Status::Resolution::Signal>(answer.signal);
+        resolution.width = answer.width;
+        resolution.height = answer.height;
+        return resolution;
+    };
+    const auto toTexts = [](const std::vector<std::string> &texts) {
+        QStringList list;
+        for (const std::string &text : texts)
+            list.append(QString::fromLatin1(text));
+        return list;
+    };
+
+    int hours = 0;
+    status.filterHours.reset();
+    if (note(class2::GetFilterHours(link, hours)))
+        status.filterHours = hours;
+    pjlink::ResolutionAnswer resolution;
+    status.inputResolution.reset();
+    if (note(class2::GetInputResolution(link, resolution)))
+        status.inputResolution = toResolution(resolution);
+    bool frozen = false;
+    status.freeze.reset();
+    if (note(class2::GetFreeze(link, frozen)))
+        status.freeze = frozen;
+
+    if (everything || !status.identityRead) {
+        std::string text;
+        status.serialNumber.clear();
+        if (note(class2::GetSerialNumber(link, text)))
+            status.serialNumber = DecodeUtf8(text.c_str()).value_or(QString());
+        status.softwareVersion.clear();
+        if (note(class2::GetSoftwareVersion(link, text)))
+            status.softwareVersion = DecodeUtf8(text.c_str()).value_or(QString());
+        std::vector<std::string> models;
+        status.lampModels.clear();
+        if (note(class2::GetLampModels(link, models)))
+            status.lampModels = toTexts(models);
+        status.filterModels.clear();
+        if (note(class2::GetFilterModels(link, models)))
+            status.filterModels = toTexts(models);
+        status.recommendedResolution.reset();
+        if (note(class2::GetRecommendedResolution(link, resolution)))
+            status.recommendedResolution = toResolution(resolution);
+        status.inputNames.clear();
+        std::vector<class2::Input> inputs;
+        if (note(class2::GetInputList(link, inputs))) {
+            // The list is the projector's, so bounded by its answer's length (136 bytes).
+            for (const class2::Input &input : inputs) {
+                std::string name;
+                if (note(class2::GetInputName(link, input, name)) && !name.empty())
+                    status.inputNames.emplace_back(InputStatus(input.first, input.second),
+                                                   DecodeUtf8(name.c_str()).value_or(QString()));
+            }
+        }
+        // A dropped connection leaves them for the next read to try again.
+        status.identityRead = !lost;
+    }
+    status.result = first;
+    return pjlinkClass;
+}
+
+Class2Status Projector::GetClass2Status() const
+{
+    return ReadState([](const ProjectorState &s) { return s.class2; });
+}
+
+int Projector::SetFreeze(bool on)
+{
+    if (!InWindow())
+        return -1;
+    const int result = pjlink::class2::Freeze(*m_connection, on);
+    if (result == 0)
+        m_work.class2.freeze = on;
+    return result;
+}
+
 int Projector::GetProjectorName(QString &name)
 {
     if (!InWindow()) {
@@ -532,6 +637,7 @@ void Projector::ResetStatus()
     m_work.input = InputStatus();
     m_work.mute = MuteStatus();
     m_work.pjlinkClass = -1;
+    m_work.class2 = Class2Status();
     m_work.manufacturer.clear();
     m_work.modelInfo.clear();
     m_work.otherInfo.clear();

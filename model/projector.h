@@ -96,6 +96,15 @@ public:
     // leaves the registered name as it is.
     int GetProjectorName(QString &name);
 
+    // Class 2. Inside a window: reads the class unless it is known, and for a Class 2 projector
+    // its Class 2 values (model/class2status.h), the identity values only when not read yet or
+    // when everything is asked for; a Class 1 projector gets no Class 2 request. Returns the
+    // class, -1 when unknown. Outside a window: the published class, no traffic.
+    int ReadClass2Status(bool everything);
+    Class2Status GetClass2Status() const;
+    // Freeze on or off (Class 2); -1 at once outside a connection window.
+    int SetFreeze(bool on);
+
     // The first category at level error, else the first at warning, else none; result of the
     // error read.
     int GetWorstError(std::optional<ErrorStatus> &worst);

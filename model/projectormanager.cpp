@@ -294,6 +294,8 @@ std::unique_ptr<ActionEvent> ProjectorManager::UpdateStatus(Projector *projector
     projector->GetErrorStatus(errors);
     projector->GetManufacturer(manufacturer);
     projector->GetLampStatus(lamps);
+    // Class 2 values; nothing more is asked of a Class 1 projector once its class is known.
+    projector->ReadClass2Status(false);
     window.Close();
 
     // Outside the connection the error read answers from what was just stored.

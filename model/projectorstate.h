@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/class2status.h"
 #include "model/errorstatus.h"
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
@@ -52,6 +53,7 @@ struct ProjectorState
     QString manufacturer;
     QString modelInfo;
     QString otherInfo;
+    Class2Status class2; // empty for a Class 1 projector
 
     // Derived when published: the first category at level error, else at warning; and whether
     // the manufacturer is the maker whose RGB9 input reads "Camera".

@@ -316,6 +316,18 @@ int CVantelDoc::SendMute(const std::vector<ProjectorNode *> &selection,
     return SendToSelection(selection, touched, command, outcomes);
 }
 
+int CVantelDoc::SendFreeze(const std::vector<ProjectorNode *> &selection,
+                           std::vector<Projector *> &touched, bool on,
+                           std::vector<ProjectorOutcome> *outcomes)
+{
+    Command command;
+    command.send = [on](Projector &projector) { return Attempt{true, projector.SetFreeze(on)}; };
+    command.message = [on](Projector &) {
+        return LoadString(on ? STR_CLASS2_FREEZE_ON : STR_CLASS2_FREEZE_OFF);
+    };
+    return SendToSelection(selection, touched, command, outcomes);
+}
+
 namespace {
 
 // Depth-first, groups through their children in tree order: the order a walk one by one

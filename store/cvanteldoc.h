@@ -128,6 +128,10 @@ public:
     int SendMute(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
                  MuteStatus mute, bool on, std::vector<ProjectorOutcome> *outcomes = nullptr);
 
+    // Freeze on or off (Class 2); a Class 1 projector refuses it (ERR1).
+    int SendFreeze(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
+                   bool on, std::vector<ProjectorOutcome> *outcomes = nullptr);
+
     // Reads power, input and mute of each touched projector again, up to
     // MAX_PARALLEL_CONNECTIONS at once; nothing is logged.
     void RequeryStatus(const std::vector<Projector *> &touched);

@@ -128,6 +128,14 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
                        state.lamps[i].GetHours() * 3600.0);
     });
 
+    // Class 2 projectors only; the others have no sample.
+    out.Family(u"lumarin_projector_filter_usage_seconds"_s, u"gauge"_s,
+               u"How long the filter has been used (Class 2; the projector counts whole hours)."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        if (state.class2.filterHours)
+            out.Sample(labels, *state.class2.filterHours * 3600.0);
+    });
+
     out.Family(u"lumarin_projector_input_info"_s, u"gauge"_s,
                u"The input selected, in the labels type and number; always 1."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {

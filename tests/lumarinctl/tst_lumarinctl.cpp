@@ -217,6 +217,7 @@ private slots:
     void projectorCommands_tellEachOutcome();
     void statusJson_showsWhatEachProjectorReports();
     void metrics_promtoolAcceptsAMixedFleet();
+    void class2_statusCheckAndFreeze();
     void add_confirmsAndRegisters();
     void registryEdits_data();
     void registryEdits();
@@ -1027,6 +1028,7 @@ void TestLumarinctl::metrics_promtoolAcceptsAMixedFleet()
     QVERIFY(fleet.Start(61, [](EmulatorConfig &c) {
         c.name = "Aula \"Nord\" \\ 1", c.power = 1, c.input = {3, 2}, c.mute = 11;
         c.lamps = {{1520, 1}, {30, 0}};
+        c.pjlinkClass = 2, c.filterHours = 250;
     }));
     QVERIFY(fleet.Start(62, [](EmulatorConfig &c) {
         c.name = "Faulty", c.power = 0, c.errors = {0, 1, 2, 0, 0, 0};
@@ -1053,7 +1055,8 @@ void TestLumarinctl::metrics_promtoolAcceptsAMixedFleet()
              u"lumarin_projector_lamp_usage_seconds{"_s + aula + u",lamp=\"2\"} 108000"_s,
              u"lumarin_projector_input_info{"_s + aula + u",type=\"digital\",number=\"2\"} 1"_s,
              u"lumarin_projector_mute{"_s + aula + u",kind=\"video\"} 1"_s,
-             u"lumarin_projector_mute{"_s + aula + u",kind=\"audio\"} 0"_s})
+             u"lumarin_projector_mute{"_s + aula + u",kind=\"audio\"} 0"_s,
+             u"lumarin_projector_filter_usage_seconds{"_s + aula + u"} 900000"_s})
         QVERIFY2(text.contains(line + u'\n'), qPrintable(line + u"\n in:\n"_s + text));
     const QString faulty = u"name=\"Faulty\",address=\"%1\",group=\"/A\""_s.arg(Address(62));
     QVERIFY(text.contains(u"lumarin_projector_error_state{register=\"North \\\"B\\\"\","_s +
@@ -1062,6 +1065,8 @@ void TestLumarinctl::metrics_promtoolAcceptsAMixedFleet()
     QCOMPARE(text.count(u"lumarin_projector_up{"_s), 4);
     QCOMPARE(text.count(u"} 0\n"_s) >= 2, true);
     QCOMPARE(text.count(u"lumarin_projector_power_state{"_s), 2);
+    // Only the Class 2 projector has a filter sample.
+    QCOMPARE(text.count(u"lumarin_projector_filter_usage_seconds{"_s), 1);
 
     const QString promtool = QStandardPaths::findExecutable(u"promtool"_s);
     if (!promtool.isEmpty()) {
@@ -1087,6 +1092,66 @@ void TestLumarinctl::metrics_promtoolAcceptsAMixedFleet()
         Ctl(settings, {u"metrics"_s, u"--output"_s, m_dir.filePath(u"no/such/dir/x.prom"_s)});
     QVERIFY2(unwritable.exitCode == 1 && unwritable.err.contains(u"cannot be written"_s),
              qPrintable(Describe(unwritable)));
+}
+
+// A Class 2 projector beside a Class 1 one: its values in status, its filter in check, freeze
+// done by it and refused by the other.
+void TestLumarinctl::class2_statusCheckAndFreeze()
+{
+    Fleet fleet;
+    QVERIFY(fleet.Start(81, [](EmulatorConfig &c) {
+        c.name = "Modern", c.pjlinkClass = 2, c.power = 1, c.filterHours = 250;
+        c.serialNumber = "SN-81", c.inputs = {{1, 1}, {3, 1}, {6, 1}};
+        c.inputNames = {{{3, 1}, "HDMI 1"}};
+        c.inputResolution = "-";
+    }));
+    QVERIFY(fleet.Start(82, [](EmulatorConfig &c) { c.name = "Classic", c.power = 1; }));
+    const QString settings =
+        NewSettings(SettingsContent({}, {{u"Modern"_s, Address(81), QString(), u"/"_s},
+                                         {u"Classic"_s, Address(82), QString(), u"/"_s}}));
+
+    const CtlRun status = Ctl(settings, {u"status"_s, u"--json"_s});
+    QVERIFY2(status.exitCode == 0, qPrintable(Describe(status)));
+    const QJsonArray projectors = status.json[u"projectors"_s].toArray();
+    QCOMPARE(projectors.size(), 2);
+    const QJsonObject modern = projectors[0].toObject();
+    QCOMPARE(modern[u"class"_s].toInt(), 2);
+    const QJsonObject class2 = modern[u"class2"_s].toObject();
+    QCOMPARE(class2[u"serialNumber"_s].toString(), u"SN-81"_s);
+    QCOMPARE(class2[u"filterHours"_s].toInt(), 250);
+    QCOMPARE(class2[u"inputResolution"_s].toString(), u"no-signal"_s);
+    QCOMPARE(class2[u"recommendedResolution"_s][u"width"_s].toInt(), 1920);
+    QCOMPARE(class2[u"freeze"_s].toBool(true), false);
+    QCOMPARE(class2[u"inputNames"_s].toArray(),
+             (QJsonArray{QJsonObject{{u"type"_s, 3}, {u"number"_s, 1}, {u"name"_s, u"HDMI 1"_s}}}));
+    QCOMPARE(class2[u"result"_s].toInt(), 0);
+    QCOMPARE(projectors[1][u"class"_s].toInt(), 1);
+    QVERIFY(projectors[1][u"class2"_s].isNull());
+    // A Class 1 projector is asked nothing of Class 2.
+    for (const char *class2Query : {"SNUM ?", "FILT ?", "IRES ?", "FREZ ?", "INST ?"})
+        QCOMPARE(fleet.Count(82, class2Query), class2Query == std::string("INST ?") ? 1 : 0);
+
+    const CtlRun check =
+        Ctl(settings, {u"check"_s, u"--filter-warn"_s, u"200"_s, u"--filter-crit"_s, u"1000"_s});
+    QVERIFY2(check.exitCode == 1, qPrintable(Describe(check)));
+    QVERIFY2(check.out.contains("filter_hours=250;200;1000;0;"), qPrintable(Describe(check)));
+    QVERIFY2(check.out.contains("WARNING: Modern") && check.out.contains("filter time 250 h"),
+             qPrintable(Describe(check)));
+    const CtlRun crit = Ctl(settings, {u"check"_s, u"--filter-crit"_s, u"250"_s});
+    QCOMPARE(crit.exitCode, 2);
+    const CtlRun inverted =
+        Ctl(settings, {u"check"_s, u"--filter-warn"_s, u"9"_s, u"--filter-crit"_s, u"8"_s});
+    QCOMPARE(inverted.exitCode, 3);
+
+    const CtlRun freeze = Ctl(settings, {u"--json"_s, u"freeze"_s, u"on"_s, u"/"_s});
+    QVERIFY2(freeze.exitCode == 1, qPrintable(Describe(freeze)));
+    const QJsonArray results = freeze.json[u"results"_s].toArray();
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results[0][u"outcome"_s].toString(), u"done"_s);
+    QCOMPARE(results[1][u"outcome"_s].toString(), u"undefined-command"_s);
+    QVERIFY(fleet[81].config().freeze);
+    QVERIFY(Ctl(settings, {u"freeze"_s, u"off"_s, u"Modern"_s}).exitCode == 0);
+    QVERIFY(!fleet[81].config().freeze);
 }
 
 void TestLumarinctl::statusJson_showsWhatEachProjectorReports()

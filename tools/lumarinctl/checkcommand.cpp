@@ -40,7 +40,8 @@ struct Finding
 {
     int state = CheckOk;
     std::vector<Reason> reasons;
-    std::optional<int> lampHours; // the highest of the projector's lamps, when read
+    std::optional<int> lampHours;   // the highest of the projector's lamps, when read
+    std::optional<int> filterHours; // a Class 2 projector's, when read
 
     void Raise(int to, Reason reason)
     {
@@ -53,10 +54,22 @@ struct Thresholds
 {
     std::optional<int> warn;
     std::optional<int> crit;
+
+    // CRITICAL or WARNING with reason once hours reach a threshold.
+    void Apply(int hours, const Reason &reason, Finding &finding) const;
+    bool Valid() const { return !warn || !crit || *warn <= *crit; }
 };
 
+void Thresholds::Apply(int hours, const Reason &reason, Finding &finding) const
+{
+    if (crit && hours >= *crit)
+        finding.Raise(CheckCritical, reason);
+    else if (warn && hours >= *warn)
+        finding.Raise(CheckWarning, reason);
+}
+
 // What the last read of one projector says about it.
-Finding Evaluate(Projector &projector, const Thresholds &thresholds)
+Finding Evaluate(Projector &projector, const Thresholds &lampLimits, const Thresholds &filterLimits)
 {
     Finding finding;
     const int connect = projector.GetConnectResult();
@@ -100,12 +113,18 @@ Finding Evaluate(Projector &projector, const Thresholds &thresholds)
     }
     if (finding.lampHours) {
         const int hours = *finding.lampHours;
-        const Reason reason{u"lamp-hours"_s,
-                            FormatText(LoadString(CTL_CHECK_LAMP_HOURS), {QString::number(hours)})};
-        if (thresholds.crit && hours >= *thresholds.crit)
-            finding.Raise(CheckCritical, reason);
-        else if (thresholds.warn && hours >= *thresholds.warn)
-            finding.Raise(CheckWarning, reason);
+        lampLimits.Apply(hours,
+                         {u"lamp-hours"_s,
+                          FormatText(LoadString(CTL_CHECK_LAMP_HOURS), {QString::number(hours)})},
+                         finding);
+    }
+    finding.filterHours = projector.GetClass2Status().filterHours;
+    if (finding.filterHours) {
+        const int hours = *finding.filterHours;
+        filterLimits.Apply(hours,
+                           {u"filter-hours"_s, FormatText(LoadString(CTL_CHECK_FILTER_HOURS),
+                                                          {QString::number(hours)})},
+                           finding);
     }
     return finding;
 }
@@ -141,9 +160,12 @@ QString OptionalNumber(const std::optional<int> &value)
 int RunCheck(CommandContext &context, const CommandArgs &args)
 {
     Thresholds thresholds;
+    Thresholds filterLimits;
     if (!ParseHours(args, u"lamp-warn"_s, thresholds.warn) ||
         !ParseHours(args, u"lamp-crit"_s, thresholds.crit) ||
-        (thresholds.warn && thresholds.crit && *thresholds.warn > *thresholds.crit)) {
+        !ParseHours(args, u"filter-warn"_s, filterLimits.warn) ||
+        !ParseHours(args, u"filter-crit"_s, filterLimits.crit) || !thresholds.Valid() ||
+        !filterLimits.Valid()) {
         ShowUserMessage(LoadString(CTL_CHECK_THRESHOLDS));
         return CheckUnknown;
     }
@@ -166,16 +188,19 @@ int RunCheck(CommandContext &context, const CommandArgs &args)
     int state = CheckOk;
     int reached = 0, warnings = 0, errors = 0;
     std::optional<int> highest;
+    std::optional<int> highestFilter;
     QStringList details;
     QJsonArray entries;
     for (Projector *projector : projectors) {
-        const Finding finding = Evaluate(*projector, thresholds);
+        const Finding finding = Evaluate(*projector, thresholds, filterLimits);
         state = std::max(state, finding.state);
         reached += projector->GetConnectResult() == 0 ? 1 : 0;
         warnings += finding.state == CheckWarning ? 1 : 0;
         errors += finding.state == CheckCritical ? 1 : 0;
         if (finding.lampHours)
             highest = std::max(highest.value_or(0), *finding.lampHours);
+        if (finding.filterHours)
+            highestFilter = std::max(highestFilter.value_or(0), *finding.filterHours);
 
         QStringList texts;
         QJsonArray words;
@@ -194,6 +219,8 @@ int RunCheck(CommandContext &context, const CommandArgs &args)
             {u"state"_s, QString::fromUtf16(kStateWords[finding.state]).toLower()},
             {u"reasons"_s, words},
             {u"lampHours"_s, finding.lampHours ? QJsonValue(*finding.lampHours) : QJsonValue()},
+            {u"filterHours"_s,
+             finding.filterHours ? QJsonValue(*finding.filterHours) : QJsonValue()},
         });
     }
 
@@ -208,7 +235,10 @@ int RunCheck(CommandContext &context, const CommandArgs &args)
                     PerfData(u"warnings"_s, QString::number(warnings), {}, {}, total),
                     PerfData(u"errors"_s, QString::number(errors), {}, {}, total),
                     PerfData(u"lamp_hours"_s, highest ? QString::number(*highest) : u"U"_s,
-                             OptionalNumber(thresholds.warn), OptionalNumber(thresholds.crit))}
+                             OptionalNumber(thresholds.warn), OptionalNumber(thresholds.crit)),
+                    PerfData(u"filter_hours"_s,
+                             highestFilter ? QString::number(*highestFilter) : u"U"_s,
+                             OptionalNumber(filterLimits.warn), OptionalNumber(filterLimits.crit))}
             .join(u' ');
     context.report.Line(summary);
     for (const QString &line : std::as_const(details))
@@ -221,6 +251,8 @@ int RunCheck(CommandContext &context, const CommandArgs &args)
     context.report.Set(u"warnings"_s, warnings);
     context.report.Set(u"errors"_s, errors);
     context.report.Set(u"highestLampHours"_s, highest ? QJsonValue(*highest) : QJsonValue());
+    context.report.Set(u"highestFilterHours"_s,
+                       highestFilter ? QJsonValue(*highestFilter) : QJsonValue());
     context.report.Set(u"projectors"_s, entries);
     return state;
 }

@@ -21,6 +21,7 @@ int RunPower(CommandContext &context, const CommandArgs &args);
 int RunInput(CommandContext &context, const CommandArgs &args);
 int RunMute(CommandContext &context, const CommandArgs &args);
 int RunMetrics(CommandContext &context, const CommandArgs &args);
+int RunFreeze(CommandContext &context, const CommandArgs &args);
 
 // checkcommand.cpp; answers a CheckStatus
 int RunCheck(CommandContext &context, const CommandArgs &args);

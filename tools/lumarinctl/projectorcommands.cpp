@@ -218,6 +218,19 @@ int RunPower(CommandContext &context, const CommandArgs &args)
         kPowerWait);
 }
 
+int RunFreeze(CommandContext &context, const CommandArgs &args)
+{
+    bool on = false;
+    if (!ParseOnOff(args.positional.at(0), on))
+        return ExitUsage;
+    return SendCommand(
+        context, args.positional.mid(1),
+        [&](const auto &selection, auto &touched, auto &outcomes) {
+            return context.doc.SendFreeze(selection, touched, on, &outcomes);
+        },
+        std::chrono::milliseconds(0));
+}
+
 int RunInput(CommandContext &context, const CommandArgs &args)
 {
     const int type = ParseInputType(args.positional.at(0));

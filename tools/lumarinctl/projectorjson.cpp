@@ -1,6 +1,7 @@
 #include "tools/lumarinctl/projectorjson.h"
 
 #include "model/actionevent.h"
+#include "model/class2status.h"
 #include "model/errorstatus.h"
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
@@ -12,6 +13,7 @@
 #include <QJsonArray>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -66,6 +68,51 @@ QJsonArray LampHours(const std::vector<LampStatus> &lamps)
     for (const LampStatus &lamp : lamps)
         hours.append(lamp.GetHours());
     return hours;
+}
+
+QJsonValue ResolutionJson(const std::optional<Class2Status::Resolution> &resolution)
+{
+    if (!resolution)
+        return QJsonValue::Null;
+    switch (resolution->signal) {
+    case Class2Status::Resolution::NoSignal:
+        return u"no-signal"_s;
+    case Class2Status::Resolution::UnknownSignal:
+        return u"unknown-signal"_s;
+    case Class2Status::Resolution::Present:
+        break;
+    }
+    return QJsonObject{{u"width"_s, resolution->width}, {u"height"_s, resolution->height}};
+}
+
+QJsonValue TextOrNull(const QString &text)
+{
+    return text.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
+}
+
+// Null for a projector that is not Class 2 (or not read yet); inside, null for a value that
+// could not be read.
+QJsonValue Class2Json(const Class2Status &status)
+{
+    if (!status.IsRead())
+        return QJsonValue::Null;
+    QJsonArray names;
+    for (const auto &[input, name] : status.inputNames) {
+        names.append(QJsonObject{
+            {u"type"_s, input.GetType()}, {u"number"_s, input.GetNumber()}, {u"name"_s, name}});
+    }
+    return QJsonObject{
+        {u"serialNumber"_s, TextOrNull(status.serialNumber)},
+        {u"softwareVersion"_s, TextOrNull(status.softwareVersion)},
+        {u"filterHours"_s, status.filterHours ? QJsonValue(*status.filterHours) : QJsonValue()},
+        {u"lampModels"_s, QJsonArray::fromStringList(status.lampModels)},
+        {u"filterModels"_s, QJsonArray::fromStringList(status.filterModels)},
+        {u"inputResolution"_s, ResolutionJson(status.inputResolution)},
+        {u"recommendedResolution"_s, ResolutionJson(status.recommendedResolution)},
+        {u"freeze"_s, status.freeze ? QJsonValue(*status.freeze) : QJsonValue()},
+        {u"inputNames"_s, names},
+        {u"result"_s, status.result},
+    };
 }
 
 } // namespace
@@ -155,6 +202,11 @@ QJsonObject ProjectorStatusJson(Projector &projector)
     QString manufacturer;
     const int manufacturerResult = projector.GetManufacturer(manufacturer);
     object.insert(u"manufacturer"_s, IfRead(manufacturerResult, manufacturer));
+
+    int pjlinkClass = -1;
+    const int classResult = projector.GetClass(pjlinkClass);
+    object.insert(u"class"_s, IfRead(classResult, pjlinkClass));
+    object.insert(u"class2"_s, Class2Json(projector.GetClass2Status()));
 
     // The row of the projector list, in the user's language.
     const ProjectorCells cells = GetProjectorCells(projector);
