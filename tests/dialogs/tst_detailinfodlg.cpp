@@ -46,6 +46,7 @@ private slots:
     void table_data();
     void table();
     void unreachable_showsNotConnectedAndEmptyValues();
+    void class2_rowsFollowTheClass1Rows();
     void table_headerAlignedAndColumnsSized();
     void rows_cannotBeSelected();
     void closeDuringRead_carriedOutAfterTheRead();
@@ -129,6 +130,37 @@ void TestDetailInfoDlg::table()
     rows[2] = u"IP address :|"_s + address;
     QCOMPARE(Rows(*dialog), rows);
     QVERIFY(!dialog->findChild<QLabel *>(u"waitText"_s)->isVisible());
+}
+
+// A Class 2 projector adds its rows after those every projector has; values it cannot give
+// now (no freeze state in standby) stay empty.
+void TestDetailInfoDlg::class2_rowsFollowTheClass1Rows()
+{
+    EmulatorConfig config;
+    config.address = Address(40);
+    config.pjlinkClass = 2;
+    config.power = 0;
+    config.serialNumber = "SN-7";
+    config.softwareVersion = "2.10";
+    config.filterHours = 850;
+    config.lampModels = "LMP-1 LMP-2";
+    config.filterModels = "";
+    config.recommendedResolution = "1920x1200";
+    EmulatedProjector emulator(config);
+    std::string error;
+    QVERIFY2(emulator.start(&error), error.c_str());
+
+    Projector projector(u"Hall"_s, QString::fromStdString(config.address), QString(), u"M"_s,
+                        u"/"_s);
+    auto dialog = ShowFor(projector);
+    const QStringList rows = Rows(*dialog);
+    QVERIFY2(rows.contains(u"PJLink class :|Class 2"_s), qPrintable(rows.join(u'\n')));
+    QCOMPARE(rows.mid(rows.indexOf(u"Input list :|RGB1,RGB2,Video1,Digital1,Network1"_s)),
+             (QStringList{u"Input list :|RGB1,RGB2,Video1,Digital1,Network1"_s,
+                          u"Serial number :|SN-7"_s, u"Software version :|2.10"_s,
+                          u"Filter usage time :|850 hours"_s, u"Replacement lamp :|LMP-1, LMP-2"_s,
+                          u"Replacement filter :|"_s, u"Input resolution :|"_s,
+                          u"Recommended resolution :|1920 x 1200"_s, u"Freeze :|"_s}));
 }
 
 void TestDetailInfoDlg::unreachable_showsNotConnectedAndEmptyValues()

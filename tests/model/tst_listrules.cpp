@@ -471,6 +471,21 @@ void TestListRules::inputChoices_data()
     QTest::newRow("an unreachable maker's projector sets no flag")
         << QList<ProjectorState>{p1, makerGone}
         << QStringList{u"RGB1"_s, u"RGB2"_s, u"RGB9"_s, u"Digital1"_s};
+    // Class 2 terminal names beside the text, when the projectors that name an input agree.
+    auto named = p2;
+    named.class2.result = 0;
+    named.class2.inputNames = {{InputStatus(1, 1), u"Computer"_s},
+                               {InputStatus(5, 1), u"HDBaseT"_s}};
+    auto otherName = p1;
+    otherName.class2.result = 0;
+    otherName.class2.inputNames = {{InputStatus(1, 1), u"VGA"_s}};
+    QTest::newRow("class 2 names, one projector")
+        << QList<ProjectorState>{named}
+        << QStringList{u"RGB1 - Computer"_s, u"Video1"_s, u"Network1 - HDBaseT"_s};
+    QTest::newRow("class 2 names that disagree are left out")
+        << QList<ProjectorState>{named, otherName}
+        << QStringList{u"RGB1"_s,   u"RGB2"_s,     u"RGB9"_s,
+                       u"Video1"_s, u"Digital1"_s, u"Network1 - HDBaseT"_s};
     QTest::newRow("nothing reachable") << QList<ProjectorState>{gone} << QStringList{};
     QTest::newRow("empty selection") << QList<ProjectorState>{} << QStringList{};
 }

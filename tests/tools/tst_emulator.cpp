@@ -612,7 +612,10 @@ void TestEmulator::fleetConfig_readsEveryKey()
         "input": [5, 2], "mute": 31, "errors": [0, 1, 2, 0, 1, 2], "lamps": [[7, 1]],
         "idleTimeoutMs": 30, "listening": false, "answerDelayMs": 40, "dropAfterCommands": 2,
         "malformedAnswers": true, "rawAnswers": {"POWR": "%1POWR=7"},
-        "refusedSets": {"POWR": 3}, "droppedSets": ["AVMT"]
+        "refusedSets": {"POWR": 3}, "droppedSets": ["AVMT"],
+        "serialNumber": "S1", "softwareVersion": "V1", "inputNames": {"31": "HDMI", "6A": "Logo"},
+        "filterHours": 12, "lampModels": "L1 L2", "filterModels": "F1",
+        "inputResolution": "-", "recommendedResolution": "800x600", "freeze": true
     }])";
     std::vector<EmulatorConfig> fleet;
     QString error;
@@ -627,6 +630,16 @@ void TestEmulator::fleetConfig_readsEveryKey()
     QCOMPARE(c.product, std::string("KV-1"));
     QCOMPARE(c.otherInfo, std::string("x"));
     QCOMPARE(c.pjlinkClass, 2);
+    QCOMPARE(c.serialNumber, std::string("S1"));
+    QCOMPARE(c.softwareVersion, std::string("V1"));
+    QVERIFY((c.inputNames ==
+             std::map<std::pair<int, int>, std::string>{{{3, 1}, "HDMI"}, {{6, 10}, "Logo"}}));
+    QCOMPARE(c.filterHours, 12);
+    QCOMPARE(c.lampModels, std::string("L1 L2"));
+    QCOMPARE(c.filterModels, std::string("F1"));
+    QCOMPARE(c.inputResolution, std::string("-"));
+    QCOMPARE(c.recommendedResolution, std::string("800x600"));
+    QVERIFY(c.freeze);
     QCOMPARE(c.power, 3);
     QCOMPARE(c.warmUpMs, 10);
     QCOMPARE(c.coolingMs, 20);
@@ -659,6 +672,8 @@ void TestEmulator::fleetConfig_rejects_data()
     QTest::newRow("ERR5 refusal") << QByteArray(R"([{"refusedSets": {"POWR": 5}}])");
     QTest::newRow("dropped set not a list") << QByteArray(R"([{"droppedSets": "POWR"}])");
     QTest::newRow("number for a flag") << QByteArray(R"({"projectors": [{"listening": 1}]})");
+    QTest::newRow("input name of type 7") << QByteArray(R"([{"inputNames": {"71": "X"}}])");
+    QTest::newRow("input name lower-case letter") << QByteArray(R"([{"inputNames": {"3a": "X"}}])");
 }
 
 void TestEmulator::fleetConfig_rejects()

@@ -113,6 +113,28 @@ bool readCommandSet(const QJsonValue &v, std::set<std::string> *out)
     return true;
 }
 
+// {"31": "HDMI 1", "3A": "HDBaseT"}: input code (type digit, number 1-9 or A-Z) to name.
+bool readInputNames(const QJsonValue &v, std::map<std::pair<int, int>, std::string> *out)
+{
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    out->clear();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const QString code = it.key();
+        if (code.size() != 2 || !it.value().isString() || code[0] < u'1' || code[0] > u'6')
+            return false;
+        const QChar n = code[1];
+        const int number = n >= u'1' && n <= u'9'   ? n.unicode() - u'0'
+                           : n >= u'A' && n <= u'Z' ? n.unicode() - u'A' + 10
+                                                    : 0;
+        if (number == 0)
+            return false;
+        (*out)[{code[0].unicode() - u'0', number}] = it.value().toString().toStdString();
+    }
+    return true;
+}
+
 // Empty on success, else what is wrong with key.
 QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
 {
@@ -133,6 +155,24 @@ QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
         ok = readString(v, &c.otherInfo);
     else if (key == "class"_L1)
         ok = readInt(v, &c.pjlinkClass);
+    else if (key == "serialNumber"_L1)
+        ok = readString(v, &c.serialNumber);
+    else if (key == "softwareVersion"_L1)
+        ok = readString(v, &c.softwareVersion);
+    else if (key == "inputNames"_L1)
+        ok = readInputNames(v, &c.inputNames);
+    else if (key == "filterHours"_L1)
+        ok = readInt(v, &c.filterHours);
+    else if (key == "lampModels"_L1)
+        ok = readString(v, &c.lampModels);
+    else if (key == "filterModels"_L1)
+        ok = readString(v, &c.filterModels);
+    else if (key == "inputResolution"_L1)
+        ok = readString(v, &c.inputResolution);
+    else if (key == "recommendedResolution"_L1)
+        ok = readString(v, &c.recommendedResolution);
+    else if (key == "freeze"_L1)
+        ok = readBool(v, &c.freeze);
     else if (key == "power"_L1)
         ok = readInt(v, &c.power);
     else if (key == "warmUpMs"_L1)
