@@ -133,10 +133,11 @@ private slots:
     void metricsAndHealth_settingsFileNeverWritten();
     void followsTheRegister_whenTheFileChanges();
     void slowClients_doNotStopAnswersOrReads();
+    void greedyClients_areClosed();
     void prometheus_scrapesTheProjectors();
 
 private:
-    bool StartExporter(Child &child, quint16 &port);
+    bool StartExporter(Child &child, quint16 &port, const QStringList &extra = {});
     // Waits until /metrics answers with text that holds needle.
     QByteArray WaitForMetrics(quint16 port, const QByteArray &needle, int timeoutMs = 20000);
 
@@ -171,12 +172,14 @@ void TestExporter::cleanup()
     m_dir.reset();
 }
 
-bool TestExporter::StartExporter(Child &child, quint16 &port)
+bool TestExporter::StartExporter(Child &child, quint16 &port, const QStringList &extra)
 {
     port = FreePort();
     child.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.process->start(kExporter, {u"--settings"_s, m_settings, u"--listen"_s,
-                                     u"127.0.0.1:%1"_s.arg(port), u"--interval"_s, u"1"_s});
+    child.process->start(kExporter,
+                         QStringList{u"--settings"_s, m_settings, u"--listen"_s,
+                                     u"127.0.0.1:%1"_s.arg(port), u"--interval"_s, u"1"_s} +
+                             extra);
     return port != 0 && child.process->waitForStarted(10000);
 }
 
@@ -265,6 +268,50 @@ void TestExporter::slowClients_doNotStopAnswersOrReads()
     QTRY_VERIFY_WITH_TIMEOUT(ReadTimestamp(Get(port, "/metrics").body) > before + 1.5, 20000);
     QCOMPARE(Get(port, "/healthz").status, 200);
     QVERIFY(exporter.process->state() == QProcess::Running);
+}
+
+// A request that never ends, one that grows without end and a connection that never asks are
+// closed by the exporter; a keep-alive client that asks in time keeps its connection.
+void TestExporter::greedyClients_areClosed()
+{
+    Child exporter;
+    quint16 port = 0;
+    QVERIFY(StartExporter(exporter, port,
+                          {u"--request-timeout"_s, u"1"_s, u"--idle-timeout"_s, u"2"_s}));
+    QVERIFY(!WaitForMetrics(port, "lumarin_projector_up{").isEmpty());
+
+    QTcpSocket stalled, flooding, idle, polite;
+    for (QTcpSocket *socket : {&stalled, &flooding, &idle, &polite}) {
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(socket->waitForConnected(5000));
+    }
+    stalled.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ");
+    flooding.write("GET /metrics HTTP/1.1\r\nX-Big: ");
+    const QByteArray chunk(16 * 1024, 'x');
+    for (int i = 0; i < 16 && flooding.state() == QAbstractSocket::ConnectedState; ++i) {
+        flooding.write(chunk);
+        flooding.waitForBytesWritten(1000);
+    }
+    // The polite client gets its answer and may ask again on the same connection.
+    for (int request = 0; request < 2; ++request) {
+        polite.write("GET /healthz HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        QByteArray answer;
+        QTRY_VERIFY_WITH_TIMEOUT((answer += polite.readAll()).contains("\r\n\r\nok\n"), 5000);
+        QVERIFY(answer.startsWith("HTTP/1.1 200"));
+    }
+
+    // Every greedy connection is closed by the exporter within a bounded wait.
+    for (QTcpSocket *socket : {&flooding, &stalled, &idle}) {
+        QElapsedTimer clock;
+        clock.start();
+        while (socket->state() == QAbstractSocket::ConnectedState && clock.elapsed() < 10000)
+            socket->waitForDisconnected(200);
+        QVERIFY2(socket->state() != QAbstractSocket::ConnectedState,
+                 qPrintable(u"still open: %1"_s.arg(socket == &idle      ? u"idle"_s
+                                                    : socket == &stalled ? u"stalled"_s
+                                                                         : u"flooding"_s)));
+    }
+    QCOMPARE(Get(port, "/healthz").status, 200);
 }
 
 void TestExporter::prometheus_scrapesTheProjectors()

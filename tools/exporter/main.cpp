@@ -2,6 +2,7 @@
 // projectors at the register's refresh interval (tools/exporter/metricscollector.h); requests
 // are answered from the latest read, on the event loop, without waiting for the network.
 
+#include "tools/exporter/guardedtcpserver.h"
 #include "tools/exporter/metricscollector.h"
 
 #include "store/actioneventmanager.h"
@@ -77,7 +78,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption interval(
         u"interval"_s, u"Seconds between reads (default: the register's refresh interval)."_s,
         u"SECONDS"_s);
-    parser.addOptions({settings, listen, registerName, interval});
+    const QCommandLineOption requestTimeout(
+        u"request-timeout"_s,
+        u"Seconds a client has to send a whole request (default: 10); then it is closed."_s,
+        u"SECONDS"_s);
+    const QCommandLineOption idleTimeout(
+        u"idle-timeout"_s,
+        u"Seconds a connection may wait without a request (default: 60); then it is closed."_s,
+        u"SECONDS"_s);
+    parser.addOptions({settings, listen, registerName, interval, requestTimeout, idleTimeout});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return Usage(u"takes no arguments; see --help"_s);
@@ -95,6 +104,18 @@ int main(int argc, char *argv[])
         if (!ok || seconds < 1 || seconds > 86400)
             return Usage(u"--interval takes 1 to 86400 seconds"_s);
         options.interval = std::chrono::seconds(seconds);
+    }
+    std::chrono::seconds requestSeconds{10};
+    std::chrono::seconds idleSeconds{60};
+    for (auto [option, value] :
+         {std::pair{&requestTimeout, &requestSeconds}, std::pair{&idleTimeout, &idleSeconds}}) {
+        if (!parser.isSet(*option))
+            continue;
+        bool ok = false;
+        const int seconds = parser.value(*option).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 3600)
+            return Usage(u"--%1 takes 1 to 3600 seconds"_s.arg(option->names().constFirst()));
+        *value = std::chrono::seconds(seconds);
     }
     QHostAddress address;
     quint16 port = 0;
@@ -124,11 +145,14 @@ int main(int argc, char *argv[])
                      : QHttpServerResponse("text/plain", "no recent read\n",
                                            QHttpServerResponse::StatusCode::ServiceUnavailable);
     });
-    if (server.listen(address, port) == 0) {
+    auto *tcp = new GuardedTcpServer(requestSeconds, idleSeconds);
+    if (!tcp->listen(address, port)) {
         QTextStream(stderr) << "lumarin-exporter: cannot listen on " << address.toString() << ':'
                             << port << Qt::endl;
+        delete tcp;
         return 1;
     }
+    server.bind(tcp); // the HTTP server takes it over
     collector.Start();
     std::signal(SIGTERM, Quit);
     std::signal(SIGINT, Quit);
