@@ -1,6 +1,6 @@
 #include "app/cactioneventlistctrl.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "model/actionevent.h"
 #include "store/actioneventmanager.h"
 

@@ -1,6 +1,6 @@
 #include "app/cbackgroundbmp.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "app/cbitmapbutton.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 
 #include <QPainter>
 

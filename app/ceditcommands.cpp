@@ -6,7 +6,7 @@
 #include "dialogs/cprojectordeletedlg.h"
 #include "dialogs/cregroupdlg.h"
 #include "dialogs/crenamegroupdlg.h"
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "model/editrules.h"
 #include "model/group.h"
 #include "model/projector.h"

@@ -1,6 +1,6 @@
 #include "app/cgrouptreectrl.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "model/group.h"
 #include "model/projector.h"
 #include "model/refreshworker.h"

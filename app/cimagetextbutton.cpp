@@ -1,6 +1,6 @@
 #include "app/cimagetextbutton.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 
 #include <QPainter>
 #include <QStyle>

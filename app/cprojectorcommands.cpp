@@ -3,7 +3,7 @@
 #include "app/inputblocker.h"
 #include "dialogs/cdetailinfodlg.h"
 #include "dialogs/ctimingdlg.h"
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "model/actionevent.h"
 #include "model/powerstatus.h"
 #include "model/projector.h"

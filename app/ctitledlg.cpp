@@ -1,6 +1,6 @@
 #include "app/ctitledlg.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "app/titlepanel.h"
 #include "res/stringtable.h"
 

@@ -3,7 +3,7 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "app/cvantelview.h"
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "app/viewfonts.h"
 #include "model/networkcheck.h"
 #include "platform/instance_lock.h"

@@ -1,6 +1,6 @@
 #include "app/titlepanel.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "app/viewfonts.h"
 #include "res/stringtable.h"
 

@@ -8,7 +8,7 @@
 #include "app/cgrouptreectrl.h"
 #include "app/cprojectorlistctrl.h"
 #include "app/cvantelview.h"
-#include "app/refreshscheduler.h"
+#include "model/refreshscheduler.h"
 #include "model/projectorlistorder.h"
 #include "model/refreshworker.h"
 #include "store/actioneventmanager.h"

@@ -1,11 +1,11 @@
 #include "dialogs/cautosearchpropertypage.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cregprojectordlg.h"
 #include "dialogs/cwaitdialog.h"
 #include "dialogs/dialogstrings.h"
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "model/limits.h"
 #include "model/projector.h"
 #include "res/stringids.h"

@@ -1,7 +1,7 @@
 #include "dialogs/cdetailinfodlg.h"
 
 #include "dialogs/dialogstrings.h"
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "model/projector.h"
 #include "res/stringtable.h"
 

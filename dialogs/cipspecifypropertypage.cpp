@@ -4,7 +4,7 @@
 #include "dialogs/cipaddressctrl.h"
 #include "dialogs/cregprojectordlg.h"
 #include "dialogs/dialogstrings.h"
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "res/stringids.h"

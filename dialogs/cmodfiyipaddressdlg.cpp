@@ -2,7 +2,7 @@
 
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cipaddressctrl.h"
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "dialogs/editdialogparts.h"
 #include "model/connectionwindow.h"
 #include "model/projector.h"

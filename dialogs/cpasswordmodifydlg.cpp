@@ -1,6 +1,6 @@
 #include "dialogs/cpasswordmodifydlg.h"
 
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "dialogs/editdialogparts.h"
 #include "model/projector.h"
 #include "res/stringids.h"

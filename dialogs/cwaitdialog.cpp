@@ -1,6 +1,6 @@
 #include "dialogs/cwaitdialog.h"
 
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "dialogs/dialogstrings.h"
 #include "dialogs/dialogtimings.h"
 #include "model/projectormanager.h"

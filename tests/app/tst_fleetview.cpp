@@ -11,7 +11,7 @@
 #include "app/cprojectorlistctrl.h"
 #include "app/cvantelapp.h"
 #include "app/cvantelview.h"
-#include "app/refreshscheduler.h"
+#include "model/refreshscheduler.h"
 #include "model/group.h"
 #include "model/projector.h"
 #include "res/viewlayout.h"

@@ -5,7 +5,7 @@
 #include "app/cimagetextbutton.h"
 #include "app/crcbackgroundbmp.h"
 #include "app/crcwidebackgroundbmp.h"
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 #include "res/stringtable.h"
 
 #include <QAccessible>

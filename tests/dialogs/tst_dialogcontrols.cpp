@@ -1,6 +1,6 @@
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cipaddressctrl.h"
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 #include "res/stringtable.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/refreshscheduler.h"
+#include "model/refreshscheduler.h"
 
 #include "model/refreshworker.h"
 

@@ -1,4 +1,4 @@
-#include "app/refreshscheduler.h"
+#include "model/refreshscheduler.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "model/refreshworker.h"

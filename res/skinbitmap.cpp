@@ -1,4 +1,4 @@
-#include "app/skinbitmap.h"
+#include "res/skinbitmap.h"
 
 #include "res/stringtable.h"
 

@@ -1,4 +1,4 @@
-#include "dialogs/dialogworker.h"
+#include "model/dialogworker.h"
 
 #include <QMetaObject>
 #include <QPointer>
