@@ -127,6 +127,7 @@ private slots:
     void init();
     void command_data();
     void command();
+    void class2Projector_namesInputsAndShowsItsDetail();
 };
 
 void TestWindowCommands::init()
@@ -310,6 +311,46 @@ void TestWindowCommands::command()
         QTRY_COMPARE_WITH_TIMEOUT(
             RowItem(*list, name) ? RowItem(*list, name)->text(column) : QString(), expected, 5000);
     }
+}
+
+// A Class 2 projector in the real window: its terminal names in the input drop-down, its
+// Class 2 rows in Detail Information.
+void TestWindowCommands::class2Projector_namesInputsAndShowsItsDetail()
+{
+    AppFixture fixture;
+    EmulatorConfig modern;
+    modern.pjlinkClass = 2;
+    modern.power = 1;
+    modern.serialNumber = "SN-2024";
+    modern.inputNames = {{{3, 1}, "HDMI 1"}};
+    EmulatedProjector *hall = fixture.Emulate(u"Hall"_s, modern);
+    QVERIFY(hall);
+    fixture.WriteSettings({{u"Hall"_s, Address(*hall), u"/"_s}});
+    QVERIFY(fixture.Start());
+    CVantelView *view = fixture.View();
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+
+    ClickRow(*view->GetProjectorList(), u"Hall"_s);
+    auto *inputs = fixture.Control<QComboBox>(IDC_INPUT_COMBO);
+    QVERIFY(inputs->findText(u"Digital1 - HDMI 1"_s) >= 0);
+    QVERIFY(inputs->findText(u"RGB1"_s) >= 0);
+
+    QStringList rows;
+    ScriptedUser user({[&rows] {
+        auto *dialog = ScriptedUser::Modal<CDetailInfoDlg>();
+        if (!dialog || dialog->IsReading())
+            return false;
+        auto *list = Child<QTreeWidget>(dialog, u"1028"_s);
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            rows << list->topLevelItem(i)->text(0) + u'|' + list->topLevelItem(i)->text(1);
+        QTest::mouseClick(Child<QPushButton>(dialog, u"1"_s), Qt::LeftButton);
+        return true;
+    }});
+    Click(fixture.Control<QPushButton>(IDC_DETAIL));
+    QTRY_VERIFY_WITH_TIMEOUT(user.IsDone(), 15000);
+    QVERIFY2(rows.contains(u"PJLink class :|Class 2"_s), qPrintable(rows.join(u'\n')));
+    QVERIFY2(rows.contains(u"Serial number :|SN-2024"_s), qPrintable(rows.join(u'\n')));
+    QVERIFY2(rows.contains(u"Input resolution :|1920 x 1080"_s), qPrintable(rows.join(u'\n')));
 }
 
 QTEST_MAIN(TestWindowCommands)
