@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -98,9 +97,8 @@ void CDetailInfoDlg::StartRead()
     m_waitText->show();
     setCursor(Qt::BusyCursor);
     Projector *projector = m_pProjector;
-    auto info = std::make_shared<DetailInfo>();
-    m_reader->Start([projector, info] { *info = ReadDetailInfo(*projector); },
-                    [this, info] { OnRead(*info); });
+    m_reader->Start([projector] { return ReadDetailInfo(*projector); },
+                    [this](const DetailInfo &info) { OnRead(info); });
 }
 
 void CDetailInfoDlg::OnRead(const DetailInfo &info)

@@ -3,7 +3,10 @@
 #include <QObject>
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <thread>
+#include <type_traits>
 
 // Runs one job at a time on a thread of its own and hands its end back to the user-interface
 // thread, so that connects and searches never block the window. A job must end by itself within
@@ -21,6 +24,18 @@ public:
     // job runs on the worker thread; done runs afterwards on this object's thread, once the
     // thread has been joined. False (nothing started) while a job runs.
     bool Start(std::function<void()> job, std::function<void()> done);
+    // The same for a job that gives a value: done receives it, moved, on this object's thread.
+    // The one way a result comes back from a worker; no result boxes in the callers.
+    template <class Job, class Done>
+    requires(!std::is_void_v<std::invoke_result_t<Job &>>) bool Start(Job job, Done done)
+    {
+        using Value = std::invoke_result_t<Job &>;
+        auto value = std::make_shared<std::optional<Value>>();
+        return Start(std::function<void()>(
+                         [value, job = std::move(job)]() mutable { value->emplace(job()); }),
+                     std::function<void()>(
+                         [value, done = std::move(done)]() mutable { done(std::move(**value)); }));
+    }
 
 signals:
     void finished();
