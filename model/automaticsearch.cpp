@@ -138,11 +138,12 @@ void ProjectorManager::Search(SearchResults &results)
     // sweep did not find are probed after it.
     std::vector<SearchAnswer> answers;
     std::thread broadcast;
+    m_broadcastResult.store(-1);
     if (m_broadcastWait.count() > 0) {
         try {
             broadcast = std::thread([this, &answers, wait = m_broadcastWait] {
-                BroadcastSearch(
-                    GetListener(), wait, [this] { return IsRunning(); }, answers);
+                m_broadcastResult.store(BroadcastSearch(
+                    GetListener(), wait, [this] { return IsRunning(); }, answers));
             });
         } catch (const std::system_error &) {
             // No thread to be had: the sweep alone.

@@ -135,6 +135,9 @@ public:
     // without one. Set while no search runs.
     void SetBroadcastWait(std::chrono::milliseconds wait) { m_broadcastWait = wait; }
     std::chrono::milliseconds GetBroadcastWait() const { return m_broadcastWait; }
+    // What the last search's broadcast came to: 0, or BroadcastSearch's code (EADDRINUSE when
+    // another process has the controller's UDP port); -1 when none was sent.
+    int GetBroadcastResult() const { return m_broadcastResult.load(); }
 
     // Search control. The searching flag is raised by BeginSearch (or Search) and lowered by
     // the search thread when its last probe has ended; the user-interface thread only polls it.
@@ -209,5 +212,6 @@ private:
     std::atomic<bool> m_searching{false};
     std::atomic<NotificationListener *> m_listener{nullptr};
     std::chrono::milliseconds m_broadcastWait{0};
+    std::atomic<int> m_broadcastResult{-1};
     bool m_running = false; // under m_flagLock
 };

@@ -61,4 +61,7 @@ enum StringId : int {
     STR_OUTCOME_NOT_SENT = 2519,
     STR_OUTCOME_POWER = 2520,
     STR_OUTCOME_ERROR = 2521,
+
+    // The window's event line when another program has the controller's UDP port.
+    MSG_UDP_PORT_TAKEN = 2650,
 };
