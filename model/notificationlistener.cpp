@@ -157,7 +157,9 @@ void NotificationListener::Take(quint32 from, const char *bytes, std::size_t siz
         const bool known = std::any_of(m_answers.begin(), m_answers.end(),
                                        [from](const SearchAnswer &a) { return a.address == from; });
         if (!known)
-            m_answers.push_back({from, d.mac});
+            m_answers.push_back({from, d.mac,
+                                 std::chrono::duration_cast<std::chrono::microseconds>(
+                                     Clock::now() - m_searchStart)});
         m_answered.notify_all();
         return;
     }
@@ -193,6 +195,7 @@ int NotificationListener::Search(const std::vector<quint32> &broadcasts, int por
         std::lock_guard guard(m_searchLock);
         m_answers.clear();
         m_collecting = true;
+        m_searchStart = Clock::now();
     }
     for (const quint32 broadcast : broadcasts) {
         sockaddr_in to{};

@@ -37,6 +37,7 @@ struct SearchAnswer
 {
     quint32 address = 0; // the projector's, host order
     pjlink::MacAddress mac{};
+    std::chrono::microseconds after{0}; // from the request sent to the answer received
 };
 
 class NotificationListener
@@ -98,6 +99,7 @@ private:
     std::mutex m_searchLock; // guards m_collecting and m_answers
     std::condition_variable m_answered;
     bool m_collecting = false;
+    std::chrono::steady_clock::time_point m_searchStart;
     std::vector<SearchAnswer> m_answers;
 };
 
