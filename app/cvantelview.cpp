@@ -14,6 +14,7 @@
 #include "app/crcbackgroundbmp.h"
 #include "app/crcwidebackgroundbmp.h"
 #include "res/skinbitmap.h"
+#include "app/statusnotifications.h"
 #include "app/cprojectorcommands.h"
 #include "app/ctitledlg.h"
 #include "app/viewfonts.h"
@@ -153,7 +154,8 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
 
 CVantelView::~CVantelView()
 {
-    // The workers post to this view: each waits for its cycle's end while the view is whole.
+    // The listener and the workers post to this view: each ends while the view is whole.
+    m_notifications.reset();
     m_scheduler.reset();
 }
 
@@ -225,6 +227,14 @@ void CVantelView::FinishInitialUpdate()
     AttachRegistry();
     ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
     StartRefresh();
+    // Notifications come on top of the refresh, which goes on whether or not they can.
+    if (!m_notifications) {
+        ProjectorManager *manager = ProjectorManager::GetInstance();
+        m_notifications = std::make_unique<StatusNotifications>(
+            *manager, *ActionEventManager::GetInstance(), this);
+        m_notifications->Start();
+        manager->SetBroadcastWait(BROADCAST_SEARCH_WAIT);
+    }
     SetTitle();
     // Also after Open: the file read may have turned it off.
     SetEventFilter(m_doc.GetDisplayOnlyError());

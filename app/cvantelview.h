@@ -18,6 +18,7 @@ class CImageTextButton;
 class CNodeDrag;
 class CProjectorCommands;
 class CTitleDlg;
+class StatusNotifications;
 class CProjectorListCtrl;
 class CVantelDoc;
 class Group;
@@ -66,6 +67,8 @@ public:
     // work runs now when no cycle runs, else when the running one ends (File > Open, New).
     void RunWhenIdle(std::function<void()> work);
     RefreshScheduler *GetScheduler() const { return m_scheduler.get(); }
+    // Status notifications of Class 2 projectors, from the first initial update on.
+    StatusNotifications *GetNotifications() const { return m_notifications.get(); }
 
     // Power, input, mute, detail information and the timing dialogs.
     CProjectorCommands *GetCommands() const { return m_commands; }
@@ -157,6 +160,7 @@ private:
     QTimer m_splashTimer;
     // The periodic and the one-shot timer and the cycles' workers; one cycle at a time.
     std::unique_ptr<RefreshScheduler> m_scheduler;
+    std::unique_ptr<StatusNotifications> m_notifications;
 
     QLabel *m_informationCaption = nullptr;        // 1056
     CActionEventListCtrl *m_eventList = nullptr;   // 1024

@@ -4,6 +4,8 @@
 #include "model/automaticsearch.h"
 
 #include "model/connectionwindow.h"
+#include "model/notificationlistener.h"
+#include "model/parallelwalk.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "platform/adapters.h"
@@ -132,6 +134,22 @@ void ProjectorManager::Search(SearchResults &results)
     m_searchWorkers.reserve(size_t(MAX_SEARCH_WORKERS));
     m_lastProbeStart = std::chrono::steady_clock::now();
 
+    // Class 2 projectors answer the broadcast while the sweep walks the networks; those the
+    // sweep did not find are probed after it.
+    std::vector<SearchAnswer> answers;
+    std::thread broadcast;
+    m_broadcastResult.store(-1);
+    if (m_broadcastWait.count() > 0) {
+        try {
+            broadcast = std::thread([this, &answers, wait = m_broadcastWait] {
+                m_broadcastResult.store(BroadcastSearch(
+                    GetListener(), wait, [this] { return IsRunning(); }, answers));
+            });
+        } catch (const std::system_error &) {
+            // No thread to be had: the sweep alone.
+        }
+    }
+
     QStringList starts;
     QStringList ends;
     const int ranges = GetAddressRanges(starts, ends);
@@ -147,6 +165,13 @@ void ProjectorManager::Search(SearchResults &results)
     {
         std::lock_guard guard(m_workerLock);
         m_endedWorkers.clear();
+    }
+    if (broadcast.joinable()) {
+        broadcast.join();
+        std::vector<QString> addresses;
+        for (const SearchAnswer &answer : answers)
+            addresses.push_back(FormatIPv4(answer.address));
+        AddBroadcastAnswers(results, addresses);
     }
     // Probes end in any order; the user gets the projectors in address order.
     {
@@ -247,6 +272,35 @@ void ProjectorManager::RunProbe(SearchResults &results, const QString &address)
         !IsRunning())
         return;
 
+    ProbeCandidate(results, address);
+}
+
+void ProjectorManager::AddBroadcastAnswers(SearchResults &results,
+                                           const std::vector<QString> &addresses)
+{
+    std::vector<QString> probed;
+    {
+        std::lock_guard search(m_searchLock);
+        for (const QString &address : addresses) {
+            const bool known = std::any_of(results.begin(), results.end(), [&](const auto &found) {
+                return found->GetIPAddress() == address;
+            });
+            if (!known && !IsIPRegistered(address))
+                probed.push_back(address);
+        }
+    }
+    // The projector said it is there: no echo or port check before the connection window.
+    RunInParallel(
+        int(probed.size()),
+        [&](int i) {
+            if (IsRunning())
+                ProbeCandidate(results, probed[size_t(i)]);
+        },
+        [](int) {});
+}
+
+void ProjectorManager::ProbeCandidate(SearchResults &results, const QString &address)
+{
     // Each candidate has a connection of its own, so probes connect side by side; the search
     // lock only guards the results.
     auto candidate = std::make_unique<Projector>(QString(), address, QString(), u"A"_s, QString());

@@ -3,6 +3,7 @@
 #include "model/linkvalues.h"
 #include "pjlink/class2.h"
 #include "pjlink/connection.h"
+#include "pjlink/datagram.h"
 #include "pjlink/pjlib.h"
 #include "platform/echo.h"
 
@@ -629,6 +630,69 @@ int Projector::GetWorstError(std::optional<ErrorStatus> &worst)
         return result;
     worst = WorstOf(errors);
     return 0;
+}
+
+namespace {
+
+// Applies one notification to a state; true when a shown value changed.
+bool ApplyTo(ProjectorState &s, const pjlink::Datagram &d)
+{
+    switch (d.kind) {
+    case pjlink::Datagram::Power: {
+        const bool changed = s.powerResult != 0 || s.power.GetCode() != d.value;
+        s.power = PowerStatus(d.value);
+        s.powerResult = 0;
+        // Outside "on" there is no input and no mute, as a read would find (ERR3).
+        if (d.value != PowerStatus::On) {
+            s.input.SetType(InputStatus::Unavailable);
+            s.inputResult = 0;
+            s.mute = MuteStatus(MuteStatus::Off);
+            s.muteResult = 0;
+        }
+        return changed;
+    }
+    case pjlink::Datagram::Input: {
+        const bool changed = s.inputResult != 0 || s.input.GetType() != d.inputType ||
+                             s.input.GetNumber() != d.inputNumber;
+        s.input = InputStatus(d.inputType, d.inputNumber);
+        s.inputResult = 0;
+        return changed;
+    }
+    case pjlink::Datagram::Mute: {
+        const int code = MuteCodeOf(d.value);
+        const bool changed = s.muteResult != 0 || s.mute.GetCode() != code;
+        s.mute = MuteStatus(code);
+        s.muteResult = 0;
+        return changed;
+    }
+    case pjlink::Datagram::Errors: {
+        std::vector<ErrorStatus> errors;
+        for (int i = 0; i < int(d.levels.size()); ++i)
+            errors.emplace_back(i, d.levels[size_t(i)]);
+        bool changed = s.errorResult != 0 || s.errors.size() != errors.size();
+        for (size_t i = 0; !changed && i < errors.size(); ++i)
+            changed = s.errors[i].GetLevel() != errors[i].GetLevel();
+        s.errors = std::move(errors);
+        s.errorResult = 0;
+        s.worstError = WorstOf(s.errors);
+        return changed;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool Projector::ApplyNotification(const pjlink::Datagram &notification)
+{
+    // With no window open the working state takes the value too, so that the next window
+    // that only sends a command does not publish the old one again.
+    std::unique_lock window(m_windowLock, std::try_to_lock);
+    if (window.owns_lock() && !m_connected)
+        ApplyTo(m_work, notification);
+    std::lock_guard guard(m_stateLock);
+    return ApplyTo(m_published, notification);
 }
 
 void Projector::ResetStatus()

@@ -18,7 +18,8 @@
 
 namespace pjlink {
 class Connection;
-}
+struct Datagram;
+} // namespace pjlink
 
 // One registered projector: its identity, the state last read from it, its own PJLink
 // connection (pjlink/connection.h) and a wrapper for every PJLink call.
@@ -108,6 +109,11 @@ public:
     // The first category at level error, else the first at warning, else none; result of the
     // error read.
     int GetWorstError(std::optional<ErrorStatus> &worst);
+
+    // A status notification from the projector (power, input, mute or errors) becomes the
+    // published value at once, as if just read; any thread but one inside a window. A window
+    // open meanwhile publishes its own reads when it closes. True when a value changed.
+    bool ApplyNotification(const pjlink::Datagram &notification);
 
     // Forget everything read (values, not result codes) or set every result code. Inside a
     // window, or while no window is open (then published at once).

@@ -1,5 +1,7 @@
 #include "model/projectormanager.h"
 
+#include "pjlink/datagram.h"
+
 #include "model/connectionwindow.h"
 #include "model/limits.h"
 #include "model/linkvalues.h"
@@ -298,18 +300,50 @@ std::unique_ptr<ActionEvent> ProjectorManager::UpdateStatus(Projector *projector
     projector->ReadClass2Status(false);
     window.Close();
 
+    return WorstErrorEvent(*projector);
+}
+
+std::unique_ptr<ActionEvent> ProjectorManager::WorstErrorEvent(Projector &projector)
+{
+    Projector *const p = &projector;
     // Outside the connection the error read answers from what was just stored.
     std::optional<ErrorStatus> worst;
-    if (projector->GetWorstError(worst) != 0 || !worst)
+    if (p->GetWorstError(worst) != 0 || !worst)
         return nullptr;
     if (worst->GetLevel() == ErrorStatus::Error)
-        return std::make_unique<ActionEvent>(projector->GetName(), LoadString(MSG_ERROR_OCCURRED),
+        return std::make_unique<ActionEvent>(p->GetName(), LoadString(MSG_ERROR_OCCURRED),
                                              ActionEvent::Error);
     const bool lampLife =
-        worst->GetCategory() == ErrorStatus::Lamp && Projector::IsKorvaneProjector(*projector);
+        worst->GetCategory() == ErrorStatus::Lamp && Projector::IsKorvaneProjector(*p);
     return std::make_unique<ActionEvent>(
-        projector->GetName(), LoadString(lampLife ? MSG_LAMP_LIFE_ENDING : MSG_WARNING_OCCURRED),
+        p->GetName(), LoadString(lampLife ? MSG_LAMP_LIFE_ENDING : MSG_WARNING_OCCURRED),
         ActionEvent::Warning);
+}
+
+ProjectorManager::NotificationOutcome
+ProjectorManager::ApplyNotification(const QString &address, const pjlink::Datagram &notification)
+{
+    NotificationOutcome outcome;
+    // Found and leased under the registry lock: a projector being removed is never touched.
+    Projector *found = nullptr;
+    ProjectorLease lease;
+    {
+        std::lock_guard guard(m_registryLock);
+        const auto it =
+            std::find_if(m_projectors.begin(), m_projectors.end(),
+                         [&](const Projector *p) { return p->GetIPAddress() == address; });
+        if (it == m_projectors.end())
+            return outcome;
+        found = *it;
+        ++m_leases[found];
+        lease = ProjectorLease(this, found);
+    }
+    outcome.registered = true;
+    outcome.name = found->GetName();
+    outcome.changed = found->ApplyNotification(notification);
+    if (notification.kind == pjlink::Datagram::Errors)
+        outcome.event = WorstErrorEvent(*found);
+    return outcome;
 }
 
 void ProjectorManager::UpdateStatuses(const std::vector<Projector *> &projectors, bool direct,

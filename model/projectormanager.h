@@ -16,8 +16,12 @@
 #include <unordered_map>
 #include <vector>
 
+class NotificationListener;
 class Projector;
 class ProjectorNode;
+namespace pjlink {
+struct Datagram;
+}
 
 // The one owner of the registry: the root group with the whole tree under it, the list of all
 // projectors in registration order, and the state of the automatic search. Also starts and
@@ -110,6 +114,31 @@ public:
     void UpdateStatuses(const std::vector<Projector *> &projectors, bool direct,
                         const EventSink &sink);
 
+    // A status notification received from address (host order): the registered projector there
+    // takes the value at once (Projector::ApplyNotification). Any thread.
+    struct NotificationOutcome
+    {
+        bool registered = false; // a projector of the register has that address
+        bool changed = false;    // a value it shows changed
+        QString name;
+        std::unique_ptr<ActionEvent> event; // a warning or error, as a refresh would log it
+    };
+    NotificationOutcome ApplyNotification(const QString &address,
+                                          const pjlink::Datagram &notification);
+
+    // The listener that owns the controller's UDP port in this process, or nullptr; a broadcast
+    // search goes through it while it runs. Set and cleared on the user-interface thread while
+    // no search runs.
+    void SetListener(NotificationListener *listener) { m_listener.store(listener); }
+    NotificationListener *GetListener() const { return m_listener.load(); }
+    // How long Search also collects answers to a broadcast search; 0 (the default) searches
+    // without one. Set while no search runs.
+    void SetBroadcastWait(std::chrono::milliseconds wait) { m_broadcastWait = wait; }
+    std::chrono::milliseconds GetBroadcastWait() const { return m_broadcastWait; }
+    // What the last search's broadcast came to: 0, or BroadcastSearch's code (EADDRINUSE when
+    // another process has the controller's UDP port); -1 when none was sent.
+    int GetBroadcastResult() const { return m_broadcastResult.load(); }
+
     // Search control. The searching flag is raised by BeginSearch (or Search) and lowered by
     // the search thread when its last probe has ended; the user-interface thread only polls it.
     bool IsSearching() const { return m_searching.load(); }
@@ -128,8 +157,9 @@ public:
     // thread that runs Search: IsSearching is then true from the first poll, and a StopSearch
     // that comes before the search thread gets going still counts.
     void BeginSearch();
-    // The whole search, on a thread of its own: begins it unless BeginSearch did, probes every
-    // local network (a network larger than a /16 only in the /16 around the adapter's own
+    // The whole search, on a thread of its own: begins it unless BeginSearch did, sends a
+    // broadcast search when a broadcast wait is set (model/notificationlistener.h) and probes
+    // every local network (a network larger than a /16 only in the /16 around the adapter's own
     // address, see model/automaticsearch.h), and returns when every probe it started has ended.
     // Candidates are appended to results, which the caller owns and reads only after Search
     // has returned; results then stand in address order.
@@ -157,6 +187,10 @@ private:
     void EndLease(Projector *projector);
 
     void RunProbe(SearchResults &results, const QString &address); // one probe worker
+    // The candidate at address joins results when it answers a connection window.
+    void ProbeCandidate(SearchResults &results, const QString &address);
+    void AddBroadcastAnswers(SearchResults &results, const std::vector<QString> &addresses);
+    static std::unique_ptr<ActionEvent> WorstErrorEvent(Projector &projector);
     bool WaitForWorkerSlot();
     void ReapSearchWorkers();
 
@@ -176,5 +210,8 @@ private:
     std::unordered_map<const Projector *, int> m_leases;   // under m_registryLock
     std::vector<std::unique_ptr<ProjectorNode>> m_retired; // under m_registryLock
     std::atomic<bool> m_searching{false};
+    std::atomic<NotificationListener *> m_listener{nullptr};
+    std::chrono::milliseconds m_broadcastWait{0};
+    std::atomic<int> m_broadcastResult{-1};
     bool m_running = false; // under m_flagLock
 };

@@ -77,4 +77,6 @@ enum StringId : int {
     STR_CLASS2_INPUT_NAME_FORMAT = 2611,
     STR_CLASS2_FREEZE_ON = 2612,
     STR_CLASS2_FREEZE_OFF = 2613,
+    // The window's event line when another program has the controller's UDP port.
+    MSG_UDP_PORT_TAKEN = 2650,
 };

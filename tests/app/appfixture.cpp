@@ -17,6 +17,11 @@
 #include <QFile>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -67,6 +72,16 @@ AppFixture::AppFixture() : m_previousDir(QDir::currentPath())
         return std::vector<platform::AdapterAddress>{{0x0A000001, 0xFFFFFF00}};
     });
     WriteSettings({});
+    // A free port now; the window binds it when it starts.
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    socklen_t length = sizeof addr;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &length);
+    ::close(fd);
+    m_udpPort = ntohs(addr.sin_port);
+    qputenv("LUMARIN_UDP_PORT", QByteArray::number(m_udpPort));
 }
 
 AppFixture::~AppFixture()
@@ -75,6 +90,7 @@ AppFixture::~AppFixture()
     m_emulators.clear();
     SetAdapterListerForTesting(nullptr);
     CVantelView::SetLibraryInitForTesting(nullptr);
+    qunsetenv("LUMARIN_UDP_PORT");
     QDir::setCurrent(m_previousDir);
 }
 

@@ -51,6 +51,9 @@ public:
     template <class T = QWidget> T *Control(int id) const;
 
     QStringList TakeMessages();
+    // The controller's UDP port of this window (LUMARIN_UDP_PORT): a free one of loopback, so
+    // that the window never meets a real one on 4352.
+    int UdpPort() const { return m_udpPort; }
 
 private:
     QString m_previousDir;
@@ -58,6 +61,7 @@ private:
     std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
     std::unique_ptr<CVantelApp> m_app;
     int m_nextHost = 1;
+    int m_udpPort = 0;
 };
 
 #include "app/cvantelview.h"

@@ -19,9 +19,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -52,6 +54,8 @@ const QString kLoopNet = u"127.73.15"_s;
 // test network.
 constexpr char kNetworkVariable[] = "LUMARIN_REGISTRATION_NET";
 const QStringList kAdapters{u"lum0"_s, u"lum1"_s};
+// Set for the copy that runs the broadcast search: the swept network and the one beyond it.
+constexpr char kBroadcastVariable[] = "LUMARIN_REGISTRATION_BROADCAST";
 
 void StartManager()
 {
@@ -660,6 +664,45 @@ void TestAutoSearch::cancel_partWay()
     QCOMPARE(m_messages->Take(), QStringList());
 }
 
+// Runs inside the controller's namespace made by TestRegisterDialogLauncher: the page's search
+// with a broadcast, against a fleet served in a second namespace.
+class TestAutoSearchBroadcast : public QObject
+{
+    Q_OBJECT
+
+public:
+    TestAutoSearchBroadcast(const QString &net, const QString &far) : m_net(net), m_far(far) {}
+
+private slots:
+    void search_broadcastAnswersJoinTheListOnce();
+
+private:
+    QString m_net;
+    QString m_far;
+};
+
+// Class 1 by the sweep, Class 2 on the swept network once though both find it, and the Class 2
+// projector beyond the swept network by the broadcast alone.
+void TestAutoSearchBroadcast::search_broadcastAnswersJoinTheListOnce()
+{
+    StartManager();
+    ProjectorManager *manager = ProjectorManager::GetInstance();
+    manager->SetBroadcastWait(std::chrono::milliseconds(1500));
+    CRegProjectorDlg sheet(nullptr, *manager);
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    CAutoSearchPropertyPage *page = sheet.AutoSearchPage();
+    QVERIFY(ClickAndWaitIdle(
+        page, [page] { QTest::mouseClick(page->AutoSearchButton(), Qt::LeftButton); }, 60000));
+    QStringList rows;
+    for (const auto &found : page->FoundProjectors())
+        rows << found->GetIPAddress() + u' ' + found->GetName();
+    QCOMPARE(rows, QStringList({m_net + u".10 One"_s, m_net + u".11 Two"_s, m_far + u".5 Far"_s}));
+    QCOMPARE(page->List()->topLevelItemCount(), 3);
+    QCOMPARE(manager->GetBroadcastResult(), 0);
+    ProjectorManager::DestroyInstance();
+}
+
 // Runs TestAutoSearch inside a network namespace of its own.
 class TestRegisterDialogLauncher : public QObject
 {
@@ -667,7 +710,68 @@ class TestRegisterDialogLauncher : public QObject
 
 private slots:
     void autoSearch_insideOwnNamespace();
+    void autoSearch_broadcast_insideOwnNamespaces();
 };
+
+void TestRegisterDialogLauncher::autoSearch_broadcast_insideOwnNamespaces()
+{
+    if (const QString why = TestNamespace::SkipReason(); !why.isEmpty())
+        QSKIP(qPrintable(u"needs root for a network namespace: "_s + why));
+    TestNamespace controller(u"lumarin-regctl"_s);
+    TestNamespace fleet(u"lumarin-regfleet"_s);
+    if (!controller.IsCreated() || !fleet.IsCreated())
+        QSKIP(qPrintable(u"cannot create a network namespace: "_s + controller.GetError() +
+                         fleet.GetError()));
+    const QString net = u"10.221.%1"_s.arg(::getpid() % 250);
+    const QString far = u"10.222.%1"_s.arg(::getpid() % 250);
+    QVERIFY2(controller.IpSteps({
+                 {u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
+                 {u"link"_s, u"add"_s, u"lum0"_s, u"type"_s, u"veth"_s, u"peer"_s, u"name"_s,
+                  u"lum1"_s, u"netns"_s, fleet.GetName()},
+                 {u"addr"_s, u"add"_s, net + u".1/27"_s, u"dev"_s, u"lum0"_s},
+                 {u"link"_s, u"set"_s, u"lum0"_s, u"up"_s},
+                 {u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s},
+             }),
+             qPrintable(controller.GetError()));
+    QVERIFY2(fleet.IpSteps({
+                 {u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
+                 {u"addr"_s, u"add"_s, net + u".2/27"_s, u"dev"_s, u"lum1"_s},
+                 {u"link"_s, u"set"_s, u"lum1"_s, u"up"_s},
+                 {u"addr"_s, u"add"_s, net + u".10/32"_s, u"dev"_s, u"lo"_s},
+                 {u"addr"_s, u"add"_s, net + u".11/32"_s, u"dev"_s, u"lo"_s},
+                 {u"addr"_s, u"add"_s, far + u".5/32"_s, u"dev"_s, u"lo"_s},
+             }),
+             qPrintable(fleet.GetError()));
+    QTemporaryDir dir;
+    QFile json(dir.filePath(u"fleet.json"_s));
+    QVERIFY(json.open(QIODevice::WriteOnly));
+    json.write(uR"([
+        {"address": "%1.10", "name": "One"},
+        {"address": "%1.11", "name": "Two", "class": 2},
+        {"address": "%2.5", "name": "Far", "class": 2}
+    ])"_s.arg(net, far)
+                   .toUtf8());
+    json.close();
+    QProcess emulators;
+    emulators.setProcessChannelMode(QProcess::MergedChannels);
+    emulators.start(u"ip"_s,
+                    fleet.ExecArgs(QStringLiteral(PJLINK_EMULATOR_PATH),
+                                   {u"--config"_s, json.fileName(), u"--seconds"_s, u"120"_s}));
+    QVERIFY(emulators.waitForStarted(5000));
+    QByteArray banner;
+    QTRY_VERIFY_WITH_TIMEOUT((banner += emulators.readAll()).count('\n') >= 3, 10000);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kBroadcastVariable), net + u'|' + far);
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    const ProcessRun run = RunProcess(
+        u"ip"_s, controller.ExecArgs(QCoreApplication::applicationFilePath()), 120000, environment);
+    emulators.terminate();
+    emulators.waitForFinished(5000);
+    qInfo().noquote() << "in the controller's namespace:\n" << run.output;
+    QVERIFY2(run.finished, "the test inside the namespace did not end in time");
+    QCOMPARE(run.exitCode, 0);
+}
 
 void TestRegisterDialogLauncher::autoSearch_insideOwnNamespace()
 {
@@ -705,6 +809,17 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const QString net = qEnvironmentVariable(kNetworkVariable);
+    if (const QString nets = qEnvironmentVariable(kBroadcastVariable); !nets.isEmpty()) {
+        // A broadcast goes to every adapter's network: only in the test's own namespace.
+        QString seen;
+        if (!OnlyTheseAdapters({u"lum0"_s}, &seen)) {
+            std::fprintf(stderr, "not inside the test's namespace (adapters: %s)\n",
+                         qPrintable(seen));
+            return 3;
+        }
+        TestAutoSearchBroadcast test(nets.section(u'|', 0, 0), nets.section(u'|', 1, 1));
+        return QTest::qExec(&test, argc, argv);
+    }
     if (net.isEmpty()) {
         TestRegisterDialog pages;
         TestRegisterDialogLauncher launcher;

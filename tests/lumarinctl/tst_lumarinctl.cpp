@@ -26,6 +26,9 @@
 #include <map>
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -71,6 +74,19 @@ QByteArray SettingsContent(const QList<GroupLine> &groups, const QList<Projector
     out += "\r\n[Property]\r\nRefreshInterval=5\r\nTimeout=" + QByteArray::number(timeout) +
            "\r\nShowInformation=1\r\nDisplayOnlyError=0\r\nEntryManagerDlg=0\r\n";
     return out;
+}
+
+// A UDP port of loopback that nothing uses now: watch listens there instead of 4352.
+int FreeUdpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    socklen_t len = sizeof addr;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
 }
 
 QString Address(int host)
@@ -233,6 +249,8 @@ private slots:
     void addWhileAnotherChangeLands_keepsBoth();
     void diskFull_changeFailsAndFileStays();
     void search_insideOwnNamespace();
+    void watch_json_linePerNotificationUntilSigterm();
+    void watch_portTaken_exits1();
 
 private:
     QString NewSettings(const QByteArray &content);
@@ -281,6 +299,10 @@ void TestLumarinctl::usageErrors_exit2_data()
     QTest::newRow("input number 0") << QStringList{u"input"_s, u"rgb"_s, u"0"_s, u"/"_s};
     QTest::newRow("mute kind") << QStringList{u"mute"_s, u"picture"_s, u"on"_s, u"/"_s};
     QTest::newRow("move without --to") << QStringList{u"move"_s, u"/A"_s};
+    QTest::newRow("search --wait without --broadcast")
+        << QStringList{u"search"_s, u"--wait"_s, u"5"_s};
+    QTest::newRow("search --wait 0")
+        << QStringList{u"search"_s, u"--broadcast"_s, u"--wait"_s, u"0"_s};
     QTest::newRow("timeout 11") << QStringList{u"set"_s, u"timeout"_s, u"11"_s};
     QTest::newRow("refresh interval 0") << QStringList{u"set"_s, u"refresh-interval"_s, u"0"_s};
     QTest::newRow("unknown preference") << QStringList{u"set"_s, u"colour"_s, u"3"_s};
@@ -1816,4 +1838,76 @@ void TestLumarinctl::search_insideOwnNamespace()
 }
 
 QTEST_GUILESS_MAIN(TestLumarinctl)
+// watch reads the projectors once (so that they notify it), then prints a JSON line per
+// notification; SIGTERM ends it with status 0.
+void TestLumarinctl::watch_json_linePerNotificationUntilSigterm()
+{
+    const int port = FreeUdpPort();
+    Fleet fleet;
+    QVERIFY(fleet.Start(60, [port](EmulatorConfig &c) {
+        c.name = "Stage", c.pjlinkClass = 2, c.notifyPort = port;
+        c.udpPort = FreeUdpPort(); // 4352 of loopback may be someone else's
+        c.macAddress = "02:00:00:00:00:60";
+    }));
+    QVERIFY(fleet.Start(61, [](EmulatorConfig &c) { c.name = "Other"; }));
+    const QString settings =
+        NewSettings(SettingsContent({}, {{u"Stage"_s, Address(60), QString(), u"/"_s},
+                                         {u"Other"_s, Address(61), QString(), u"/"_s}}));
+    QProcessEnvironment environment = CtlEnvironment();
+    environment.insert(u"LUMARIN_UDP_PORT"_s, QString::number(port));
+    QProcess watch;
+    watch.setProcessEnvironment(environment);
+    watch.start(kLumarinctl, {u"--settings"_s, settings, u"--json"_s, u"watch"_s, u"Stage"_s});
+    QVERIFY(watch.waitForStarted(10000));
+    QByteArray out;
+    const auto lineWith = [&](const QString &what, const QString &value) {
+        out += watch.readAllStandardOutput();
+        for (const QByteArray &line : out.split('\n')) {
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            if (o[u"what"_s] == what && o[u"value"_s] == value &&
+                o[u"source"_s] == u"notification"_s)
+                return o;
+        }
+        return QJsonObject();
+    };
+    // The first read makes watch the controller the projector notifies: it says its link is up.
+    QTRY_VERIFY_WITH_TIMEOUT(!lineWith(u"link"_s, u"02:00:00:00:00:60"_s).isEmpty(), 20000);
+    fleet[60].update([](EmulatorConfig &c) { c.power = 1; });
+    QTRY_VERIFY_WITH_TIMEOUT(!lineWith(u"power"_s, u"On"_s).isEmpty(), 10000);
+    const QJsonObject line = lineWith(u"power"_s, u"On"_s);
+    QCOMPARE(line[u"name"_s].toString(), u"Stage"_s);
+    QCOMPARE(line[u"address"_s].toString(), Address(60));
+    QVERIFY(QDateTime::fromString(line[u"time"_s].toString(), Qt::ISODateWithMs).isValid());
+    QCOMPARE(fleet[61].connectionCount(), 0); // not a target
+
+    watch.terminate();
+    QVERIFY(watch.waitForFinished(10000));
+    QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(watch.exitCode(), 0);
+    // Every line, the closing document included, is one JSON object.
+    out += watch.readAllStandardOutput();
+    for (const QByteArray &text : out.trimmed().split('\n'))
+        QVERIFY2(QJsonDocument::fromJson(text).isObject(), text.constData());
+    QVERIFY(g_sanitizerReports.isEmpty());
+}
+
+void TestLumarinctl::watch_portTaken_exits1()
+{
+    const int port = FreeUdpPort();
+    const int taken = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(quint16(port));
+    QCOMPARE(::bind(taken, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    const QString settings = NewSettings(SettingsContent({}, {}));
+    QProcessEnvironment environment = CtlEnvironment();
+    environment.insert(u"LUMARIN_UDP_PORT"_s, QString::number(port));
+    const CtlRun run =
+        RunProgram(kLumarinctl, {u"--settings"_s, settings, u"watch"_s}, 20000, environment);
+    ::close(taken);
+    QVERIFY2(run.finished && run.exitCode == 1, qPrintable(Describe(run)));
+    QVERIFY2(run.err.contains(u"UDP port %1 is in use by another program"_s.arg(port)),
+             qPrintable(run.err));
+}
+
 #include "tst_lumarinctl.moc"

@@ -142,6 +142,61 @@ QByteArray md5Hex(const QByteArray &text)
     return QCryptographicHash::hash(text, QCryptographicHash::Md5).toHex();
 }
 
+// A UDP socket on a loopback address: what a controller sees of a Class 2 projector.
+class UdpPeer
+{
+public:
+    // Port 0 takes a free one.
+    explicit UdpPeer(const char *address, int port = 0)
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, address, &addr.sin_addr);
+        ::bind(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+        socklen_t len = sizeof addr;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&addr), &len);
+        m_port = ntohs(addr.sin_port);
+    }
+    ~UdpPeer() { ::close(m_fd); }
+    UdpPeer(const UdpPeer &) = delete;
+    UdpPeer &operator=(const UdpPeer &) = delete;
+
+    int port() const { return m_port; }
+    void sendTo(const std::string &address, int port, const QByteArray &bytes)
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(port));
+        ::inet_pton(AF_INET, address.c_str(), &to.sin_addr);
+        ::sendto(m_fd, bytes.data(), size_t(bytes.size()), 0, reinterpret_cast<sockaddr *>(&to),
+                 sizeof to);
+    }
+    // The next datagram, with the address it came from; empty when none came in time.
+    QByteArray receive(int timeoutMs = 3000, QByteArray *from = nullptr)
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0)
+            return {};
+        char buffer[600];
+        sockaddr_in source{};
+        socklen_t len = sizeof source;
+        const auto n =
+            ::recvfrom(m_fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr *>(&source), &len);
+        if (from) {
+            char text[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &source.sin_addr, text, sizeof text);
+            *from = text;
+        }
+        return n > 0 ? QByteArray(buffer, n) : QByteArray();
+    }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
 enum Digest { RightDigest, OtherPasswordDigest, NoDigest, StaleRandomDigest };
 
 } // namespace
@@ -171,6 +226,9 @@ private slots:
     void secondConnection_isServed();
     void stop_closesConnectionsPromptly();
     void start_failsWhenAddressTaken();
+    void class2_answersSearch_data();
+    void class2_answersSearch();
+    void class2_notifiesLastPeer();
     void demoFleet_parses();
     void fleetConfig_readsEveryKey();
     void fleetConfig_rejects_data();
@@ -603,6 +661,77 @@ void TestEmulator::demoFleet_parses()
     QVERIFY(japanese);
 }
 
+void TestEmulator::class2_answersSearch_data()
+{
+    QTest::addColumn<int>("pjlinkClass");
+    QTest::addColumn<bool>("answerSearch");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer"); // empty: silence
+    const QByteArray ackn("%2ACKN=02:00:5E:00:53:0A\r");
+    QTest::newRow("Class 2") << 2 << true << QByteArray("%2SRCH\r") << ackn;
+    QTest::newRow("lenient request") << 2 << true << QByteArray("%2srch\r\n") << ackn;
+    QTest::newRow("not a search") << 2 << true << QByteArray("%2POWR ?\r") << QByteArray();
+    QTest::newRow("search answers off") << 2 << false << QByteArray("%2SRCH\r") << QByteArray();
+    QTest::newRow("Class 1 is silent") << 1 << true << QByteArray("%2SRCH\r") << QByteArray();
+}
+
+// Asked on its own address (unicast: loopback carries no broadcast), it answers from that
+// address to the same port of the searcher.
+void TestEmulator::class2_answersSearch()
+{
+    QFETCH(int, pjlinkClass);
+    QFETCH(bool, answerSearch);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    UdpPeer searcher("127.77.1.1");
+    EmulatorConfig config;
+    config.pjlinkClass = pjlinkClass;
+    config.answerSearch = answerSearch;
+    config.macAddress = "02:00:5e:00:53:0a";
+    config.udpPort = searcher.port();
+    const auto emulator = started(config);
+    QVERIFY(emulator);
+    const std::string address = emulator->config().address;
+    searcher.sendTo(address, searcher.port(), request);
+    QByteArray from;
+    QCOMPARE(searcher.receive(answer.isEmpty() ? 300 : 3000, &from), answer);
+    if (!answer.isEmpty())
+        QCOMPARE(from, QByteArray::fromStdString(address));
+}
+
+// Every change reaches the controller that connected last, whatever made it: a command, the
+// end of warm-up, or a change of the projector itself.
+void TestEmulator::class2_notifiesLastPeer()
+{
+    UdpPeer controller("127.0.0.1");
+    EmulatorConfig config;
+    config.pjlinkClass = 2;
+    config.macAddress = "02:00:5E:00:53:0B";
+    config.udpPort = UdpPeer("127.77.1.2").port(); // a port nothing else uses
+    config.notifyPort = controller.port();
+    config.warmUpMs = 100;
+    const auto emulator = started(config);
+    QVERIFY(emulator);
+    // No controller known yet: nothing is sent.
+    emulator->update([](EmulatorConfig &c) { c.mute = 31; });
+    QCOMPARE(controller.receive(200), QByteArray());
+
+    RawClient client;
+    QCOMPARE(client.connectTo(emulator->config().address), 0);
+    QCOMPARE(client.readLine(), QByteArray("PJLINK 0"));
+    QCOMPARE(client.ask("%1POWR 1"), QByteArray("%1POWR=OK"));
+    QCOMPARE(controller.receive(), QByteArray("%2LKUP=02:00:5E:00:53:0B\r"));
+    QCOMPARE(controller.receive(), QByteArray("%2POWR=3\r"));
+    QCOMPARE(controller.receive(), QByteArray("%2POWR=1\r"));
+    QCOMPARE(client.ask("%1INPT 31"), QByteArray("%1INPT=OK"));
+    QCOMPARE(controller.receive(), QByteArray("%2INPT=31\r"));
+    QCOMPARE(client.ask("%1AVMT 30"), QByteArray("%1AVMT=OK"));
+    QCOMPARE(controller.receive(), QByteArray("%2AVMT=30\r"));
+    emulator->update([](EmulatorConfig &c) { c.errors = {0, 2, 0, 0, 1, 0}; });
+    QCOMPARE(controller.receive(), QByteArray("%2ERST=020010\r"));
+    QCOMPARE(controller.receive(200), QByteArray());
+}
+
 void TestEmulator::fleetConfig_readsEveryKey()
 {
     const QByteArray json = R"([{
@@ -615,7 +744,9 @@ void TestEmulator::fleetConfig_readsEveryKey()
         "refusedSets": {"POWR": 3}, "droppedSets": ["AVMT"],
         "serialNumber": "S1", "softwareVersion": "V1", "inputNames": {"31": "HDMI", "6A": "Logo"},
         "filterHours": 12, "lampModels": "L1 L2", "filterModels": "F1",
-        "inputResolution": "-", "recommendedResolution": "800x600", "freeze": true
+        "inputResolution": "-", "recommendedResolution": "800x600", "freeze": true,
+        "macAddress": "02:00:00:00:00:01", "answerSearch": false, "udpPort": 14353,
+        "notifyPort": 14354
     }])";
     std::vector<EmulatorConfig> fleet;
     QString error;
@@ -656,6 +787,10 @@ void TestEmulator::fleetConfig_readsEveryKey()
     QCOMPARE(c.rawAnswers.at("POWR"), std::string("%1POWR=7"));
     QCOMPARE(c.refusedSets.at("POWR"), 3);
     QVERIFY((c.droppedSets == std::set<std::string>{"AVMT"}));
+    QCOMPARE(c.macAddress, std::string("02:00:00:00:00:01"));
+    QCOMPARE(c.answerSearch, false);
+    QCOMPARE(c.udpPort, 14353);
+    QCOMPARE(c.notifyPort, 14354);
 }
 
 void TestEmulator::fleetConfig_rejects_data()
@@ -671,6 +806,7 @@ void TestEmulator::fleetConfig_rejects_data()
     QTest::newRow("input of three") << QByteArray(R"([{"inputs": [[1, 1, 1]]}])");
     QTest::newRow("ERR5 refusal") << QByteArray(R"([{"refusedSets": {"POWR": 5}}])");
     QTest::newRow("dropped set not a list") << QByteArray(R"([{"droppedSets": "POWR"}])");
+    QTest::newRow("UDP port out of range") << QByteArray(R"([{"udpPort": 70000}])");
     QTest::newRow("number for a flag") << QByteArray(R"({"projectors": [{"listening": 1}]})");
     QTest::newRow("input name of type 7") << QByteArray(R"([{"inputNames": {"71": "X"}}])");
     QTest::newRow("input name lower-case letter") << QByteArray(R"([{"inputNames": {"3a": "X"}}])");

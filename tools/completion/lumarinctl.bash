@@ -10,7 +10,7 @@ _lumarinctl()
         cword=$COMP_CWORD
     }
 
-    local commands="list status check power input mute add import-csv passwd rename search
+    local commands="list status check power input mute add import-csv passwd rename search watch
         group move remove set export import help"
     local global="--settings --json --verbose --help --version"
 
@@ -19,7 +19,7 @@ _lumarinctl()
         COMPREPLY=($(compgen -f -- "$cur"))
         return
         ;;
-    --password | --lamp-warn | --lamp-crit)
+    --password | --lamp-warn | --lamp-crit | --wait)
         return
         ;;
     esac
@@ -43,7 +43,7 @@ _lumarinctl()
     if [[ $cur == -* ]]; then
         case $command in
         add) COMPREPLY=($(compgen -W "$global --password --group --no-check" -- "$cur")) ;;
-        search) COMPREPLY=($(compgen -W "$global --register --password" -- "$cur")) ;;
+        search) COMPREPLY=($(compgen -W "$global --broadcast --wait --register --password" -- "$cur")) ;;
         move) COMPREPLY=($(compgen -W "$global --to" -- "$cur")) ;;
         check) COMPREPLY=($(compgen -W "$global --lamp-warn --lamp-crit" -- "$cur")) ;;
         *) COMPREPLY=($(compgen -W "$global" -- "$cur")) ;;

@@ -2,6 +2,7 @@
 
 #include "platform/uniquefd.h"
 #include "tools/emulator/emulatorreplies.h"
+#include "tools/emulator/emulatorudp.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -128,6 +129,7 @@ struct EmulatedProjector::Impl
     int boundPort = -1;
     std::vector<Connection> open;
     std::mt19937 random{std::random_device{}()};
+    EmulatorUdp udp;
 
     Snapshot snapshot() const;
     void wakeUp();
@@ -141,6 +143,8 @@ struct EmulatedProjector::Impl
     void queue(Connection &c, const std::string &line, bool thenClose, const Snapshot &s,
                Clock::time_point now);
     std::string randomToken();
+    void serviceUdp(const std::vector<pollfd> &fds, std::size_t udpFirst);
+    int msUntilPowerChange(Clock::time_point now) const;
 };
 
 Snapshot EmulatedProjector::Impl::snapshot() const
@@ -192,10 +196,13 @@ void EmulatedProjector::Impl::syncListener(const Snapshot &s)
 void EmulatedProjector::Impl::acceptPending(const Snapshot &s)
 {
     for (int i = 0; i < 16; ++i) {
-        platform::UniqueFd fd(
-            ::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        sockaddr_in peer{};
+        socklen_t peerLength = sizeof peer;
+        platform::UniqueFd fd(::accept4(listener.get(), reinterpret_cast<sockaddr *>(&peer),
+                                        &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!fd.valid())
             return;
+        udp.setPeer(ntohl(peer.sin_addr.s_addr));
         std::string greeting;
         std::string password;
         {
@@ -359,6 +366,10 @@ void EmulatedProjector::Impl::run()
                 sooner(msUntil(c.lastActivity + std::chrono::milliseconds(s.idleTimeoutMs), now));
             fds.push_back({c.fd.get(), events, 0});
         }
+        const std::size_t udpFirst = fds.size();
+        udp.addPollFds(fds);
+        if (const int ms = msUntilPowerChange(now); ms >= 0)
+            sooner(ms);
 
         if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR)
             break;
@@ -383,7 +394,7 @@ void EmulatedProjector::Impl::run()
             appliedChanged.notify_all();
         }
         now = Clock::now();
-        for (std::size_t i = first; i < fds.size(); ++i) {
+        for (std::size_t i = first; i < udpFirst; ++i) {
             Connection &c = open[i - first];
             if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
                 receive(c);
@@ -392,6 +403,7 @@ void EmulatedProjector::Impl::run()
         }
         if (first == 2 && listener.valid() && (fds[1].revents & POLLIN))
             acceptPending(current);
+        serviceUdp(fds, udpFirst);
 
         for (auto &c : open) {
             if (c.dead)
@@ -408,6 +420,27 @@ void EmulatedProjector::Impl::run()
         applied = requested; // nobody waits on a thread that has stopped serving
     }
     appliedChanged.notify_all();
+}
+
+// Class 2 over UDP: searches answered, and a notification for every change however it came
+// (a command, the end of warm-up or cooling, update()).
+void EmulatedProjector::Impl::serviceUdp(const std::vector<pollfd> &fds, std::size_t udpFirst)
+{
+    std::lock_guard lock(mutex);
+    advancePower(config, runtime, Clock::now());
+    udp.sync(config);
+    udp.readReady(fds, udpFirst, config);
+    udp.notifyChanges(config);
+}
+
+// Milliseconds until warm-up or cooling ends, when a Class 2 emulator must then notify; -1
+// otherwise.
+int EmulatedProjector::Impl::msUntilPowerChange(Clock::time_point now) const
+{
+    std::lock_guard lock(mutex);
+    if (config.pjlinkClass != 2 || (config.power != 2 && config.power != 3))
+        return -1;
+    return msUntil(runtime.powerDeadline, now);
 }
 
 EmulatedProjector::EmulatedProjector(EmulatorConfig config) : d(std::make_unique<Impl>())
@@ -448,6 +481,9 @@ bool EmulatedProjector::start(std::string *error)
     {
         std::lock_guard lock(d->mutex);
         startPowerTransition(d->config, d->runtime, Clock::now());
+        d->udp.sync(d->config);
+        d->udp.linkUp(d->config);
+        d->udp.notifyChanges(d->config);
     }
     d->stopping = false;
     d->thread = std::thread([impl = d.get()] { impl->run(); });

@@ -191,6 +191,14 @@ QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
         ok = readPairs(v, &c.lamps);
     else if (key == "idleTimeoutMs"_L1)
         ok = readInt(v, &c.idleTimeoutMs);
+    else if (key == "macAddress"_L1)
+        ok = readString(v, &c.macAddress);
+    else if (key == "answerSearch"_L1)
+        ok = readBool(v, &c.answerSearch);
+    else if (key == "udpPort"_L1)
+        ok = readInt(v, &c.udpPort) && c.udpPort > 0 && c.udpPort < 65536;
+    else if (key == "notifyPort"_L1)
+        ok = readInt(v, &c.notifyPort) && c.notifyPort > 0 && c.notifyPort < 65536;
     else if (key == "listening"_L1)
         ok = readBool(v, &c.listening);
     else if (key == "answerDelayMs"_L1)

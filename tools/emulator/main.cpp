@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -57,7 +58,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(u"pjlink-emulator"_s);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(u"Serves emulated PJLink Class 1 projectors."_s);
+    parser.setApplicationDescription(
+        u"Serves emulated PJLink projectors (Class 2 also over UDP)."_s);
     parser.addHelpOption();
     const QCommandLineOption configOption(u"config"_s, u"Fleet description (JSON)."_s, u"file"_s);
     const QCommandLineOption verboseOption(u"verbose"_s, u"Print every command received."_s);
@@ -103,9 +105,12 @@ int main(int argc, char *argv[])
             return 1;
         }
         const EmulatorConfig c = projector->config();
-        std::printf("%s:%d  %s%s%s\n", c.address.c_str(), c.port, c.name.c_str(),
+        const std::string classTwo = c.pjlinkClass == 2 ? "  (Class 2, " + c.macAddress + ", UDP " +
+                                                              std::to_string(c.udpPort) + ")"
+                                                        : std::string();
+        std::printf("%s:%d  %s%s%s%s\n", c.address.c_str(), c.port, c.name.c_str(),
                     c.password.empty() ? "" : "  (password)",
-                    c.listening ? "" : "  (not listening)");
+                    c.listening ? "" : "  (not listening)", classTwo.c_str());
         fleet.push_back(std::move(projector));
     }
     std::fflush(stdout);

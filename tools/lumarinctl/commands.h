@@ -34,3 +34,6 @@ int RunRename(CommandContext &context, const CommandArgs &args);
 // registration.cpp
 int RunAdd(CommandContext &context, const CommandArgs &args);
 int RunSearch(CommandContext &context, const CommandArgs &args);
+
+// watchcommand.cpp
+int RunWatch(CommandContext &context, const CommandArgs &args);

@@ -7,6 +7,7 @@
 #include "model/connectionwindow.h"
 #include "model/group.h"
 #include "model/limits.h"
+#include "model/notificationlistener.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "res/stringids.h"
@@ -24,6 +25,8 @@
 #include <QTextStream>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -187,8 +190,30 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
         return ExitRefused;
     }
 
+    const bool broadcast = args.IsSet(u"broadcast"_s);
+    int waitSeconds =
+        int(std::chrono::duration_cast<std::chrono::seconds>(BROADCAST_SEARCH_WAIT).count());
+    if (args.IsSet(u"wait"_s)) {
+        bool ok = false;
+        waitSeconds = args.Value(u"wait"_s).toInt(&ok);
+        if (!broadcast || !ok || waitSeconds < 1 || waitSeconds > 300) {
+            ShowUserMessage(LoadString(CTL_WAIT_RANGE));
+            return ExitUsage;
+        }
+    }
+    context.manager.SetBroadcastWait(broadcast ? std::chrono::milliseconds(waitSeconds * 1000)
+                                               : std::chrono::milliseconds(0));
+
     ProjectorManager::SearchResults candidates;
     RunAutomaticSearch(context.manager, candidates);
+    if (broadcast && context.manager.GetBroadcastResult() != 0)
+        ShowUserMessage(context.manager.GetBroadcastResult() == EADDRINUSE
+                            ? FormatText(LoadString(CTL_BROADCAST_NOT_SENT),
+                                         {QString::number(ControllerUdpPort())})
+                            : FormatText(LoadString(CTL_WATCH_PORT_FAILED),
+                                         {QString::number(ControllerUdpPort()),
+                                          QString::fromLocal8Bit(std::strerror(
+                                              context.manager.GetBroadcastResult()))}));
     if (candidates.empty()) {
         Tell(MSG_NO_PROJECTOR_FOUND);
         context.report.Set(u"candidates"_s, QJsonArray());

@@ -67,6 +67,15 @@ void Report::Events()
     }
 }
 
+void Report::JsonLine(const QJsonObject &object)
+{
+    if (!m_json)
+        return;
+    m_streamed = true;
+    StandardOutput() << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact))
+                     << Qt::endl;
+}
+
 void Report::Finish(int exitStatus, const QStringList &messages)
 {
     if (!m_json)
@@ -77,8 +86,10 @@ void Report::Finish(int exitStatus, const QStringList &messages)
     m_document.insert(u"messages"_s, QJsonArray::fromStringList(messages));
     if (m_hasEvents)
         m_document.insert(u"events"_s, m_events);
-    StandardOutput() << QString::fromUtf8(QJsonDocument(m_document).toJson(QJsonDocument::Indented))
-                     << Qt::flush;
+    StandardOutput() << QString::fromUtf8(QJsonDocument(m_document)
+                                              .toJson(m_streamed ? QJsonDocument::Compact
+                                                                 : QJsonDocument::Indented))
+                     << (m_streamed ? "\n" : "") << Qt::flush;
 }
 
 QString FormatTable(const QList<QStringList> &rows)

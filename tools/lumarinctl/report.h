@@ -31,6 +31,10 @@ public:
     // Takes every event queued since the last call: log lines in text mode, "events" in JSON.
     void Events();
 
+    // A command that prints as it goes (watch): with --json one compact object per line, and
+    // Finish then writes its document on one line as well.
+    void JsonLine(const QJsonObject &object);
+
     // Writes the JSON document with "ok" (exit status 0) and the messages shown.
     void Finish(int exitStatus, const QStringList &messages);
 
@@ -39,6 +43,7 @@ private:
     QJsonObject m_document;
     QJsonArray m_events;
     bool m_hasEvents = false; // Events was called: the document gets "events", maybe empty
+    bool m_streamed = false;  // JsonLine was called
 };
 
 // Columns a text takes on a terminal: East Asian wide and full-width characters take two.

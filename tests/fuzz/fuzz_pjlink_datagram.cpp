@@ -1,0 +1,21 @@
+// Feeds arbitrary bytes through what the notification listener and the broadcast search do with
+// a received datagram.
+
+#include "pjlink/datagram.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string_view bytes(reinterpret_cast<const char *>(data), size);
+    const pjlink::Datagram d = pjlink::parseDatagram(bytes);
+    if (d.kind == pjlink::Datagram::SearchAnswer || d.kind == pjlink::Datagram::LinkUp) {
+        // What the parser accepts must survive a round trip through the text it is shown as.
+        const pjlink::Datagram again = pjlink::parseDatagram(pjlink::formatSearchAnswer(d.mac));
+        if (again.mac != d.mac)
+            __builtin_trap();
+    }
+    return 0;
+}
