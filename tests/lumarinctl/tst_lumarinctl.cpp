@@ -325,10 +325,11 @@ void TestLumarinctl::usageErrors_exit2()
 
 void TestLumarinctl::help_everyCommand()
 {
-    const QStringList commands{
-        u"list"_s,         u"status"_s, u"check"_s,  u"import-csv"_s, u"passwd"_s, u"rename"_s,
-        u"power"_s,        u"input"_s,  u"mute"_s,   u"add"_s,        u"search"_s, u"group add"_s,
-        u"group rename"_s, u"move"_s,   u"remove"_s, u"set"_s,        u"export"_s, u"import"_s};
+    const QStringList commands{u"list"_s,         u"status"_s, u"check"_s,  u"import-csv"_s,
+                               u"passwd"_s,       u"rename"_s, u"power"_s,  u"input"_s,
+                               u"mute"_s,         u"add"_s,    u"search"_s, u"group add"_s,
+                               u"group rename"_s, u"move"_s,   u"remove"_s, u"set"_s,
+                               u"export"_s,       u"import"_s, u"watch"_s};
     const CtlRun usage = RunProgram(kLumarinctl, {u"--help"_s});
     QCOMPARE(usage.exitCode, 0);
     for (const QString &command : commands) {
