@@ -61,4 +61,8 @@ enum StringId : int {
     STR_OUTCOME_NOT_SENT = 2519,
     STR_OUTCOME_POWER = 2520,
     STR_OUTCOME_ERROR = 2521,
+
+    // The wait text while File > Open or New waits for the work that holds the registry.
+    STR_WAIT_OPEN = 2700,
+    STR_WAIT_NEW = 2701,
 };
