@@ -138,8 +138,9 @@ void CMainFrame::UpdateToolMenu()
 void CMainFrame::OnSearchTopics()
 {
     if (!m_help) {
-        const QString directory =
-            CHelpWindow::DirectoryFor(QCoreApplication::applicationFilePath());
+        const QString directory = CHelpWindow::TopicsDirectory(
+            CHelpWindow::DirectoryFor(QCoreApplication::applicationFilePath()),
+            CurrentStringLanguage());
         auto *help = new CHelpWindow(directory, this);
         if (!help->HasTopics()) {
             delete help;
@@ -148,6 +149,14 @@ void CMainFrame::OnSearchTopics()
             return;
         }
         help->setAttribute(Qt::WA_DeleteOnClose);
+        // Its own size, placed once: beside the main window, or over it but below its menus.
+        if (const QScreen *screen = this->screen()) {
+            const int menuBottom = menuBar()->mapToGlobal(QPoint(0, menuBar()->height() - 1)).y();
+            const QRect place =
+                CHelpWindow::PlaceFor(frameGeometry(), menuBottom, screen->availableGeometry());
+            help->resize(place.size());
+            help->move(place.topLeft());
+        }
         m_help = help;
     }
     m_help->show();

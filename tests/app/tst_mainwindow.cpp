@@ -460,7 +460,7 @@ void TestMainWindow::about_websiteOpensTheSiteOrSaysWhatFailed()
 void TestMainWindow::help_topicsIndexAndFilter()
 {
     const QString directory =
-        QDir(qEnvironmentVariable("LUMARIN_SOURCE_DIR")).filePath(u"app/help"_s);
+        QDir(qEnvironmentVariable("LUMARIN_SOURCE_DIR")).filePath(u"app/help/en"_s);
     const QList<CHelpWindow::Topic> topics = CHelpWindow::LoadTopics(directory);
     QStringList titles;
     for (const CHelpWindow::Topic &topic : topics)
