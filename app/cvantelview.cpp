@@ -347,6 +347,8 @@ void CVantelView::InitButton()
     m_closeButton = new QPushButton(m_layout.Caption(IDC_CLOSE), this);
     Identify(m_closeButton, IDC_CLOSE, m_closeButton->text());
     connect(m_closeButton, &QPushButton::clicked, this, [this] { window()->close(); });
+    m_enterButtons.push_back(m_refreshButton);
+    m_enterButtons.push_back(m_closeButton);
     ConnectCommands();
     ConnectEditCommands();
 
@@ -624,6 +626,11 @@ void CVantelView::PlaceControls()
                 findChild<QWidget *>(QString::number(it.key()), Qt::FindDirectChildrenOnly))
             control->setGeometry(it.value());
     }
+    // The hourglass picture is taller than its entry: shown whole, centred on the entry.
+    const QRect entry = m_hourglass->geometry();
+    QRect whole(QPoint(), entry.size().expandedTo(m_hourglass->pixmap().size()));
+    whole.moveCenter(entry.center());
+    m_hourglass->setGeometry(whole);
 }
 
 void CVantelView::ConnectCommands()

@@ -201,5 +201,5 @@ private:
     CNodeDrag *m_nodeDrag = nullptr;
     // A projectors-changed notification came during a drag; handled once the drag ends.
     bool m_changedDuringDrag = false;
-    std::vector<QPushButton *> m_enterButtons; // the 14 that take Enter as a click
+    std::vector<QPushButton *> m_enterButtons; // the 16 that take Enter as a click
 };

@@ -65,4 +65,7 @@ enum StringId : int {
     // The wait text while File > Open or New waits for the work that holds the registry.
     STR_WAIT_OPEN = 2700,
     STR_WAIT_NEW = 2701,
+
+    // What a screen reader calls the four parts of an IPv4 address field, in order.
+    STR_FIRST_OCTET = 2702,
 };
