@@ -71,6 +71,7 @@ private slots:
     void openDuringHold_waitsForCycleAndHolder_data();
     void openDuringHold_waitsForCycleAndHolder();
     void secondOpenWhilePending_runsOnlyTheFirst();
+    void refusedOpen_keepsSelectionAndList();
     void closeWhilePending_neverOpens();
 
 private:
@@ -287,6 +288,31 @@ void TestOpenWhileHeld::secondOpenWhilePending_runsOnlyTheFirst()
     QCOMPARE(Names(*m_list), (QStringList{u"Imported1"_s, u"Imported2"_s}));
     // The second name was never asked for.
     QCOMPARE(CFileDialog::GetOpenFileName(nullptr, QString(), QString()), third);
+}
+
+// A file refused after waiting for a cycle leaves the tree's group, the rows and their
+// selection as they were.
+void TestOpenWhileHeld::refusedOpen_keepsSelectionAndList()
+{
+    const QString broken = QDir::current().filePath(u"broken.ini"_s);
+    {
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Property]\r\nRefreshInterval=banana\r\n");
+    }
+    Group *g = m_fixture->App()->GetDocument()->GetRoot()->FindGroupByPath(u"/G"_s);
+    ClickItem(m_tree, m_tree->ItemOfGroup(g));
+    ClickItem(m_list, Row(u"Slow"_s));
+    StartSlowCycle();
+    CFileDialog::SetNextFileName(broken);
+    m_fixture->Frame()->FindCommand(kFileOpen)->trigger();
+    QVERIFY(m_view->IsReplacementPending());
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(*m_view), kCycleMs);
+    QCOMPARE(m_fixture->TakeMessages(), QStringList{LoadString(MSG_SETTING_FILE_CANNOT_BE_OPENED)});
+    QCOMPARE(m_view->GetTreeSelection(), g);
+    QCOMPARE(Names(*m_list), QStringList{u"Slow"_s});
+    QVERIFY(m_view->GetListSelection() ==
+            std::vector<ProjectorNode *>{g->GetChildren().front().get()});
 }
 
 void TestOpenWhileHeld::closeWhilePending_neverOpens()

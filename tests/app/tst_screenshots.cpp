@@ -2,6 +2,7 @@
 #include "app/cmainframe.h"
 #include "app/cprojectorlistctrl.h"
 #include "app/cvantelview.h"
+#include "model/projector.h"
 #include "tests/app/appfixture.h"
 
 #include <QDir>
@@ -25,6 +26,7 @@ private slots:
     void mainWindow();
     void listTexts_fitTheirColumns_data();
     void listTexts_fitTheirColumns();
+    void longCell_cutWithItsTextAsToolTip();
 };
 
 namespace {
@@ -197,6 +199,29 @@ void TestScreenshots::listTexts_fitTheirColumns()
     QVERIFY(dir.mkpath(u"."_s));
     QVERIFY(fixture.Frame()->grab().save(
         dir.filePath(u"wide-"_s + QString::fromLatin1(QTest::currentDataTag()) + u".png"_s)));
+}
+
+// A text longer than a column may grow is cut and shows whole as its cell's tool tip; a cell
+// that fits has none.
+void TestScreenshots::longCell_cutWithItsTextAsToolTip()
+{
+    const QString longName = u"Projector above the stage of the great hall, left side, 2nd row"_s;
+    Projector cut(longName, u"127.61.0.253"_s, QString(), u"M"_s, u"/"_s);
+    Projector fits(u"Lobby"_s, u"127.61.0.254"_s, QString(), u"M"_s, u"/"_s);
+    CProjectorListCtrl list;
+    list.SetUpColumns();
+    list.resize(600, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.ShowNodes({&cut, &fits});
+    list.UpdateData();
+    QCOMPARE(list.columnWidth(COLUMN_NAME), CProjectorListCtrl::kMaxColumnWidth);
+    const auto rowOf = [&list](const QString &name) {
+        return list.findItems(name, Qt::MatchExactly).value(0);
+    };
+    QVERIFY(rowOf(longName) && rowOf(u"Lobby"_s));
+    QCOMPARE(rowOf(longName)->toolTip(COLUMN_NAME), longName);
+    QCOMPARE(rowOf(u"Lobby"_s)->toolTip(COLUMN_NAME), QString());
 }
 
 QTEST_MAIN(TestScreenshots)
