@@ -417,5 +417,16 @@ void TestSoak::randomUse_noCrashNoStuckWindowSettingsLoad()
     CAboutDlg::SetUrlOpenerForTesting(nullptr);
 }
 
-QTEST_MAIN(TestSoak)
+int main(int argc, char **argv)
+{
+    // A long run outlasts QtTest's five minutes per test function.
+    if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT",
+                QByteArray::number((qint64(SecondsFromEnvironment()) + 240) * 1000));
+    QApplication app(argc, argv);
+    TestSoak test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_soak.moc"
