@@ -50,6 +50,7 @@ void CEditCommands::SetBusy(bool busy)
     if (busy == IsBusy())
         return;
     m_blocker = busy ? std::make_unique<InputBlocker>(m_window) : nullptr;
+    m_busyHold = busy ? NodeHolds::Hold(m_view.holds) : NodeHolds::Hold();
     emit busyChanged(busy);
 }
 
@@ -79,6 +80,8 @@ bool CEditCommands::CheckOneProjector(Projector *&projector)
 
 void CEditCommands::ChangePassword()
 {
+    // The dialog and the node it was opened for stay valid until the end (nodeholds.h).
+    const NodeHolds::Hold hold(m_view.holds);
     Projector *projector = nullptr;
     if (IsBusy() || !CheckOneProjector(projector))
         return;
@@ -101,6 +104,7 @@ void CEditCommands::ChangePassword()
 
 void CEditCommands::ChangeIPAddress()
 {
+    const NodeHolds::Hold hold(m_view.holds);
     Projector *projector = nullptr;
     if (IsBusy() || !CheckOneProjector(projector))
         return;
@@ -121,6 +125,7 @@ void CEditCommands::ChangeIPAddress()
 
 void CEditCommands::Regroup()
 {
+    const NodeHolds::Hold hold(m_view.holds);
     if (IsBusy())
         return;
     std::vector<ProjectorNode *> nodes = m_view.listSelection();
@@ -142,6 +147,7 @@ void CEditCommands::Regroup()
 
 void CEditCommands::RenameGroup()
 {
+    const NodeHolds::Hold hold(m_view.holds);
     if (IsBusy())
         return;
     const std::vector<ProjectorNode *> selection = m_view.listSelection();
@@ -171,6 +177,7 @@ void CEditCommands::RenameGroup()
 
 void CEditCommands::Delete()
 {
+    const NodeHolds::Hold hold(m_view.holds);
     if (IsBusy())
         return;
     const std::vector<ProjectorNode *> selection = m_view.listSelection();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/nodeholds.h"
+
 #include <QObject>
 #include <QString>
 
@@ -56,6 +58,8 @@ public:
         std::function<void(const ViewUpdate &)> update;
         // The window's one message box.
         std::function<void(const QString &text)> showMessage;
+        // Counts every command from its first dialog to its end; nullptr: nothing counts.
+        NodeHolds *holds = nullptr;
     };
 
     // window: kept from input while a refresh after a change runs, and parent of the dialogs.
@@ -88,5 +92,6 @@ private:
     QWidget *m_window;
     ViewAccess m_view;
     std::unique_ptr<InputBlocker> m_blocker; // while a command runs
+    NodeHolds::Hold m_busyHold;              // as long as m_blocker
     DialogWorker *m_worker;                  // its jobs use the members above, so it goes first
 };

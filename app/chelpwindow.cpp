@@ -15,6 +15,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -32,6 +34,37 @@ QString CHelpWindow::DirectoryFor(const QString &executablePath)
     const QString installed = QDir::cleanPath(
         executable.dir().filePath(u"../share/"_s + executable.completeBaseName() + u"/help"_s));
     return QFileInfo(installed).isDir() ? installed : beside;
+}
+
+QString CHelpWindow::TopicsDirectory(const QString &helpDirectory, StringLanguage language)
+{
+    const QDir dir(helpDirectory);
+    const QString wanted = language == StringLanguage::Japanese ? u"ja"_s : u"en"_s;
+    for (const QString &name : {wanted, u"en"_s}) {
+        if (QFileInfo(dir.filePath(name)).isDir())
+            return dir.filePath(name);
+    }
+    return helpDirectory;
+}
+
+QRect CHelpWindow::PlaceFor(const QRect &mainFrame, int menuBarBottom, const QRect &screen,
+                            QSize size)
+{
+    size = size.boundedTo(screen.size());
+    QRect place(QPoint(), size);
+    if (screen.right() - mainFrame.right() >= size.width()) {
+        place.moveTopLeft(QPoint(mainFrame.right() + 1, mainFrame.top()));
+    } else if (mainFrame.left() - screen.left() >= size.width()) {
+        place.moveTopLeft(QPoint(mainFrame.left() - size.width(), mainFrame.top()));
+    } else {
+        // Over the main window, its menu bar left free, and no taller than the screen allows.
+        place.moveTopLeft(QPoint(mainFrame.right() + 1 - size.width(), menuBarBottom + 1));
+        place.setBottom(std::min(place.bottom(), screen.bottom()));
+    }
+    // Inside the screen, where the rules above could not keep it.
+    place.moveLeft(std::clamp(place.left(), screen.left(), screen.right() + 1 - place.width()));
+    place.moveTop(std::clamp(place.top(), screen.top(), screen.bottom() + 1 - place.height()));
+    return place;
 }
 
 QList<CHelpWindow::Topic> CHelpWindow::LoadTopics(const QString &directory)
@@ -81,7 +114,7 @@ CHelpWindow::CHelpWindow(const QString &directory, QWidget *parent)
     setObjectName(u"helpWindow"_s);
     setWindowTitle(LoadString(STR_HELP_TITLE));
     setAccessibleName(windowTitle());
-    resize(820, 560);
+    resize(kSize);
 
     m_filter = new QLineEdit(this);
     m_filter->setObjectName(u"helpFilter"_s);
@@ -106,7 +139,7 @@ CHelpWindow::CHelpWindow(const QString &directory, QWidget *parent)
     splitter->addWidget(left);
     splitter->addWidget(m_page);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({230, 590});
+    splitter->setSizes({190, kSize.width() - 190});
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(splitter);
 

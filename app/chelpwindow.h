@@ -1,7 +1,10 @@
 #pragma once
 
+#include "res/stringtable.h"
+
 #include <QDialog>
 #include <QList>
+#include <QRect>
 #include <QString>
 
 class QLineEdit;
@@ -32,6 +35,15 @@ public:
     // name alone: that is the executable itself); for an installed program without one,
     // ../share/<base name>/help. The folder beside it when neither exists.
     static QString DirectoryFor(const QString &executablePath);
+    // The topics of a language inside a help directory: its folder "en" or "ja", English when the
+    // language has none, the help directory itself when it has no language folders.
+    static QString TopicsDirectory(const QString &helpDirectory, StringLanguage language);
+    // The help window's own size, and where it goes for a main window with this frame and menu
+    // bar bottom (global coordinates): beside it where the screen has room, else over it below
+    // its menu bar, always inside the screen.
+    static constexpr QSize kSize{640, 480};
+    static QRect PlaceFor(const QRect &mainFrame, int menuBarBottom, const QRect &screen,
+                          QSize size = kSize);
 
     bool HasTopics() const { return !m_topics.isEmpty(); }
     void ShowTopic(int index);

@@ -7,6 +7,7 @@
 #include "app/cmessagebox.h"
 #include "app/cprojectorcommands.h"
 #include "app/cvantelview.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
 
@@ -66,6 +67,11 @@ CMainFrame::CMainFrame(CVantelDoc &doc, QWidget *parent) : QMainWindow(parent), 
     setCentralWidget(m_view);
     CreateMenus();
     connect(m_view, &CVantelView::menuStateChanged, this, &CMainFrame::UpdateToolMenu);
+    // One Open or New at a time: a second click while one waits does nothing.
+    connect(m_view, &CVantelView::replacementPendingChanged, this, [this](bool pending) {
+        FindCommand(ID_FILE_OPEN)->setEnabled(!pending);
+        FindCommand(ID_FILE_NEW)->setEnabled(!pending);
+    });
     connect(&m_closePoll, &QTimer::timeout, this, &CMainFrame::PollWorkerForClose);
     // The view's minimum size makes the client area's: 777 x 530.
     resize(sizeHint().expandedTo(minimumSizeHint()));
@@ -132,8 +138,9 @@ void CMainFrame::UpdateToolMenu()
 void CMainFrame::OnSearchTopics()
 {
     if (!m_help) {
-        const QString directory =
-            CHelpWindow::DirectoryFor(QCoreApplication::applicationFilePath());
+        const QString directory = CHelpWindow::TopicsDirectory(
+            CHelpWindow::DirectoryFor(QCoreApplication::applicationFilePath()),
+            CurrentStringLanguage());
         auto *help = new CHelpWindow(directory, this);
         if (!help->HasTopics()) {
             delete help;
@@ -142,6 +149,14 @@ void CMainFrame::OnSearchTopics()
             return;
         }
         help->setAttribute(Qt::WA_DeleteOnClose);
+        // Its own size, placed once: beside the main window, or over it but below its menus.
+        if (const QScreen *screen = this->screen()) {
+            const int menuBottom = menuBar()->mapToGlobal(QPoint(0, menuBar()->height() - 1)).y();
+            const QRect place =
+                CHelpWindow::PlaceFor(frameGeometry(), menuBottom, screen->availableGeometry());
+            help->resize(place.size());
+            help->move(place.topLeft());
+        }
         m_help = help;
     }
     m_help->show();
@@ -157,31 +172,39 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::OnFileOpen()
 {
+    if (m_view->IsReplacementPending() || m_closing || m_closed)
+        return;
     const QString path = CFileDialog::GetOpenFileName(
         this, LoadString(ID_FILE_OPEN).remove(u"(&O)"_s), LoadString(STR_SETTINGS_FILTER));
     if (path.isEmpty())
         return;
-    // The registry is replaced: never while a refresh cycle reads it.
-    m_view->RunWhenIdle([this, path] { OpenSettingsFile(path); });
+    // The registry is replaced: never while a refresh cycle reads it or anything holds its
+    // nodes; the file dialog's own loop may have let either start.
+    if (m_closing || m_closed)
+        return;
+    m_view->ReplaceRegistryWhenFree([this, path] { OpenSettingsFile(path); },
+                                    LoadString(STR_WAIT_OPEN));
 }
 
 void CMainFrame::OpenSettingsFile(const QString &path)
 {
-    // Messages of the import run a loop of their own: nothing may show the old nodes then.
-    m_view->DetachRegistry();
-    if (m_doc.Open(path))
+    // Messages of the import run a loop of their own: nothing may show the old nodes then. A
+    // refused file leaves the tree and the list as they are.
+    if (m_doc.Open(path, [this] { m_view->DetachRegistry(); }))
         m_view->OnInitialUpdate();
-    else
-        m_view->AttachRegistry();
 }
 
 void CMainFrame::OnFileNew()
 {
+    if (m_closing || m_closed)
+        return;
     // Keeps everything; the view starts over as after Open.
-    m_view->RunWhenIdle([this] {
-        if (m_doc.New())
-            m_view->OnInitialUpdate();
-    });
+    m_view->ReplaceRegistryWhenFree(
+        [this] {
+            if (m_doc.New())
+                m_view->OnInitialUpdate();
+        },
+        LoadString(STR_WAIT_NEW));
 }
 
 void CMainFrame::OnFileSaveAs()
@@ -216,6 +239,8 @@ void CMainFrame::CenterOnPrimaryScreen()
 // once the worker has ended; the user-interface thread keeps running meanwhile.
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+    // An Open or New still waiting is given up with the window.
+    m_view->CancelReplacement();
     if (m_closed) {
         event->accept();
         return;

@@ -31,8 +31,12 @@ CNodeDrag::CNodeDrag(QTreeWidget *tree, QTreeWidget *list, QWidget *view, NodeOf
     m_image->setAutoFillBackground(true);
     m_image->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_image->hide();
-    // A rebuild of the tree during a drag takes the highlighted item away; forget it unread.
-    auto forget = [this] { m_highlighted = nullptr; };
+    // A rebuild of the tree during a drag or a press takes the highlighted and the pressed item
+    // away; forget them unread.
+    auto forget = [this] {
+        m_highlighted = nullptr;
+        m_treeClick = nullptr;
+    };
     connect(m_tree->model(), &QAbstractItemModel::modelAboutToBeReset, this, forget);
     connect(m_tree->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, forget);
 }
@@ -70,10 +74,8 @@ bool CNodeDrag::eventFilter(QObject *watched, QEvent *event)
         auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::LeftButton)
             return false;
-        if (!m_dragging) {
-            m_pressedIn = nullptr;
-            return false;
-        }
+        if (!m_dragging)
+            return OnClick();
         return OnRelease(mouse->globalPosition().toPoint());
     }
     default:
@@ -84,11 +86,31 @@ bool CNodeDrag::eventFilter(QObject *watched, QEvent *event)
 bool CNodeDrag::OnPress(QTreeWidget *control, QPoint position)
 {
     m_pressedIn = nullptr;
-    if (m_dragging || !control->itemAt(position))
+    m_treeClick = nullptr;
+    QTreeWidgetItem *item = control->itemAt(position);
+    if (m_dragging || !item)
         return false;
     m_pressedIn = control;
     m_pressPoint = control->viewport()->mapToGlobal(position);
-    return false; // the control selects as usual
+    if (control == m_list)
+        return false; // the list selects as usual: its selected rows are what a drag carries
+    // The tree's selection chooses what the list shows: a press that may begin a drag leaves it
+    // alone, and a release without a drag selects as a click does. The expand mark left of the
+    // item still works as usual.
+    if (position.x() < m_tree->visualItemRect(item).left())
+        return false;
+    m_treeClick = item;
+    return true;
+}
+
+bool CNodeDrag::OnClick()
+{
+    QTreeWidget *pressedIn = std::exchange(m_pressedIn, nullptr);
+    QTreeWidgetItem *item = std::exchange(m_treeClick, nullptr);
+    if (pressedIn != m_tree || !item)
+        return false;
+    m_tree->setCurrentItem(item);
+    return true;
 }
 
 bool CNodeDrag::OnMove(QTreeWidget *control, QPoint global, Qt::MouseButtons buttons)
@@ -186,5 +208,6 @@ void CNodeDrag::End()
     SetHighlight(nullptr);
     m_dragging = false;
     m_pressedIn = nullptr;
+    m_treeClick = nullptr;
     m_sources.clear();
 }

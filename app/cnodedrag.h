@@ -53,6 +53,8 @@ private:
     bool OnPress(QTreeWidget *control, QPoint position);
     bool OnMove(QTreeWidget *control, QPoint global, Qt::MouseButtons buttons);
     bool OnRelease(QPoint global);
+    // A release without a drag: a pressed tree item is selected now.
+    bool OnClick();
     void Begin(QTreeWidget *control, QPoint global);
     void End();
     void SetHighlight(QTreeWidgetItem *item);
@@ -73,6 +75,8 @@ private:
     // Between press and the start of a drag.
     QTreeWidget *m_pressedIn = nullptr;
     QPoint m_pressPoint; // global
+    // The tree item pressed, selected at the release unless a drag began.
+    QTreeWidgetItem *m_treeClick = nullptr;
 
     bool m_dragging = false;
     bool m_fromTree = false;

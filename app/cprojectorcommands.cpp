@@ -40,6 +40,7 @@ void CProjectorCommands::SetBusy(bool busy)
     if (busy == IsBusy())
         return;
     m_blocker = busy ? std::make_unique<InputBlocker>(m_window) : nullptr;
+    m_busyHold = busy ? NodeHolds::Hold(m_holds) : NodeHolds::Hold();
     emit busyChanged(busy);
 }
 
@@ -130,6 +131,7 @@ void CProjectorCommands::DetailInformation()
 {
     if (IsBusy())
         return;
+    const NodeHolds::Hold hold(m_holds);
     Projector *projector = nullptr;
     if (const int message = CheckSingleProjector(m_selection(), projector)) {
         m_showMessage(LoadString(message));

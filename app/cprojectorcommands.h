@@ -2,6 +2,7 @@
 
 #include "store/commandoutcome.h"
 
+#include "app/nodeholds.h"
 #include "model/inputstatus.h"
 
 #include <QObject>
@@ -54,6 +55,8 @@ public:
     ~CProjectorCommands() override; // waits for a job still running
 
     bool IsBusy() const { return m_blocker != nullptr; }
+    // Counts each command from its dialog or its start to its end (nodeholds.h).
+    void SetNodeHolds(NodeHolds *holds) { m_holds = holds; }
 
     // Power on (1) or off (0), wait 3000 ms.
     void Power(int value);
@@ -90,7 +93,9 @@ private:
     ShowMessage m_showMessage;
     Waits m_waits;
     std::unique_ptr<InputBlocker> m_blocker; // while a command runs
-    DialogWorker *m_worker;                  // its jobs use the members above, so it goes first
+    NodeHolds *m_holds = nullptr;
+    NodeHolds::Hold m_busyHold; // as long as m_blocker
+    DialogWorker *m_worker;     // its jobs use the members above, so it goes first
     QTimer m_waitTimer;
     // The projectors the running command reached, for the read-back.
     std::vector<Projector *> m_touched;

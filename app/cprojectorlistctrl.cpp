@@ -1,5 +1,6 @@
 #include "app/cprojectorlistctrl.h"
 
+#include "app/columnwidths.h"
 #include "res/skinbitmap.h"
 #include "model/group.h"
 #include "model/projector.h"
@@ -8,6 +9,7 @@
 
 #include <QHeaderView>
 #include <QPalette>
+#include <QScopedValueRollback>
 
 #include <unordered_set>
 
@@ -64,6 +66,45 @@ void CProjectorListCtrl::SetUpColumns()
     m_sortColumn = 0;
     m_ascending = true;
     ApplySortArrow();
+    FitColumns();
+}
+
+void CProjectorListCtrl::FitColumns()
+{
+    if (m_fitting || columnCount() != PROJECTOR_LIST_COLUMNS)
+        return;
+    const QScopedValueRollback fitting(m_fitting, true);
+    // A few pixels more than the style asks for: the header's sort mark and the item margins
+    // differ slightly between styles.
+    constexpr int kSlack = 6;
+    std::vector<int> minimum(std::begin(kColumnWidths), std::end(kColumnWidths));
+    std::vector<int> content;
+    for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column)
+        content.push_back(std::max(header()->sectionSizeHint(column), sizeHintForColumn(column)) +
+                          kSlack);
+    // A scroll bar that comes or goes resizes the viewport, and the columns are fitted again.
+    const std::vector<int> widths =
+        FitColumnWidths(minimum, content, kMaxColumnWidth, viewport()->width());
+    for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
+        if (columnWidth(column) != widths[column])
+            setColumnWidth(column, widths[column]);
+    }
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        QTreeWidgetItem *item = topLevelItem(row);
+        for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
+            const bool cut =
+                sizeHintForIndex(indexFromItem(item, column)).width() > columnWidth(column);
+            const QString tip = cut ? item->text(column) : QString();
+            if (item->toolTip(column) != tip)
+                item->setToolTip(column, tip);
+        }
+    }
+}
+
+void CProjectorListCtrl::resizeEvent(QResizeEvent *event)
+{
+    QTreeWidget::resizeEvent(event);
+    FitColumns();
 }
 
 void CProjectorListCtrl::ShowNodes(const std::vector<ProjectorNode *> &nodes)
@@ -142,6 +183,7 @@ void CProjectorListCtrl::UpdateData()
     }
     SortProjectorRows(m_rows, m_sortColumn, m_ascending);
     FillRows(keep);
+    FitColumns();
     m_contentReplaced = false;
     // The selection may differ from before the rebuild; the owner follows it.
     emit itemSelectionChanged();

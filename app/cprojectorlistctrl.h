@@ -24,9 +24,11 @@ class CProjectorListCtrl : public QTreeWidget
     Q_OBJECT
 
 public:
-    // Column widths in pixels, in column order.
+    // Column widths in pixels, in column order: the least each column gets. A column grows to
+    // its header and cells (up to kMaxColumnWidth) and shares the width the list has left.
     static constexpr int kColumnWidths[PROJECTOR_LIST_COLUMNS] = {139, 65, 64,  89, 99,
                                                                   65,  80, 104, 100};
+    static constexpr int kMaxColumnWidth = 300;
 
     explicit CProjectorListCtrl(QWidget *parent = nullptr);
 
@@ -42,6 +44,9 @@ public:
     int GetSelection(std::vector<ProjectorNode *> &selection) const;
     // Rebuilds every row from the content; see the class comment for the selection.
     void UpdateData();
+    // Column widths for the texts shown and the list's width (app/columnwidths.h); a cell that
+    // is still cut shows its whole text as a tool tip.
+    void FitColumns();
 
     // Sorting as a click on the column's header does: descending unless it is already
     // descending on that column.
@@ -59,6 +64,9 @@ public:
     // Each cell keeps the index of the icon it shows (ICON_NONE for none) under this role.
     static constexpr int IconIndexRole = Qt::UserRole + 1;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void ApplyRowIcons(int row);
     void ApplySortArrow();
@@ -73,4 +81,5 @@ private:
     std::vector<bool> m_selected;         // the state the icons were drawn for, per row
     int m_sortColumn = 0;
     bool m_ascending = true;
+    bool m_fitting = false; // a width change resizes the viewport, which fits again
 };

@@ -9,6 +9,7 @@
 #include "app/cimagetextbutton.h"
 #include "app/cmessagebox.h"
 #include "app/cnodedrag.h"
+#include "app/nodeholds.h"
 #include "app/cprojectorlistctrl.h"
 #include "model/refreshscheduler.h"
 #include "app/crcbackgroundbmp.h"
@@ -98,7 +99,7 @@ void Identify(QWidget *widget, int id, const QString &accessibleName)
 } // namespace
 
 CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
-    : QWidget(parent), m_doc(doc), m_layout(LoadViewLayout())
+    : QWidget(parent), m_doc(doc), m_layout(LoadViewLayout()), m_holds(new NodeHolds(this))
 {
     setObjectName(u"view"_s);
     setMinimumSize(VIEW_DESIGN_SIZE);
@@ -146,6 +147,10 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
     // After a command the projectors have changed: rebuilt as after a refresh.
     connect(m_commands, &CProjectorCommands::finished, this,
             [this] { QCoreApplication::postEvent(this, new QEvent(ProjectorsChangedEvent)); });
+    m_commands->SetNodeHolds(m_holds);
+    // Queued: the last hold goes while its owner may still be on the stack.
+    connect(m_holds, &NodeHolds::released, this, &CVantelView::TryReplaceRegistry,
+            Qt::QueuedConnection);
     // A cycle that runs arms the timer with the new interval when it ends.
     connect(m_commands, &CProjectorCommands::refreshIntervalChanged, m_scheduler.get(),
             &RefreshScheduler::IntervalChanged);
@@ -352,6 +357,8 @@ void CVantelView::InitButton()
     m_closeButton = new QPushButton(m_layout.Caption(IDC_CLOSE), this);
     Identify(m_closeButton, IDC_CLOSE, m_closeButton->text());
     connect(m_closeButton, &QPushButton::clicked, this, [this] { window()->close(); });
+    m_enterButtons.push_back(m_refreshButton);
+    m_enterButtons.push_back(m_closeButton);
     ConnectCommands();
     ConnectEditCommands();
 
@@ -434,16 +441,25 @@ void CVantelView::ShowWaitMessage(bool show, const QString &text)
 {
     if (!m_controlsCreated)
         return;
-    m_waitText->setText(show ? text : QString());
-    m_waitText->setAccessibleName(m_waitText->text());
-    m_waitText->setVisible(show);
-    m_hourglass->setVisible(show);
-    m_refreshButton->setEnabled(!show);
+    m_refreshText = show ? text : QString();
+    UpdateWaitText();
+}
+
+void CVantelView::UpdateWaitText()
+{
+    if (!m_controlsCreated)
+        return;
+    const QString text = m_pendingReplacement ? m_replacementText : m_refreshText;
+    m_waitText->setText(text);
+    m_waitText->setAccessibleName(text);
+    m_waitText->setVisible(!text.isEmpty());
+    m_hourglass->setVisible(!text.isEmpty());
+    m_refreshButton->setEnabled(m_refreshText.isEmpty());
 }
 
 bool CVantelView::IsRefreshing() const
 {
-    return m_waitText && !m_waitText->text().isEmpty();
+    return !m_refreshText.isEmpty();
 }
 
 bool CVantelView::IsWorkerRunning() const
@@ -490,9 +506,51 @@ void CVantelView::StartRefresh()
     m_scheduler->RequestCycle();
 }
 
-void CVantelView::RunWhenIdle(std::function<void()> work)
+bool CVantelView::ReplaceRegistryWhenFree(std::function<void()> work, const QString &waitText)
 {
-    m_scheduler->RunWhenIdle(std::move(work));
+    if (m_pendingReplacement)
+        return false;
+    m_pendingReplacement = std::move(work);
+    m_replacementText = waitText;
+    TryReplaceRegistry();
+    if (m_pendingReplacement) {
+        UpdateWaitText();
+        emit replacementPendingChanged(true);
+    }
+    return true;
+}
+
+void CVantelView::CancelReplacement()
+{
+    if (!m_pendingReplacement)
+        return;
+    m_pendingReplacement = nullptr;
+    UpdateWaitText();
+    emit replacementPendingChanged(false);
+}
+
+void CVantelView::TryReplaceRegistry()
+{
+    if (!m_pendingReplacement)
+        return;
+    // The cycle's end comes first: the scheduler runs this before a cycle requested meanwhile.
+    if (m_scheduler->IsRunning()) {
+        if (!std::exchange(m_replacementAfterCycle, true))
+            m_scheduler->RunWhenIdle([this] {
+                m_replacementAfterCycle = false;
+                TryReplaceRegistry();
+            });
+        return;
+    }
+    // The last hold's release and the drag's end call again.
+    if (m_holds->IsHeld() || (m_nodeDrag && m_nodeDrag->IsDragging()))
+        return;
+    const std::function<void()> work = std::exchange(m_pendingReplacement, nullptr);
+    UpdateWaitText();
+    emit replacementPendingChanged(false);
+    // Messages of the replacement run loops of their own; nothing else replaces meanwhile.
+    const NodeHolds::Hold hold(m_holds);
+    work();
 }
 
 bool CVantelView::event(QEvent *event)
@@ -578,6 +636,11 @@ void CVantelView::PlaceControls()
                 findChild<QWidget *>(QString::number(it.key()), Qt::FindDirectChildrenOnly))
             control->setGeometry(it.value());
     }
+    // The hourglass picture is taller than its entry: shown whole, centred on the entry.
+    const QRect entry = m_hourglass->geometry();
+    QRect whole(QPoint(), entry.size().expandedTo(m_hourglass->pixmap().size()));
+    whole.moveCenter(entry.center());
+    m_hourglass->setGeometry(whole);
 }
 
 void CVantelView::ConnectCommands()
@@ -725,6 +788,7 @@ void CVantelView::DetachRegistry()
 
 void CVantelView::OnRegisterProjector()
 {
+    const NodeHolds::Hold hold(m_holds);
     CRegProjectorDlg sheet(this, *ProjectorManager::GetInstance(),
                            [this] { return IsRefreshing(); });
     sheet.exec();
@@ -747,6 +811,7 @@ void CVantelView::CreateEditCommands()
     access.showMessage = [this](const QString &text) {
         CMessageBox::Show(text, MessageIcon::Warning, window());
     };
+    access.holds = m_holds;
     m_editCommands =
         new CEditCommands(m_doc, *ProjectorManager::GetInstance(), this, std::move(access));
 }
@@ -816,12 +881,15 @@ void CVantelView::CreateNodeDrag()
     connect(m_nodeDrag, &CNodeDrag::dragEnded, this, [this] {
         if (std::exchange(m_changedDuringDrag, false))
             OnProjectorsChanged();
+        TryReplaceRegistry();
     });
 }
 
 void CVantelView::OnNodesDropped(const std::vector<ProjectorNode *> &sources, bool fromTree,
                                  ProjectorNode *target)
 {
+    // The message box's loop must not see sources or result.select destroyed.
+    const NodeHolds::Hold hold(m_holds);
     Group *before = m_treeCtrl->GetSelectedGroup();
     const DropResult result = DropNodes(sources, fromTree, target, m_doc.GetRoot(), before);
     if (result.message) {

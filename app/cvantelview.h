@@ -18,6 +18,7 @@ class CImageTextButton;
 class CNodeDrag;
 class CProjectorCommands;
 class CTitleDlg;
+class NodeHolds;
 class StatusNotifications;
 class CProjectorListCtrl;
 class CVantelDoc;
@@ -52,8 +53,9 @@ public:
     Tab GetTab() const { return m_tab; }
     void SetTab(Tab tab); // as the tab buttons do
 
+    // The refresh's wait text; a pending registry replacement's text goes before it.
     void ShowWaitMessage(bool show, const QString &text);
-    bool IsRefreshing() const; // the wait text shows
+    bool IsRefreshing() const; // the refresh's wait text is up
     // Whether a refresh worker is still running; the close handling waits for this.
     bool IsWorkerRunning() const;
 
@@ -64,8 +66,15 @@ public:
 
     // A refresh cycle now, or right after the one that runs.
     void StartRefresh();
-    // work runs now when no cycle runs, else when the running one ends (File > Open, New).
-    void RunWhenIdle(std::function<void()> work);
+    // work replaces the registry (File > Open, New). It runs once no refresh cycle runs and
+    // nothing holds nodes (an open dialog, a running command, a drag, see nodeholds.h): at once
+    // when that is so now, else later, with waitText shown meanwhile. One at a time: false,
+    // and nothing done, while another one is pending.
+    bool ReplaceRegistryWhenFree(std::function<void()> work, const QString &waitText);
+    bool IsReplacementPending() const { return bool(m_pendingReplacement); }
+    // The window has closed: a pending replacement never runs.
+    void CancelReplacement();
+    NodeHolds *GetNodeHolds() const { return m_holds; }
     RefreshScheduler *GetScheduler() const { return m_scheduler.get(); }
     // Status notifications of Class 2 projectors, from the first initial update on.
     StatusNotifications *GetNotifications() const { return m_notifications.get(); }
@@ -96,6 +105,8 @@ signals:
     void initialUpdateFinished();
     // The Tool menu's check marks and enabled states may have changed.
     void menuStateChanged();
+    // A registry replacement started or stopped waiting.
+    void replacementPendingChanged(bool pending);
 
 protected:
     bool event(QEvent *event) override;
@@ -138,6 +149,8 @@ private:
     void OnNodesDropped(const std::vector<ProjectorNode *> &sources, bool fromTree,
                         ProjectorNode *target);
     void ApplyEditUpdate(const CEditCommands::ViewUpdate &update);
+    void TryReplaceRegistry();
+    void UpdateWaitText();
 
     CVantelDoc &m_doc;
     ViewLayout m_layout;
@@ -148,6 +161,11 @@ private:
     bool m_informationShown = true;
     bool m_firstProjectorsChanged = true;
     bool m_rebuildingTree = false; // the tree's own selection during a rebuild is not followed
+    NodeHolds *m_holds;
+    std::function<void()> m_pendingReplacement;
+    QString m_replacementText;
+    bool m_replacementAfterCycle = false; // the scheduler calls back at the cycle's end
+    QString m_refreshText;                // the refresh's wait text, empty when none
 
     // The four looks of the background: Edit and Remote Control, each without and with the
     // information field. All are composed on every size change, so a switch only repaints.
@@ -187,5 +205,5 @@ private:
     CNodeDrag *m_nodeDrag = nullptr;
     // A projectors-changed notification came during a drag; handled once the drag ends.
     bool m_changedDuringDrag = false;
-    std::vector<QPushButton *> m_enterButtons; // the 14 that take Enter as a click
+    std::vector<QPushButton *> m_enterButtons; // the 16 that take Enter as a click
 };

@@ -1,5 +1,8 @@
 #include "dialogs/cipaddressctrl.h"
 
+#include "res/stringids.h"
+#include "res/stringtable.h"
+
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,7 +36,7 @@ CIpAddressCtrl::CIpAddressCtrl(QWidget *parent) : QWidget(parent)
     for (int i = 0; i < 4; ++i) {
         auto *part = new QLineEdit(this);
         part->setObjectName(QStringLiteral("part%1").arg(i + 1));
-        part->setAccessibleName(QStringLiteral("%1 %2").arg(i + 1).arg(4));
+        part->setAccessibleName(LoadString(STR_FIRST_OCTET + i));
         part->setAlignment(Qt::AlignCenter);
         part->setFrame(false);
         part->setMaxLength(15); // room for a pasted address, which is spread over the parts
@@ -139,6 +142,11 @@ bool CIpAddressCtrl::eventFilter(QObject *watched, QEvent *event)
         return QWidget::eventFilter(watched, event);
     QLineEdit *part = m_parts[index];
     const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        // Taken here, so that the dialog's default button does not act on it as well.
+        emit returnPressed();
+        return true;
+    }
     const bool atStart = part->cursorPosition() == 0 && !part->hasSelectedText();
     const bool atEnd = part->cursorPosition() == part->text().size() && !part->hasSelectedText();
     if (key->key() == Qt::Key_Backspace && atStart && index > 0) {

@@ -29,6 +29,8 @@ public:
 signals:
     // The user changed any part.
     void addressEdited();
+    // Enter in any part: the address is meant as it stands (the dialog's Confirm).
+    void returnPressed();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

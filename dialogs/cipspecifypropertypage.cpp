@@ -4,6 +4,7 @@
 #include "dialogs/cipaddressctrl.h"
 #include "dialogs/cregprojectordlg.h"
 #include "dialogs/dialogstrings.h"
+#include "dialogs/editdialogparts.h"
 #include "model/dialogworker.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
@@ -71,6 +72,8 @@ CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(CRegProjectorDlg &sheet, Projecto
     layout->addStretch(1);
 
     connect(m_btnConfirm, &QPushButton::clicked, this, &CIpSpecifyPropertyPage::OnClickedConfirm);
+    connect(m_ipAddressCtrl, &CIpAddressCtrl::returnPressed, this,
+            &CIpSpecifyPropertyPage::OnClickedConfirm);
     connect(m_btnRegister, &QPushButton::clicked, this, &CIpSpecifyPropertyPage::OnClickedRegister);
     // What was confirmed is the address shown; an edit drops it.
     connect(m_ipAddressCtrl, &CIpAddressCtrl::addressEdited, this, [this] {
@@ -108,8 +111,9 @@ void CIpSpecifyPropertyPage::DropConfirmation()
 void CIpSpecifyPropertyPage::ShowName(const QString &name)
 {
     const int width = std::max(m_staticProjectorName->contentsRect().width(), 60);
-    m_staticProjectorName->setText(
-        m_staticProjectorName->fontMetrics().elidedText(name, Qt::ElideRight, width));
+    ShowFieldValue(m_staticProjectorName, LoadString(STR_PROJECTOR_NAME),
+                   m_staticProjectorName->fontMetrics().elidedText(name, Qt::ElideRight, width),
+                   name);
     m_staticProjectorName->setToolTip(name);
 }
 

@@ -51,13 +51,14 @@ CModfiyIPAddressDlg::CModfiyIPAddressDlg(ProjectorManager &manager, Projector &p
     QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
     m_ok->setEnabled(false);
     connect(m_confirm, &QPushButton::clicked, this, &CModfiyIPAddressDlg::OnConfirm);
+    connect(m_address, &CIpAddressCtrl::returnPressed, this, &CModfiyIPAddressDlg::OnConfirm);
     // What was confirmed is the address shown no more: OK must not store it.
     connect(m_address, &CIpAddressCtrl::addressEdited, this, [this] {
         if (IsBusy())
             return;
         m_strNewIpAddress.clear();
         m_strNewName.clear();
-        m_newName->clear();
+        ShowFieldValue(m_newName, LoadString(TXT_NEW_NAME), QString(), QString());
         m_ok->setEnabled(false);
     });
     connect(m_ok, &QPushButton::clicked, this, &CModfiyIPAddressDlg::accept);
@@ -120,7 +121,7 @@ void CModfiyIPAddressDlg::OnConfirm()
 {
     if (IsBusy())
         return;
-    m_newName->clear();
+    ShowFieldValue(m_newName, LoadString(TXT_NEW_NAME), QString(), QString());
     m_ok->setEnabled(false);
     m_strNewIpAddress.clear();
     m_strNewName.clear();
@@ -165,7 +166,7 @@ void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QSt
         m_strNewIpAddress = m_pWorkProjector->GetIPAddress();
         m_strNewName = m_pWorkProjector->GetName();
         m_strNewPassword = password;
-        m_newName->setText(m_strNewName);
+        ShowFieldValue(m_newName, LoadString(TXT_NEW_NAME), m_strNewName, m_strNewName);
         m_ok->setEnabled(true);
         return;
     }
@@ -174,13 +175,20 @@ void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QSt
         // when one was typed already.
         if (!firstTry)
             ShowMessageId(MSG_PASSWORD_INVALID);
-        const std::optional<QString> typed = CAuthDlg::Ask(this, address);
-        if (!typed) {
-            RestoreWorkCopy();
+        for (;;) {
+            const std::optional<QString> typed = CAuthDlg::Ask(this, address);
+            if (!typed) {
+                RestoreWorkCopy();
+                return;
+            }
+            // A password PJLink cannot carry is refused here, saying why.
+            if (CheckPassword(*typed) != 0) {
+                ShowMessageId(STR_PASSWORD_RULES);
+                continue;
+            }
+            StartProbe(address, *typed, false);
             return;
         }
-        StartProbe(address, *typed, false);
-        return;
     }
     RestoreWorkCopy();
     ShowMessageId(result);
@@ -224,7 +232,7 @@ void CModfiyIPAddressDlg::OnChanged(int result)
     // The projector stopped answering between Confirm and OK: it keeps its old address, and
     // the new one must be confirmed again.
     m_strNewIpAddress.clear();
-    m_newName->clear();
+    ShowFieldValue(m_newName, LoadString(TXT_NEW_NAME), QString(), QString());
     ShowMessageId(result);
 }
 
@@ -232,6 +240,7 @@ void CModfiyIPAddressDlg::done(int result)
 {
     if (IsBusy()) {
         m_pendingResult = result;
+        ShowCloseWaiting(this);
         return;
     }
     QDialog::done(result);

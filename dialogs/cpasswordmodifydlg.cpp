@@ -60,6 +60,11 @@ void CPasswordModifyDlg::accept()
 {
     if (IsBusy())
         return;
+    // A password PJLink cannot carry is refused before anything is sent, saying why.
+    if (CheckPassword(m_edit->text()) != 0) {
+        ShowMessageId(STR_PASSWORD_RULES);
+        return;
+    }
     m_strNewPassword = m_edit->text();
     m_ok->setEnabled(false);
     m_edit->setEnabled(false);
@@ -76,6 +81,7 @@ void CPasswordModifyDlg::done(int result)
 {
     if (IsBusy()) {
         m_pendingResult = result;
+        ShowCloseWaiting(this);
         return;
     }
     QDialog::done(result);

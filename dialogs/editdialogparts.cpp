@@ -7,6 +7,7 @@
 #include "res/stringtable.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,6 +35,23 @@ QPushButton *MakeEditButton(int textId, const QString &objectName, QWidget *pare
 void ShowMessageId(int id, MessageIcon icon)
 {
     ShowUserMessage(LoadString(id), icon);
+}
+
+void ShowFieldValue(QLabel *field, const QString &caption, const QString &shown,
+                    const QString &value)
+{
+    field->setText(shown);
+    QString name = caption.trimmed();
+    if (!value.isEmpty())
+        name += u' ' + value;
+    field->setAccessibleName(name);
+}
+
+void ShowCloseWaiting(QDialog *dialog)
+{
+    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+        button->setEnabled(false);
+    dialog->setCursor(Qt::BusyCursor);
 }
 
 void LimitGroupNameField(QLineEdit *edit)

@@ -7,6 +7,7 @@
 #include <vector>
 
 class Group;
+class QDialog;
 class ProjectorNode;
 class QLabel;
 class QLineEdit;
@@ -52,6 +53,15 @@ QPushButton *MakeEditButton(int textId, const QString &objectName, QWidget *pare
 
 // The message of a string-table number, through the user-message sink.
 void ShowMessageId(int id, MessageIcon icon = MessageIcon::Warning);
+
+// A field that shows a value the program found (a confirmed projector name): text shown, and a
+// screen reader given the caption and the whole value, even when the text shown is cut.
+void ShowFieldValue(QLabel *field, const QString &caption, const QString &shown,
+                    const QString &value);
+
+// A close asked for while the dialog waits for the network is carried out when the wait ends;
+// meanwhile every button is disabled and the busy cursor shows, so the click visibly took.
+void ShowCloseWaiting(QDialog *dialog);
 
 // Keeps a group-name field within the group-name rule while the user types or pastes: a text
 // that the rule refuses (a 21st character, '/', a control character) shows 324 and the text

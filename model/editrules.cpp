@@ -69,7 +69,7 @@ DropResult DropNodes(const std::vector<ProjectorNode *> &sources, bool fromTree,
         return {MSG_OPERATION_INVALID, selectedBefore};
     auto *group = static_cast<Group *>(target);
     if (const int refusal = CanMoveNodes(sources, *group))
-        return {refusal, fromTree ? sources.front() : selectedBefore};
+        return {refusal, selectedBefore};
     for (ProjectorNode *source : sources)
         source->MoveTo(group);
     return {0, group};

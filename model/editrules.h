@@ -41,8 +41,8 @@ struct DropResult
 // is the tree's group before the drop (nullptr for "Display all").
 // - 346 for a "Display all" or projector target, or a tree drag of "Display all" or the root:
 //   nothing moves and the group selected before comes back;
-// - the first refusal of CanMoveNodes: nothing moves, and the tree selects the dragged group
-//   (tree drag) or the group selected before (list drag);
+// - the first refusal of CanMoveNodes: nothing moves and the group selected before comes back
+//   (a drag never changes what the list shows);
 // - otherwise every source moves into target in order, and the tree selects target.
 DropResult DropNodes(const std::vector<ProjectorNode *> &sources, bool fromTree,
                      ProjectorNode *target, Group *root, Group *selectedBefore);

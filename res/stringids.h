@@ -79,4 +79,11 @@ enum StringId : int {
     STR_CLASS2_FREEZE_OFF = 2613,
     // The window's event line when another program has the controller's UDP port.
     MSG_UDP_PORT_TAKEN = 2650,
+
+    // The wait text while File > Open or New waits for the work that holds the registry.
+    STR_WAIT_OPEN = 2700,
+    STR_WAIT_NEW = 2701,
+
+    // What a screen reader calls the four parts of an IPv4 address field, in order.
+    STR_FIRST_OCTET = 2702,
 };

@@ -160,7 +160,7 @@ bool CVantelDoc::SaveSettings()
     return WriteFile(m_settingsPath);
 }
 
-bool CVantelDoc::Open(const QString &path)
+bool CVantelDoc::Open(const QString &path, const std::function<void()> &beforeReplace)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || QFileInfo(path).isDir()) {
@@ -184,6 +184,8 @@ bool CVantelDoc::Open(const QString &path)
     }
     m_prefs = read;
     ApplyLibrarySettings(m_prefs);
+    if (beforeReplace)
+        beforeReplace();
     m_manager->ClearAll();
     ReadGroups(profile, *m_manager);
     LoadProjectorsFrom(profile);

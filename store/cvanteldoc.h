@@ -81,8 +81,9 @@ public:
     // File menu. Each returns whether it succeeded; failures are told to the user.
     // Open imports the registry and the preferences of another file, which becomes the current
     // file; an empty file changes nothing, one with an invalid [Property] section gives
-    // message 343 and leaves the registry as it is.
-    bool Open(const QString &path);
+    // message 343 and leaves the registry as it is. beforeReplace runs right before the old
+    // registry's nodes are destroyed, only when they are.
+    bool Open(const QString &path, const std::function<void()> &beforeReplace = {});
     bool SaveAs(const QString &path); // a copy; the settings file is not touched
     bool Save();                      // to the current file
     bool New();                       // keeps everything as it is

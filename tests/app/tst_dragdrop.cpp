@@ -52,7 +52,7 @@ private slots:
 
     void drops_data();
     void drops();
-    void releaseOverNothing_changesNothing();
+    void releaseOverNothing_changesNothing_clickSelects();
     void refreshDuringDrag_handledAtTheDrop();
     void editButtons_renameAndDeleteInTheWindow();
 
@@ -174,19 +174,19 @@ void TestDragDrop::drops_data()
         << u"tree:/"_s << QStringList{u"C"_s} << u"row:C"_s << u"tree:/B"_s << 0
         << QStringList{u"/B/C"_s, u"/B/C/InC @127.61.0.205"_s} << u"/B"_s;
     QTest::newRow("onto itself") << u"tree:/"_s << none << u"tree:/A"_s << u"tree:/A"_s << 346
-                                 << none << u"/A"_s;
+                                 << none << u"/"_s;
     QTest::newRow("onto its parent")
-        << u"tree:/"_s << none << u"tree:/A/A2"_s << u"tree:/A"_s << 346 << none << u"/A/A2"_s;
+        << u"tree:/"_s << none << u"tree:/A/A2"_s << u"tree:/A"_s << 346 << none << u"/"_s;
     QTest::newRow("onto its child")
-        << u"tree:/"_s << none << u"tree:/A"_s << u"tree:/A/A2"_s << 321 << none << u"/A"_s;
+        << u"tree:/"_s << none << u"tree:/A"_s << u"tree:/A/A2"_s << 321 << none << u"/"_s;
     QTest::newRow("too deep") << u"tree:/"_s << none << u"tree:/A"_s << u"tree:/C"_s << 320 << none
-                              << u"/A"_s;
+                              << u"/"_s;
     QTest::newRow("name taken at the target")
-        << u"tree:/"_s << none << u"tree:/A/A2"_s << u"tree:/B"_s << 325 << none << u"/A/A2"_s;
+        << u"tree:/"_s << none << u"tree:/A/A2"_s << u"tree:/B"_s << 325 << none << u"/"_s;
     QTest::newRow("the root dragged")
-        << u"tree:/C"_s << none << u"tree:/"_s << u"tree:/C"_s << 346 << none << u"/"_s;
+        << u"tree:/C"_s << none << u"tree:/"_s << u"tree:/C"_s << 346 << none << u"/C"_s;
     QTest::newRow("display all dragged")
-        << u"tree:/C"_s << none << u"tree:all"_s << u"tree:/C"_s << 346 << none << QString();
+        << u"tree:/C"_s << none << u"tree:all"_s << u"tree:/C"_s << 346 << none << u"/C"_s;
     QTest::newRow("onto display all") << u"tree:all"_s << QStringList{u"P1"_s} << u"row:P1"_s
                                       << u"tree:all"_s << 346 << none << QString();
     QTest::newRow("onto a projector row")
@@ -216,11 +216,16 @@ void TestDragDrop::drops()
         row->setSelected(true);
     }
     const QStringList before = SavedRegistry(m_fixture->SettingsPath());
+    const QStringList rowsShown = RowNames();
+    Group *const selectedBefore = m_view->GetTreeSelection();
 
     Press(source);
     QVERIFY(m_view->GetNodeDrag()->IsDragging());
     QVERIFY(m_view->GetNodeDrag()->GetDragImage()->isVisible());
     MoveTo(target);
+    // Pressing what is dragged leaves the tree's selection and the list as they were.
+    QCOMPARE(m_view->GetTreeSelection(), selectedBefore);
+    QCOMPARE(RowNames(), rowsShown);
     if (target.startsWith(u"tree:"))
         QCOMPARE(m_view->GetNodeDrag()->GetDropHighlight(), ItemOf(target, control));
     Release(target);
@@ -242,7 +247,7 @@ void TestDragDrop::drops()
                  selectedAfter.isEmpty() ? nullptr : GroupAt(selectedAfter));
 }
 
-void TestDragDrop::releaseOverNothing_changesNothing()
+void TestDragDrop::releaseOverNothing_changesNothing_clickSelects()
 {
     QTreeWidget *control = nullptr;
     m_tree->setCurrentItem(ItemOf(u"tree:/A"_s, control));
@@ -256,8 +261,23 @@ void TestDragDrop::releaseOverNothing_changesNothing()
     QVERIFY(!m_view->GetNodeDrag()->IsDragging());
     QVERIFY(m_fixture->TakeMessages().isEmpty());
     QCOMPARE(SavedRegistry(m_fixture->SettingsPath()), before);
-    // The press selected A2; nothing else changes the selection.
-    QCOMPARE(m_view->GetTreeSelection(), GroupAt(u"/A/A2"_s));
+    // Nothing changes the selection, the press included.
+    QCOMPARE(m_view->GetTreeSelection(), GroupAt(u"/A"_s));
+    QCOMPARE(RowNames(), QStringList{u"A2"_s});
+
+    // A press and a release without a move is a click: it selects, and the list follows.
+    QTreeWidgetItem *c = ItemOf(u"tree:/C"_s, control);
+    QTest::mouseClick(m_tree->viewport(), Qt::LeftButton, {}, Centre(m_tree, c));
+    QCOMPARE(m_view->GetTreeSelection(), GroupAt(u"/C"_s));
+    QCOMPARE(RowNames(), QStringList{u"InC"_s});
+    // The expand mark beside an item still folds it, without selecting it.
+    QTreeWidgetItem *a = ItemOf(u"tree:/A"_s, control);
+    QVERIFY(a->isExpanded());
+    const QRect rect = m_tree->visualItemRect(a);
+    QTest::mouseClick(m_tree->viewport(), Qt::LeftButton, {},
+                      QPoint(rect.left() - m_tree->indentation() / 2, rect.center().y()));
+    QTRY_VERIFY(!a->isExpanded());
+    QCOMPARE(m_view->GetTreeSelection(), GroupAt(u"/C"_s));
 }
 
 void TestDragDrop::refreshDuringDrag_handledAtTheDrop()

@@ -2,10 +2,15 @@
 #include "app/cmainframe.h"
 #include "app/cprojectorlistctrl.h"
 #include "app/cvantelview.h"
+#include "model/projector.h"
 #include "tests/app/appfixture.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QPixmap>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -19,7 +24,89 @@ class TestScreenshots : public QObject
 private slots:
     void mainWindow_data();
     void mainWindow();
+    void listTexts_fitTheirColumns_data();
+    void listTexts_fitTheirColumns();
+    void longCell_cutWithItsTextAsToolTip();
 };
+
+namespace {
+
+// A fleet that fills every column: warming up, off, both mutes, a temperature error, a lamp
+// warning, a long manufacturer and a group path two levels down.
+void StartDefaultFleet(AppFixture &fixture, StringLanguage language)
+{
+    struct Kind
+    {
+        const char *name;
+        const char *group;
+        int power;
+        int mute;
+        int error;      // index into ERST, -1: none
+        int errorLevel; // 1 warning, 2 error
+    };
+    const Kind kinds[] = {
+        {"Lobby", "/", 3, 30, -1, 0},
+        {"Hall East", "/Building", 1, 31, 1, 1},
+        {"Hall West", "/Building", 0, 30, -1, 0},
+        {"Room 101", "/Building/Floor1", 1, 11, -1, 0},
+        {"Room 102", "/Building/Floor1", 1, 21, 2, 2},
+    };
+    std::vector<AppFixture::Registered> registered;
+    for (const Kind &kind : kinds) {
+        EmulatorConfig config;
+        config.power = kind.power;
+        config.warmUpMs = 600000; // stays warming up
+        config.mute = kind.mute;
+        config.manufacturer = "Emulux Visual Systems";
+        config.lamps = {{12345, 0}};
+        if (kind.error >= 0)
+            config.errors[size_t(kind.error)] = kind.errorLevel;
+        EmulatedProjector *emulator = fixture.Emulate(QString::fromLatin1(kind.name), config);
+        QVERIFY(emulator);
+        registered.push_back({QString::fromLatin1(kind.name),
+                              QString::fromStdString(emulator->config().address),
+                              QString::fromLatin1(kind.group)});
+    }
+    fixture.WriteSettings(registered);
+    QVERIFY(fixture.Start(language));
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.View()->IsRefreshing(), 20000);
+}
+
+// The texts of the header and the cells that do not fit their column, as "column: text".
+QStringList CutTexts(CProjectorListCtrl &list)
+{
+    QStringList cut;
+    QHeaderView *header = list.header();
+    for (int column = 0; column < list.columnCount(); ++column) {
+        // The room a header label gets, its sort mark included (any column may be sorted).
+        QStyleOptionHeader option;
+        option.initFrom(header);
+        option.state |= QStyle::State_Horizontal;
+        option.rect = QRect(0, 0, list.columnWidth(column), header->height());
+        option.section = column;
+        option.text = list.headerItem()->text(column);
+        option.sortIndicator = QStyleOptionHeader::SortDown;
+        const QRect label =
+            header->style()->subElementRect(QStyle::SE_HeaderLabel, &option, header);
+        if (header->fontMetrics().horizontalAdvance(option.text) > label.width())
+            cut << QString::number(column) + u": "_s + option.text;
+    }
+    // A cell's text, its icon, and the style's margins around both.
+    const int margin = list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
+    for (int row = 0; row < list.topLevelItemCount(); ++row) {
+        QTreeWidgetItem *item = list.topLevelItem(row);
+        for (int column = 0; column < list.columnCount(); ++column) {
+            int needed = list.fontMetrics().horizontalAdvance(item->text(column)) + 2 * margin;
+            if (!item->icon(column).isNull())
+                needed += list.iconSize().width() + 2 * margin;
+            if (needed > list.columnWidth(column) && item->toolTip(column) != item->text(column))
+                cut << QString::number(column) + u": "_s + item->text(column);
+        }
+    }
+    return cut;
+}
+
+} // namespace
 
 void TestScreenshots::mainWindow_data()
 {
@@ -73,6 +160,68 @@ void TestScreenshots::mainWindow()
     QCOMPARE(picture.size(), fixture.Frame()->size());
     QVERIFY(picture.save(path));
     qInfo("%s", qPrintable(path));
+}
+
+void TestScreenshots::listTexts_fitTheirColumns_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << int(StringLanguage::English);
+    QTest::newRow("Japanese") << int(StringLanguage::Japanese);
+}
+
+// Every header and cell of the list is readable at the default size, scrolled to if need be;
+// a larger window gives its width to the columns until every one shows.
+void TestScreenshots::listTexts_fitTheirColumns()
+{
+    QFETCH(int, language);
+    AppFixture fixture;
+    StartDefaultFleet(fixture, StringLanguage(language));
+    if (QTest::currentTestFailed())
+        return;
+    CProjectorListCtrl *list = fixture.View()->GetProjectorList();
+    QCOMPARE(list->RowCount(), 5);
+    QCoreApplication::processEvents();
+    std::vector<int> defaults;
+    for (int column = 0; column < list->columnCount(); ++column) {
+        QVERIFY(list->columnWidth(column) >= CProjectorListCtrl::kColumnWidths[column]);
+        defaults.push_back(list->columnWidth(column));
+    }
+    const QStringList cut = CutTexts(*list);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u" | "_s)));
+
+    fixture.Frame()->resize(1200, fixture.Frame()->height());
+    QTRY_COMPARE(list->horizontalScrollBar()->maximum(), 0);
+    for (int column = 0; column < list->columnCount(); ++column)
+        QVERIFY(list->columnWidth(column) >= defaults[size_t(column)]);
+    const QStringList wideCut = CutTexts(*list);
+    QVERIFY2(wideCut.isEmpty(), qPrintable(wideCut.join(u" | "_s)));
+    const QDir dir(QStringLiteral(LUMARIN_SCREENSHOT_DIR));
+    QVERIFY(dir.mkpath(u"."_s));
+    QVERIFY(fixture.Frame()->grab().save(
+        dir.filePath(u"wide-"_s + QString::fromLatin1(QTest::currentDataTag()) + u".png"_s)));
+}
+
+// A text longer than a column may grow is cut and shows whole as its cell's tool tip; a cell
+// that fits has none.
+void TestScreenshots::longCell_cutWithItsTextAsToolTip()
+{
+    const QString longName = u"Projector above the stage of the great hall, left side, 2nd row"_s;
+    Projector cut(longName, u"127.61.0.253"_s, QString(), u"M"_s, u"/"_s);
+    Projector fits(u"Lobby"_s, u"127.61.0.254"_s, QString(), u"M"_s, u"/"_s);
+    CProjectorListCtrl list;
+    list.SetUpColumns();
+    list.resize(600, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    list.ShowNodes({&cut, &fits});
+    list.UpdateData();
+    QCOMPARE(list.columnWidth(COLUMN_NAME), CProjectorListCtrl::kMaxColumnWidth);
+    const auto rowOf = [&list](const QString &name) {
+        return list.findItems(name, Qt::MatchExactly).value(0);
+    };
+    QVERIFY(rowOf(longName) && rowOf(u"Lobby"_s));
+    QCOMPARE(rowOf(longName)->toolTip(COLUMN_NAME), longName);
+    QCOMPARE(rowOf(u"Lobby"_s)->toolTip(COLUMN_NAME), QString());
 }
 
 QTEST_MAIN(TestScreenshots)

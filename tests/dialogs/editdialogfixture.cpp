@@ -2,6 +2,7 @@
 
 #include "model/group.h"
 #include "model/projectormanager.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QApplication>
@@ -48,6 +49,8 @@ int MessageNumber(const QString &text)
         if (!entry.isEmpty() && entry == text)
             return id;
     }
+    if (text == LoadString(STR_PASSWORD_RULES))
+        return STR_PASSWORD_RULES;
     // Messages with a filled-in name: compare the text before the conversion.
     for (int id : {302, 303}) {
         const QString head = LoadString(id).section(QLatin1Char('%'), 0, 0);

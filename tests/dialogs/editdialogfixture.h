@@ -28,7 +28,8 @@ private:
     QList<MessageIcon> m_icons;
 };
 
-// The number of a message text of the string table (300..399), 0 when none matches.
+// The number of a message text of the string table (300..399, or the password rule), 0 when
+// none matches.
 int MessageNumber(const QString &text);
 
 // A node of the registry by its full path, "/A/B" for group B in A, "/A/p1" for projector p1.

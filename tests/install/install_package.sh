@@ -24,7 +24,8 @@ for f in bin/lumarinctl bin/pjlink-cli bin/lumarin-exporter \
     [ -e "$root/$f" ] || fail "cmake --install left out /usr/$f"
 done
 if [ -e "$root/bin/lumarin" ]; then
-    for f in share/lumarin/help/01-start.html share/applications/lumarin.desktop; do
+    for f in share/lumarin/help/en/01-start.html share/lumarin/help/ja/01-start.html \
+        share/applications/lumarin.desktop; do
         [ -e "$root/$f" ] || fail "cmake --install left out /usr/$f"
     done
 fi

@@ -112,16 +112,16 @@ void TestEditRules::drop_data()
     QTest::newRow("tree group onto another")
         << true << QStringList{u"/B"_s} << u"/C"_s << 0 << u"/C"_s << QStringList{u"/C/B"_s};
     QTest::newRow("group onto itself")
-        << true << QStringList{u"/A"_s} << u"/A"_s << 346 << u"/A"_s << QStringList{u"/A"_s};
-    QTest::newRow("group onto its parent") << true << QStringList{u"/A/A1"_s} << u"/A"_s << 346
-                                           << u"/A/A1"_s << QStringList{u"/A/A1"_s};
+        << true << QStringList{u"/A"_s} << u"/A"_s << 346 << u"/B"_s << QStringList{u"/A"_s};
+    QTest::newRow("group onto its parent")
+        << true << QStringList{u"/A/A1"_s} << u"/A"_s << 346 << u"/B"_s << QStringList{u"/A/A1"_s};
     QTest::newRow("group onto its child")
-        << true << QStringList{u"/A"_s} << u"/A/A1"_s << 321 << u"/A"_s << QStringList{u"/A"_s};
+        << true << QStringList{u"/A"_s} << u"/A/A1"_s << 321 << u"/B"_s << QStringList{u"/A"_s};
     QTest::newRow("root onto a group two levels below it")
         << true << QStringList{u""_s} << u"/A/A1"_s << 346 << u"/B"_s << QStringList{u""_s};
     QTest::newRow("row group onto a group two levels below it")
         << false << QStringList{u"/C"_s} << u"/C/C1"_s << 321 << u"/B"_s << QStringList{u"/C"_s};
-    QTest::newRow("too deep") << true << QStringList{u"/A"_s} << u"/B"_s << 320 << u"/A"_s
+    QTest::newRow("too deep") << true << QStringList{u"/A"_s} << u"/B"_s << 320 << u"/B"_s
                               << QStringList{u"/A"_s};
     QTest::newRow("name taken at the target by a projector")
         << false << QStringList{u"/C/C1"_s} << u"/B"_s << 325 << u"/B"_s << QStringList{u"/C/C1"_s};
