@@ -2,6 +2,7 @@
 
 #include "app/cmessagebox.h"
 #include "app/titlepanel.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QDesktopServices>
@@ -11,12 +12,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int STR_VERSION_INFORMATION = 613;
-constexpr int STR_PJLINK_WEBSITE = 606;
-constexpr int STR_OK = 607;
-constexpr int STR_BROWSER_FAILED = 608;
-constexpr int STR_PJLINK_SITE = 32799;
 
 std::function<bool(const QUrl &)> &UrlOpener()
 {
@@ -39,7 +34,7 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
     website->setObjectName(QStringLiteral("1004"));
     website->setAccessibleName(website->text());
     website->setAutoDefault(false);
-    QPushButton *ok = buttons->addButton(LoadString(STR_OK), QDialogButtonBox::AcceptRole);
+    QPushButton *ok = buttons->addButton(LoadString(STR_ABOUT_OK), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("1"));
     ok->setAccessibleName(ok->text());
     ok->setDefault(true);

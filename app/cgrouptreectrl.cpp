@@ -1,5 +1,6 @@
 #include "app/cgrouptreectrl.h"
 
+#include "res/stringids.h"
 #include "res/skinbitmap.h"
 #include "model/group.h"
 #include "model/projector.h"
@@ -12,7 +13,6 @@ namespace {
 
 // Tree pictures by image index: folder, open folder, "Display all", selected, marked folders.
 constexpr int kImageIds[] = {207, 209, 206, 208, 325, 326};
-constexpr int STR_DISPLAY_ALL = 131;
 constexpr int kGroupRole = Qt::UserRole;
 
 void SetImage(QTreeWidgetItem *item, int index)

@@ -1,5 +1,6 @@
 #include "app/chelpwindow.h"
 
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QDir>
@@ -18,11 +19,6 @@
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-constexpr int STR_HELP_TITLE = 609;
-constexpr int STR_HELP_FILTER = 610;
-} // namespace
 
 QString CHelpWindow::DirectoryFor(const QString &executablePath)
 {

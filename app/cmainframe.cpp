@@ -37,12 +37,6 @@ enum Command : int {
     ID_ONLY_ERRORS = 32785,
 };
 
-constexpr int STR_MENU_FILE = 600;
-constexpr int STR_MENU_TOOL = 601;
-constexpr int STR_MENU_HELP = 602;
-constexpr int STR_HELP_MISSING = 611;
-constexpr int STR_SETTINGS_FILTER = 612;
-
 QAction *AddCommand(QWidget *owner, QMenu *menu, int id, const QString &text,
                     const QKeySequence &shortcut = QKeySequence())
 {
@@ -62,7 +56,7 @@ QAction *AddCommand(QWidget *owner, QMenu *menu, int id, const QString &text,
 CMainFrame::CMainFrame(CVantelDoc &doc, QWidget *parent) : QMainWindow(parent), m_doc(doc)
 {
     setObjectName(u"128"_s);
-    setAccessibleName(LoadString(57344));
+    setAccessibleName(LoadString(STR_APPLICATION_TITLE));
     m_view = new CVantelView(doc, this);
     setCentralWidget(m_view);
     CreateMenus();

@@ -1,5 +1,6 @@
 #include "app/cmessagebox.h"
 
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QApplication>
@@ -13,8 +14,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int STR_APPLICATION_TITLE = 57344;
 
 std::atomic<bool> g_answerInAdvance{false};
 std::mutex g_shownLock;

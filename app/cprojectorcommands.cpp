@@ -8,6 +8,7 @@
 #include "model/powerstatus.h"
 #include "model/projector.h"
 #include "model/selectionrules.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr int MSG_COMMUNICATION_FAILED = 337;
 constexpr int TIMING_MIN = 1;
 constexpr int TIMING_MAX = 10;
 

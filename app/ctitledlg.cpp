@@ -1,5 +1,6 @@
 #include "app/ctitledlg.h"
 
+#include "res/stringids.h"
 #include "res/skinbitmap.h"
 #include "app/titlepanel.h"
 #include "res/stringtable.h"
@@ -10,14 +11,13 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int STR_NOW_LOADING = 605;
 constexpr int ICON_APPLICATION = 235;
 } // namespace
 
 CTitleDlg::CTitleDlg(QWidget *parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("155"));
-    setAccessibleName(LoadString(57344));
+    setAccessibleName(LoadString(STR_APPLICATION_TITLE));
     setModal(false);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFrameStyle();

@@ -3,6 +3,7 @@
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "app/cvantelview.h"
+#include "res/stringids.h"
 #include "res/skinbitmap.h"
 #include "app/viewfonts.h"
 #include "model/networkcheck.h"
@@ -18,9 +19,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-constexpr int STR_ENABLE_NETWORK = 342;
-}
+namespace {}
 
 std::unique_ptr<platform::InstanceLock> CVantelApp::AcquireInstance(const QString &argv0)
 {

@@ -14,6 +14,7 @@
 #include "model/refreshscheduler.h"
 #include "app/crcbackgroundbmp.h"
 #include "app/crcwidebackgroundbmp.h"
+#include "res/stringids.h"
 #include "res/skinbitmap.h"
 #include "app/statusnotifications.h"
 #include "app/cprojectorcommands.h"
@@ -45,16 +46,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int STR_TITLE = 128;
-constexpr int STR_INFORMATION = 129;
-constexpr int STR_STATUS = 130;
-constexpr int STR_WAIT_REFRESH = 327;
-constexpr int STR_LIBRARY_INIT_FAILED = 347;
-constexpr int STR_VIDEO = 221;
-constexpr int STR_AUDIO = 222;
-constexpr int STR_VIDEO_AND_AUDIO = 223;
-constexpr int STR_DISPLAY_ALL = 131;
 
 // The projector list's column header ends this far below the list's top, so that the tree
 // starts where its layout entry says (192, 27 below the list's 165).
@@ -122,7 +113,7 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
         },
         [document] { return document->GetRefreshInterval() * Timings().minuteMs; });
     connect(m_scheduler.get(), &RefreshScheduler::busyChanged, this, [this](bool busy) {
-        ShowWaitMessage(busy, busy ? LoadString(STR_WAIT_REFRESH) : QString());
+        ShowWaitMessage(busy, busy ? LoadString(STR_COMMUNICATING) : QString());
     });
 
     CProjectorCommands::Waits waits;
@@ -230,7 +221,7 @@ void CVantelView::FinishInitialUpdate()
     CloseSplash();
     ApplyInformationField(m_doc.GetShowInformation());
     AttachRegistry();
-    ShowWaitMessage(true, LoadString(STR_WAIT_REFRESH));
+    ShowWaitMessage(true, LoadString(STR_COMMUNICATING));
     StartRefresh();
     // Notifications come on top of the refresh, which goes on whether or not they can.
     if (!m_notifications) {
@@ -287,7 +278,7 @@ void CVantelView::InitProjectorList()
     m_projectorList->setFrameShape(QFrame::Box);
     m_projectorList->SetUpColumns();
     m_projectorList->header()->setFixedHeight(kListHeaderBottom - m_projectorList->frameWidth());
-    Identify(m_projectorList, IDC_PROJECTOR_LIST, LoadString(STR_STATUS));
+    Identify(m_projectorList, IDC_PROJECTOR_LIST, LoadString(STR_STATUS_CAPTION));
     connect(m_projectorList, &QTreeWidget::itemSelectionChanged, this,
             &CVantelView::OnListSelectionChanged);
 }
@@ -380,7 +371,7 @@ void CVantelView::InitLabels()
     m_hourglass = new QLabel(this);
     m_hourglass->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_hourglass->setPixmap(LoadSkinBitmap(SKIN_HOURGLASS));
-    Identify(m_hourglass, IDC_HOURGLASS, LoadString(STR_WAIT_REFRESH));
+    Identify(m_hourglass, IDC_HOURGLASS, LoadString(STR_COMMUNICATING));
 
     const QPalette textPalette = [this] {
         QPalette palette = this->palette();
@@ -396,11 +387,11 @@ void CVantelView::InitLabels()
 void CVantelView::InitCombo()
 {
     m_inputCombo = new QComboBox(this);
-    Identify(m_inputCombo, IDC_INPUT_COMBO, LoadString(136));
+    Identify(m_inputCombo, IDC_INPUT_COMBO, LoadString(STR_INPUT_COMBO_NAME));
     m_muteCombo = new QComboBox(this);
     for (const int id : {STR_VIDEO_AND_AUDIO, STR_VIDEO, STR_AUDIO})
         m_muteCombo->addItem(LoadString(id));
-    Identify(m_muteCombo, IDC_MUTE_COMBO, LoadString(137));
+    Identify(m_muteCombo, IDC_MUTE_COMBO, LoadString(STR_MUTE_COMBO_NAME));
     // The opened list is as tall as the entry says, at least its three kinds.
     for (QComboBox *combo : {m_inputCombo, m_muteCombo})
         combo->setMaxVisibleItems(
@@ -475,9 +466,9 @@ void CVantelView::ApplyInformationField(bool shown)
 {
     if (!m_controlsCreated)
         return;
-    m_informationCaption->setText(LoadString(shown ? STR_INFORMATION : STR_STATUS));
+    m_informationCaption->setText(LoadString(shown ? STR_INFORMATION : STR_STATUS_CAPTION));
     m_informationCaption->setAccessibleName(m_informationCaption->text());
-    m_statusCaption->setText(shown ? LoadString(STR_STATUS) : QString());
+    m_statusCaption->setText(shown ? LoadString(STR_STATUS_CAPTION) : QString());
     m_statusCaption->setAccessibleName(m_statusCaption->text());
     m_eventList->setVisible(shown);
     m_informationShown = shown;

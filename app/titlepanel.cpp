@@ -1,5 +1,6 @@
 #include "app/titlepanel.h"
 
+#include "res/stringids.h"
 #include "res/skinbitmap.h"
 #include "app/viewfonts.h"
 #include "res/stringtable.h"
@@ -10,9 +11,6 @@
 
 namespace {
 
-constexpr int STR_APPLICATION_TITLE = 57344;
-constexpr int STR_PJLINK_CLASS = 603;
-constexpr int STR_VERSION = 604;
 constexpr int BMP_TITLE = 156;
 
 QLabel *AddLabel(QVBoxLayout *layout, const QString &text, QWidget *parent)

@@ -1,5 +1,6 @@
 #include "app/viewfonts.h"
 
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QStringList>
@@ -7,8 +8,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int STR_CAPTION_FACE = 345;
 
 QFont PixelFont(const QString &face, int points, int weight = QFont::Normal)
 {

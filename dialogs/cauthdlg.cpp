@@ -1,6 +1,6 @@
 #include "dialogs/cauthdlg.h"
 
-#include "dialogs/dialogstrings.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QDialogButtonBox>

@@ -4,7 +4,7 @@
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cregprojectordlg.h"
 #include "dialogs/cwaitdialog.h"
-#include "dialogs/dialogstrings.h"
+#include "res/stringids.h"
 #include "model/dialogworker.h"
 #include "model/limits.h"
 #include "model/projector.h"

@@ -1,6 +1,6 @@
 #include "dialogs/cdetailinfodlg.h"
 
-#include "dialogs/dialogstrings.h"
+#include "res/stringids.h"
 #include "model/dialogworker.h"
 #include "model/projector.h"
 #include "res/stringtable.h"
@@ -15,17 +15,6 @@
 
 #include <algorithm>
 
-namespace {
-
-enum : int {
-    STR_ITEMS = 144,
-    STR_STATUS = 145,
-    STR_COMMUNICATING = 327,
-    STR_DETAIL_INFORMATION = 917,
-};
-
-} // namespace
-
 CDetailInfoDlg::CDetailInfoDlg(Projector &projector, QWidget *parent)
     : QDialog(parent), m_pProjector(&projector)
 {
@@ -39,7 +28,7 @@ CDetailInfoDlg::CDetailInfoDlg(Projector &projector, QWidget *parent)
     m_list->setObjectName(QStringLiteral("1028"));
     m_list->setAccessibleName(windowTitle());
     m_list->setColumnCount(2);
-    m_list->setHeaderLabels({LoadString(STR_ITEMS), LoadString(STR_STATUS)});
+    m_list->setHeaderLabels({LoadString(STR_ITEMS), LoadString(STR_DETAIL_STATUS_HEADER)});
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
     m_list->setIconSize(QSize(16, 16));

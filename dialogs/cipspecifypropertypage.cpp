@@ -3,7 +3,7 @@
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cipaddressctrl.h"
 #include "dialogs/cregprojectordlg.h"
-#include "dialogs/dialogstrings.h"
+#include "res/stringids.h"
 #include "dialogs/editdialogparts.h"
 #include "model/dialogworker.h"
 #include "model/projector.h"

@@ -3,7 +3,7 @@
 #include "dialogs/cautosearchpropertypage.h"
 #include "dialogs/cipspecifypropertypage.h"
 #include "dialogs/cwaitdialog.h"
-#include "dialogs/dialogstrings.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/registration.h"
 

@@ -1,6 +1,6 @@
 #include "dialogs/ctimingdlg.h"
 
-#include "dialogs/dialogstrings.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QComboBox>
@@ -13,16 +13,6 @@
 #include <algorithm>
 
 namespace {
-
-enum : int {
-    STR_REFRESH_INTERVAL = 919,
-    STR_RESPONSE_WAIT_TIME = 920,
-    STR_SELECT_TIME = 921,
-    STR_MINUTES = 922,
-    STR_SECONDS = 923,
-    STR_SET = 924,
-    STR_NEXT_START_NOTE = 926,
-};
 
 QLabel *NamedLabel(const QString &text, const QString &name, QWidget *parent)
 {

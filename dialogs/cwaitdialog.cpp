@@ -1,7 +1,7 @@
 #include "dialogs/cwaitdialog.h"
 
 #include "res/skinbitmap.h"
-#include "dialogs/dialogstrings.h"
+#include "res/stringids.h"
 #include "dialogs/dialogtimings.h"
 #include "model/projectormanager.h"
 #include "res/stringtable.h"

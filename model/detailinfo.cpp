@@ -10,26 +10,6 @@
 
 namespace {
 
-enum : int {
-    STR_DETAIL_NAME = 900,
-    STR_DETAIL_STATUS = 901,
-    STR_DETAIL_ADDRESS = 902,
-    STR_DETAIL_PASSWORD = 903,
-    STR_DETAIL_CLASS = 904,
-    STR_DETAIL_MANUFACTURER = 905,
-    STR_DETAIL_MODEL = 906,
-    STR_DETAIL_OTHER = 907,
-    STR_DETAIL_LAMPS = 908,
-    STR_DETAIL_INPUTS = 909,
-    STR_CONNECTED = 910,
-    STR_NOT_CONNECTED = 911,
-    STR_ON = 912,
-    STR_OFF = 913,
-    STR_UNKNOWN = 914,
-    STR_CLASS_FORMAT = 915,
-    STR_LAMP_FORMAT = 916,
-};
-
 QString LampText(int number, const LampStatus &lamp)
 {
     const int state = lamp.GetOn() == LampStatus::Lit   ? STR_ON

@@ -4,15 +4,6 @@
 #include "model/registryrules.h"
 #include "res/stringids.h"
 
-namespace {
-
-constexpr int MSG_NO_NEED_FOR_CHANGE = 306;
-constexpr int MSG_SELECT_ONE_GROUP = 307;
-constexpr int MSG_NOTHING_SELECTED = 310;
-constexpr int MSG_WAIT_FOR_REFRESH_END = 352;
-
-} // namespace
-
 int CheckChangePassword(bool authenticated, int lastConnectResult)
 {
     if (authenticated)
@@ -56,7 +47,7 @@ int CheckDelete(const std::vector<ProjectorNode *> &selection, bool refreshing)
     if (selection.empty())
         return MSG_NOTHING_SELECTED;
     if (refreshing)
-        return MSG_WAIT_FOR_REFRESH_END;
+        return MSG_WAIT_FOR_REFRESH;
     return 0;
 }
 

@@ -2,17 +2,7 @@
 
 #include "model/projector.h"
 #include "model/projectormanager.h"
-
-namespace {
-
-enum : int {
-    MSG_SELECT_ONE_PROJECTOR = 301,
-    MSG_NO_PROJECTOR_SELECTED = 308,
-    MSG_NOTHING_SELECTED = 310,
-    MSG_NO_PROJECTOR_IN_GROUP = 338,
-};
-
-} // namespace
+#include "res/stringids.h"
 
 int CheckProjectorsOrGroups(const std::vector<ProjectorNode *> &selection)
 {
