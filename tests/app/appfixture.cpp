@@ -10,7 +10,7 @@
 #include "model/projectormanager.h"
 #include "platform/instance_lock.h"
 #include "store/cvanteldoc.h"
-#include "store/usermessage.h"
+#include "tests/common/messagesinks.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,12 +25,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class SilentSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &, MessageIcon) override {}
-};
 
 // A group path's groups, created as needed.
 Group *EnsureGroup(ProjectorManager &manager, const QString &path)
@@ -135,7 +129,7 @@ void AppFixture::WriteSettings(const std::vector<Registered> &projectors, bool s
     file.close();
 
     // The document writes the rest, as the application would.
-    SilentSink sink;
+    SilentMessageSink sink;
     SetUserMessageSink(&sink);
     {
         CVantelDoc doc(SettingsPath());

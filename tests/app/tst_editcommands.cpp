@@ -89,7 +89,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_tempDir;
     QString m_previousDir;
-    RecordingSink m_sink;
+    RecordingMessageSink m_sink;
     std::unique_ptr<CVantelDoc> m_doc;
     std::vector<std::unique_ptr<EmulatedProjector>> m_emulators;
     std::unique_ptr<QWidget> m_window;
@@ -144,7 +144,7 @@ void TestEditCommands::init()
     m_commands = std::make_unique<CEditCommands>(*m_doc, *ProjectorManager::GetInstance(),
                                                  m_window.get(), view);
     Build();
-    m_sink.Take();
+    m_sink.TakeIds();
 }
 
 void TestEditCommands::cleanup()
@@ -317,7 +317,7 @@ void TestEditCommands::changePassword_refusedKeepsTheOld_thenTakenAndSaved()
             auto *dialog = ScriptedUser::Modal<CPasswordModifyDlg>();
             if (!dialog || dialog->IsBusy())
                 return false;
-            keptOld = m_sink.Take() == QList<int>{317} && locked->GetPassword().isEmpty();
+            keptOld = m_sink.TakeIds() == QList<int>{317} && locked->GetPassword().isEmpty();
             TypeInto(dialog, u"1043"_s, u"pw"_s);
             Click(dialog, u"1"_s);
             return true;
@@ -327,7 +327,7 @@ void TestEditCommands::changePassword_refusedKeepsTheOld_thenTakenAndSaved()
     QVERIFY(finished.count() == 1 || finished.wait(10000));
     QVERIFY(user.IsDone());
     QVERIFY(keptOld);
-    QCOMPARE(m_sink.Take(), QList<int>{318});
+    QCOMPARE(m_sink.TakeIds(), QList<int>{318});
 
     QCOMPARE(locked->GetPassword(), u"pw"_s);
     QVERIFY(locked->GetState().authenticated); // read again after the change
@@ -367,7 +367,7 @@ void TestEditCommands::changeAddress_silentProjectorMovesAndIsSaved()
     m_commands->ChangeIPAddress();
     QVERIFY(finished.count() == 1 || finished.wait(10000));
     QVERIFY(user.IsDone());
-    QCOMPARE(m_sink.Take(), (QList<int>{316, 319}));
+    QCOMPARE(m_sink.TakeIds(), (QList<int>{316, 319}));
 
     QCOMPARE(silent->GetIPAddress(), Address(4));
     QCOMPARE(silent->GetName(), u"Lobby"_s);
@@ -442,7 +442,7 @@ void TestEditCommands::renameGroup_takenNameAsksAgain_thenSaved()
     });
     m_commands->RenameGroup();
     QVERIFY(user.IsDone());
-    QCOMPARE(m_sink.Take(), QList<int>{325});
+    QCOMPARE(m_sink.TakeIds(), QList<int>{325});
     const QStringList saved = SavedRegistry(m_doc->GetSettingsPath());
     QVERIFY2(saved.contains(u"/Main/Stage"_s) && saved.contains(u"/Main/Left @"_s + Address(3)),
              qPrintable(saved.join(u", "_s)));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/usermessage.h"
+#include "tests/common/messagesinks.h"
 #include "tests/common/emulatedfleet.h"
 
 #include <QString>
@@ -46,14 +46,8 @@ public:
     void RefreshAll();
 
 private:
-    class SilentSink : public UserMessageSink
-    {
-    public:
-        void ShowMessage(const QString &, MessageIcon) override {}
-    };
-
     EmulatedFleet m_fleet;
-    SilentSink m_sink;
+    SilentMessageSink m_sink;
     QString m_previousDir;
     std::unique_ptr<QTemporaryDir> m_tempDir;
     std::unique_ptr<CVantelDoc> m_doc;

@@ -15,51 +15,6 @@
 
 #include <memory>
 
-void RecordingSink::ShowMessage(const QString &text, MessageIcon icon)
-{
-    std::lock_guard lock(m_lock);
-    m_texts << text;
-    m_icons << icon;
-}
-
-QList<int> RecordingSink::Take()
-{
-    std::lock_guard lock(m_lock);
-    QList<int> numbers;
-    for (const QString &text : std::as_const(m_texts))
-        numbers << MessageNumber(text);
-    m_texts.clear();
-    m_icons.clear();
-    return numbers;
-}
-
-QList<MessageIcon> RecordingSink::TakeIcons()
-{
-    std::lock_guard lock(m_lock);
-    QList<MessageIcon> icons = m_icons;
-    m_texts.clear();
-    m_icons.clear();
-    return icons;
-}
-
-int MessageNumber(const QString &text)
-{
-    for (int id = 300; id < 400; ++id) {
-        const QString entry = LoadString(id);
-        if (!entry.isEmpty() && entry == text)
-            return id;
-    }
-    if (text == LoadString(STR_PASSWORD_RULES))
-        return STR_PASSWORD_RULES;
-    // Messages with a filled-in name: compare the text before the conversion.
-    for (int id : {302, 303}) {
-        const QString head = LoadString(id).section(QLatin1Char('%'), 0, 0);
-        if (text.startsWith(head))
-            return id;
-    }
-    return 0;
-}
-
 namespace {
 
 void CollectLines(const ProjectorNode *node, const QString &prefix, QStringList &lines)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/usermessage.h"
+#include "tests/common/messagesinks.h"
 
 #include <QList>
 #include <QString>
@@ -13,24 +13,6 @@ class Group;
 class ProjectorNode;
 
 // Records the messages the dialogs show instead of opening boxes.
-class RecordingSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &text, MessageIcon icon) override;
-    // The numbers of the texts shown since the last call, oldest first (0 for a text that is no
-    // numbered message).
-    QList<int> Take();
-    QList<MessageIcon> TakeIcons();
-
-private:
-    std::mutex m_lock;
-    QStringList m_texts;
-    QList<MessageIcon> m_icons;
-};
-
-// The number of a message text of the string table (300..399, or the password rule), 0 when
-// none matches.
-int MessageNumber(const QString &text);
 
 // A node of the registry by its full path, "/A/B" for group B in A, "/A/p1" for projector p1.
 ProjectorNode *NodeAt(const QString &path);

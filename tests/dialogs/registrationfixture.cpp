@@ -10,18 +10,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-void MessageRecorder::ShowMessage(const QString &text, MessageIcon icon)
-{
-    std::lock_guard guard(m_lock);
-    m_shown << (icon == MessageIcon::Information ? QStringLiteral("(i) ") + text : text);
-}
-
-QStringList MessageRecorder::Take()
-{
-    std::lock_guard guard(m_lock);
-    return std::exchange(m_shown, QStringList());
-}
-
 bool ClickAndWaitIdle(QObject *page, const std::function<void()> &action, int timeoutMs)
 {
     QSignalSpy idle(page, SIGNAL(idle()));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/usermessage.h"
+#include "tests/common/messagesinks.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,20 +14,6 @@ class QTreeWidgetItem;
 class QWidget;
 
 // Records what the dialogs tell the user instead of showing message boxes.
-class MessageRecorder : public UserMessageSink
-{
-public:
-    MessageRecorder() { SetUserMessageSink(this); }
-    ~MessageRecorder() override { SetUserMessageSink(nullptr); }
-    void ShowMessage(const QString &text, MessageIcon icon) override;
-    // Texts since the last call, oldest first; information boxes are marked "(i) ".
-    QStringList Take();
-
-private:
-    std::mutex m_lock;
-    QStringList m_shown;
-};
-
 // Runs action (a click) and waits up to timeoutMs until the page has emitted idle; false on
 // time-out. Takes the page's idle signal by name, so both pages fit.
 bool ClickAndWaitIdle(QObject *page, const std::function<void()> &action, int timeoutMs = 20000);

@@ -89,7 +89,7 @@ private slots:
     void regroupCreate();
 
 private:
-    RecordingSink m_sink;
+    RecordingMessageSink m_sink;
 };
 
 // The registry most cases start from: two top-level groups, A with a subgroup, and a projector
@@ -112,7 +112,7 @@ void TestGroupDialogs::cleanupTestCase()
 
 void TestGroupDialogs::init()
 {
-    m_sink.Take();
+    m_sink.TakeIds();
 }
 
 void TestGroupDialogs::groupNameField_data()
@@ -156,7 +156,7 @@ void TestGroupDialogs::groupNameField()
             edit->paste();
         }
         QCOMPARE(edit->text(), text);
-        QCOMPARE(m_sink.Take(), messages);
+        QCOMPARE(m_sink.TakeIds(), messages);
     }
 }
 
@@ -183,7 +183,7 @@ void TestGroupDialogs::newGroup_okChecksTheName()
     QCOMPARE(dialog.result() == QDialog::Accepted, accepted);
     QCOMPARE(dialog.isVisible(), !accepted);
     QCOMPARE(dialog.GetGroupName(), accepted ? name : QString());
-    QCOMPARE(m_sink.Take(), messages);
+    QCOMPARE(m_sink.TakeIds(), messages);
 }
 
 void TestGroupDialogs::rename_data()
@@ -215,7 +215,7 @@ void TestGroupDialogs::rename()
     QCOMPARE(dialog.findChild<QLabel *>(u"1055"_s)->text(), target->GetName());
     QTest::keyClicks(dialog.findChild<QLineEdit *>(u"1051"_s), name);
     dialog.findChild<QPushButton *>(u"1"_s)->click();
-    QCOMPARE(m_sink.Take(), message ? QList<int>{message} : QList<int>{});
+    QCOMPARE(m_sink.TakeIds(), message ? QList<int>{message} : QList<int>{});
     QCOMPARE(dialog.isVisible(), message != 0);
     QCOMPARE(dialog.GetGroupName(), message ? QString() : name);
     QCOMPARE(RegistryLines(), before); // the main view renames, not the dialog
@@ -316,7 +316,7 @@ void TestGroupDialogs::regroupMove()
     QVERIFY(dialog.SelectGroup(target == u"/"_s ? ProjectorManager::GetInstance()->GetRoot()
                                                 : NodeAt(target)));
     dialog.findChild<QPushButton *>(u"1"_s)->click();
-    QCOMPARE(m_sink.Take(), messages);
+    QCOMPARE(m_sink.TakeIds(), messages);
     QStringList paths;
     for (ProjectorNode *node : list)
         paths << PathOf(node);
@@ -359,7 +359,7 @@ void TestGroupDialogs::regroup_openingState()
     dialog.findChild<QTreeWidget *>(u"1047"_s)->clearSelection();
     dialog.findChild<QPushButton *>(u"1"_s)->click();
     dialog.findChild<QPushButton *>(u"1048"_s)->click();
-    QCOMPARE(m_sink.Take(), (QList<int>{309, 309}));
+    QCOMPARE(m_sink.TakeIds(), (QList<int>{309, 309}));
     QVERIFY(dialog.isVisible());
 }
 
@@ -406,7 +406,7 @@ void TestGroupDialogs::regroupCreate()
     QVERIFY(dialog.SelectGroup(parent == u"/"_s ? manager->GetRoot() : NodeAt(parent)));
     AnswerModalDialogs("CNewGroupDlg", answers);
     dialog.findChild<QPushButton *>(u"1048"_s)->click();
-    QCOMPARE(m_sink.Take(), messages);
+    QCOMPARE(m_sink.TakeIds(), messages);
     QStringList expected = before;
     if (!created.isEmpty()) {
         QVERIFY(NodeAt(created));

@@ -84,7 +84,7 @@ private slots:
     void changeAddress_editAfterConfirm_dropsTheConfirmation();
 
 private:
-    RecordingSink m_sink;
+    RecordingMessageSink m_sink;
 };
 
 void TestProjectorEditDlgs::initTestCase()
@@ -105,7 +105,7 @@ void TestProjectorEditDlgs::cleanupTestCase()
 void TestProjectorEditDlgs::init()
 {
     ProjectorManager::GetInstance()->ClearAll();
-    m_sink.Take();
+    m_sink.TakeIds();
     CAuthDlg::SetAnswersInAdvance({});
     CAuthDlg::TakeAskedCount();
 }
@@ -146,7 +146,7 @@ void TestProjectorEditDlgs::changePassword()
     } else {
         QVERIFY(PressAndWait(dialog, u"1"_s, &dialog, SIGNAL(tryFinished(int))));
     }
-    QCOMPARE(m_sink.Take(), QList<int>{message});
+    QCOMPARE(m_sink.TakeIds(), QList<int>{message});
     QCOMPARE(projector->GetPassword(), stored);
     QCOMPARE(dialog.isVisible(), message != 318);
     if (message == 318)
@@ -175,7 +175,7 @@ void TestProjectorEditDlgs::changePassword_closeDuringTry_waitsForIt()
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(projector->GetPassword(), u"old"_s);
-    QCOMPARE(m_sink.Take(), QList<int>{});
+    QCOMPARE(m_sink.TakeIds(), QList<int>{});
 }
 
 void TestProjectorEditDlgs::changeAddress_data()
@@ -231,7 +231,7 @@ void TestProjectorEditDlgs::changeAddress()
         dialog.findChild<QPushButton *>(u"1002"_s)->click();
     // Wait for the last connect of a password loop.
     QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsBusy(), 10000);
-    QCOMPARE(m_sink.Take(), confirmMessages);
+    QCOMPARE(m_sink.TakeIds(), confirmMessages);
     QCOMPARE(CAuthDlg::PendingAnswers(), 0);
     QCOMPARE(dialog.findChild<QLabel *>(u"1065"_s)->text(), newName);
     QCOMPARE(ok->isEnabled(), !newName.isEmpty());
@@ -243,7 +243,7 @@ void TestProjectorEditDlgs::changeAddress()
         return;
     }
     QVERIFY(PressAndWait(dialog, u"1"_s, &dialog, SIGNAL(connectFinished(int))));
-    QCOMPARE(m_sink.Take(), QList<int>{319});
+    QCOMPARE(m_sink.TakeIds(), QList<int>{319});
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(projector->GetIPAddress(), typed);
     QCOMPARE(projector->GetName(), newName);
@@ -274,7 +274,7 @@ void TestProjectorEditDlgs::changeAddress_passwordStartsFromTheProjectorsAtEachC
     QCOMPARE(CAuthDlg::TakeAskedCount(), 1);
     QCOMPARE(dialog.GetNewName(), QString());
     QVERIFY(!dialog.findChild<QPushButton *>(u"1"_s)->isEnabled());
-    QCOMPARE(m_sink.Take(), QList<int>{});
+    QCOMPARE(m_sink.TakeIds(), QList<int>{});
     dialog.reject();
     QCOMPARE(projector->GetIPAddress(), Address(22));
     QCOMPARE(projector->GetPassword(), u"own"_s);
@@ -303,7 +303,7 @@ void TestProjectorEditDlgs::changeAddress_editAfterConfirm_dropsTheConfirmation(
     QVERIFY(dialog.isVisible());
     dialog.reject();
     QCOMPARE(projector->GetIPAddress(), Address(32));
-    QCOMPARE(m_sink.Take(), QList<int>{});
+    QCOMPARE(m_sink.TakeIds(), QList<int>{});
 }
 
 QTEST_MAIN(TestProjectorEditDlgs)

@@ -119,7 +119,7 @@ private:
     bool Confirm(const QString &address);
 
     ProjectorManager *m_manager = nullptr;
-    std::unique_ptr<MessageRecorder> m_messages;
+    std::unique_ptr<InstalledRecordingSink> m_messages;
     std::unique_ptr<CRegProjectorDlg> m_sheet;
     std::map<int, std::unique_ptr<EmulatedProjector>> m_emulators;
     bool m_refreshing = false;
@@ -134,7 +134,7 @@ void TestRegisterDialog::initTestCase()
     m_emulators[4] = StartEmulator(kLoopNet + u".4"_s, "Hall A", "admin");
     for (const auto &[host, emulator] : m_emulators)
         QVERIFY2(emulator, "an emulator did not start");
-    m_messages = std::make_unique<MessageRecorder>();
+    m_messages = std::make_unique<InstalledRecordingSink>();
 }
 
 void TestRegisterDialog::init()
@@ -143,7 +143,7 @@ void TestRegisterDialog::init()
     QVERIFY(m_manager->AddProjector(std::make_unique<Projector>(u"Registered"_s, kLoopNet + u".2"_s,
                                                                 QString(), u"M"_s, u"/"_s)));
     m_refreshing = false;
-    m_messages->Take();
+    m_messages->TakeMarked();
     CAuthDlg::SetAnswersInAdvance({});
     CAuthDlg::TakeAskedCount();
     m_sheet =
@@ -198,7 +198,7 @@ void TestRegisterDialog::sheet_okOnly_autoSearchRefusedDuringRefresh()
 
     m_refreshing = true;
     QTest::mouseClick(page->AutoSearchButton(), Qt::LeftButton);
-    QCOMPARE(m_messages->Take(), QStringList{kWaitForRefresh});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kWaitForRefresh});
     QVERIFY(!m_manager->IsSearching());
     QVERIFY(!page->WaitDialog());
     QVERIFY(!page->IsBusy());
@@ -229,7 +229,7 @@ void TestRegisterDialog::confirm_refused_withoutTraffic()
     const int connections = m_emulators[2]->connectionCount();
 
     QVERIFY(Confirm(address));
-    QCOMPARE(m_messages->Take(), QStringList{message});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{message});
     QCOMPARE(m_emulators[2]->connectionCount(), connections);
     QVERIFY(!page->ConfirmedProjector());
     QVERIFY(!page->RegisterButton()->isEnabled());
@@ -264,7 +264,7 @@ void TestRegisterDialog::confirm_passwordLoop()
     QVERIFY(Confirm(kLoopNet + u".4"_s));
     QCOMPARE(CAuthDlg::TakeAskedCount(), int(answers.size()));
     QCOMPARE(CAuthDlg::LastAskedAddress(), kLoopNet + u".4"_s); // the prompt says which one
-    QCOMPARE(m_messages->Take(), messages);
+    QCOMPARE(m_messages->TakeMarked(), messages);
     CIpSpecifyPropertyPage *page = m_sheet->IpSpecifyPage();
     QCOMPARE(page->RegisterButton()->isEnabled(), confirmed);
     QCOMPARE(page->NameLabel()->text(), confirmed ? u"Hall A"_s : QString());
@@ -277,7 +277,7 @@ void TestRegisterDialog::confirm_passwordLoop()
 void TestRegisterDialog::confirm_nothingThere_311()
 {
     QVERIFY(Confirm(kLoopNet + u".99"_s));
-    QCOMPARE(m_messages->Take(), QStringList{kNotFound});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kNotFound});
     QVERIFY(!m_sheet->IpSpecifyPage()->RegisterButton()->isEnabled());
     QCOMPARE(CAuthDlg::TakeAskedCount(), 0);
 }
@@ -293,7 +293,7 @@ void TestRegisterDialog::confirm_thenRegister_nameClearedAddressKept()
 
     QVERIFY(ClickAndWaitIdle(
         page, [page] { QTest::mouseClick(page->RegisterButton(), Qt::LeftButton); }));
-    QCOMPARE(m_messages->Take(), QStringList{kRegistered});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kRegistered});
     QCOMPARE(page->NameLabel()->text(), QString());
     QVERIFY(!page->RegisterButton()->isEnabled());
     QVERIFY(!page->ConfirmedProjector());
@@ -313,7 +313,7 @@ void TestRegisterDialog::confirm_thenRegister_nameClearedAddressKept()
 
     // Confirm again on the same address: now registered.
     QVERIFY(Confirm(kLoopNet + u".4"_s));
-    QCOMPARE(m_messages->Take(), QStringList{kRegisteredAlready});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kRegisteredAlready});
 }
 
 void TestRegisterDialog::confirm_thenEdit_dropsConfirmation()
@@ -336,7 +336,7 @@ void TestRegisterDialog::confirm_thenEdit_dropsConfirmation()
     QVERIFY(!page->ConfirmedProjector());
     QTest::mouseClick(page->RegisterButton(), Qt::LeftButton);
     QCOMPARE(m_manager->GetProjectorCount(), 1);
-    QCOMPARE(m_messages->Take(), QStringList());
+    QCOMPARE(m_messages->TakeMarked(), QStringList());
 }
 
 void TestRegisterDialog::confirm_windowKeepsRunning_sheetBusy()
@@ -391,7 +391,7 @@ private:
 
     QString m_net;
     ProjectorManager *m_manager = nullptr;
-    std::unique_ptr<MessageRecorder> m_messages;
+    std::unique_ptr<InstalledRecordingSink> m_messages;
     std::unique_ptr<CRegProjectorDlg> m_sheet;
     std::map<int, std::unique_ptr<EmulatedProjector>> m_emulators;
 };
@@ -407,13 +407,13 @@ void TestAutoSearch::initTestCase()
     m_emulators[9] = StartEmulator(Address(9), "Echo");
     for (const auto &[host, emulator] : m_emulators)
         QVERIFY2(emulator, "an emulator did not start");
-    m_messages = std::make_unique<MessageRecorder>();
+    m_messages = std::make_unique<InstalledRecordingSink>();
 }
 
 void TestAutoSearch::init()
 {
     m_manager->ClearAll();
-    m_messages->Take();
+    m_messages->TakeMarked();
     CAuthDlg::SetAnswersInAdvance({});
     CAuthDlg::TakeAskedCount();
     m_sheet = std::make_unique<CRegProjectorDlg>(nullptr, *m_manager);
@@ -479,7 +479,7 @@ void TestAutoSearch::search_findsNothing_311_registerStaysDisabled()
 {
     platform::SetEchoCheckOverride([](const QString &) { return false; });
     CAutoSearchPropertyPage *page = Search();
-    QCOMPARE(m_messages->Take(), QStringList{kNotFound});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kNotFound});
     QCOMPARE(page->List()->topLevelItemCount(), 0);
     QVERIFY(!page->RegisterButton()->isEnabled());
     QVERIFY(!page->WasSearchCancelled());
@@ -494,7 +494,7 @@ void TestAutoSearch::search_findsNothing_311_registerStaysDisabled()
 void TestAutoSearch::search_lockedRows_onePasswordUnlocksEveryRowThatTakesIt()
 {
     CAutoSearchPropertyPage *page = Search();
-    QCOMPARE(m_messages->Take(), QStringList());
+    QCOMPARE(m_messages->TakeMarked(), QStringList());
     QCOMPARE(RowTexts(), QStringList({u"Alpha - [ ]"_s, u"******** closed [ ] grey"_s,
                                       u"******** closed [ ] grey"_s, u"******** closed [ ] grey"_s,
                                       u"Echo - [ ]"_s}));
@@ -511,20 +511,20 @@ void TestAutoSearch::search_lockedRows_onePasswordUnlocksEveryRowThatTakesIt()
     CAuthDlg::SetAnswersInAdvance({u"wrong"_s});
     QVERIFY(ClickAndWaitIdle(page, [&] { ClickRow(list, Row(Address(6))); }));
     QCOMPARE(CAuthDlg::TakeAskedCount(), 1);
-    QCOMPARE(m_messages->Take(), QStringList{kBadPassword});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kBadPassword});
     QCOMPARE(RowTexts().mid(1, 3), QStringList(3, u"******** closed [ ] grey"_s));
 
     // An empty password is refused without a try.
     CAuthDlg::SetAnswersInAdvance({QString()});
     QVERIFY(ClickAndWaitIdle(page, [&] { ClickRow(list, Row(Address(7))); }));
-    QCOMPARE(m_messages->Take(), QStringList{kBadPassword});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kBadPassword});
     CAuthDlg::TakeAskedCount();
 
     // One password, typed once, unlocks both rows that take it; the third keeps its lock.
     CAuthDlg::SetAnswersInAdvance({u"secret"_s});
     QVERIFY(ClickAndWaitIdle(page, [&] { ClickRow(list, Row(Address(5))); }));
     QCOMPARE(CAuthDlg::TakeAskedCount(), 1);
-    QCOMPARE(m_messages->Take(), QStringList());
+    QCOMPARE(m_messages->TakeMarked(), QStringList());
     QCOMPARE(RowTexts(), QStringList({u"Alpha - [ ]"_s, u"Beta open [ ]"_s, u"Gamma open [ ]"_s,
                                       u"******** closed [ ] grey"_s, u"Echo - [ ]"_s}));
 
@@ -563,14 +563,14 @@ void TestAutoSearch::register_limitCountsCheckedRows()
     QCOMPARE(RowTexts().filter(u"[x]"_s).size(), 3);
 
     QTest::mouseClick(page->RegisterButton(), Qt::LeftButton);
-    QCOMPARE(m_messages->Take(), QStringList{kFull});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kFull});
     QCOMPARE(m_manager->GetProjectorCount(), 98);
     QCOMPARE(RowTexts().filter(u"[x]"_s).size(), 3); // checks kept
 
     ClickCheckBox(list, Row(Address(3)));
     QVERIFY(ClickAndWaitIdle(
         page, [page] { QTest::mouseClick(page->RegisterButton(), Qt::LeftButton); }));
-    QCOMPARE(m_messages->Take(), QStringList{kRegistered});
+    QCOMPARE(m_messages->TakeMarked(), QStringList{kRegistered});
     QCOMPARE(m_manager->GetProjectorCount(), 100);
     QCOMPARE(RegisteredAddresses(*m_manager).mid(98), QStringList({Address(7), Address(9)}));
     QVERIFY(!Row(Address(7)));
@@ -597,7 +597,7 @@ void TestAutoSearch::register_rowRegisteredMeanwhile_316_othersRegistered()
 
     QVERIFY(ClickAndWaitIdle(
         page, [page] { QTest::mouseClick(page->RegisterButton(), Qt::LeftButton); }));
-    QCOMPARE(m_messages->Take(), QStringList({kRegisteredAlready, kRegistered}));
+    QCOMPARE(m_messages->TakeMarked(), QStringList({kRegisteredAlready, kRegistered}));
     QCOMPARE(RegisteredAddresses(*m_manager), QStringList({Address(3), Address(9)}));
     QCOMPARE(RowTexts().first(), u"Alpha - [x]"_s);
     QVERIFY(!Row(Address(9)));
@@ -661,7 +661,7 @@ void TestAutoSearch::cancel_partWay()
     // What was found before the Cancel is listed.
     QVERIFY(Row(Address(3)));
     QVERIFY(Row(Address(9)));
-    QCOMPARE(m_messages->Take(), QStringList());
+    QCOMPARE(m_messages->TakeMarked(), QStringList());
 }
 
 // Runs inside the controller's namespace made by TestRegisterDialogLauncher: the page's search

@@ -1,6 +1,6 @@
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
-#include "store/usermessage.h"
+#include "tests/common/messagesinks.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,13 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-class RecordingSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &text, MessageIcon) override { messages.append(text); }
-    QStringList messages;
-};
 
 QByteArray readLog()
 {
@@ -55,7 +48,7 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_previousDir;
-    RecordingSink m_sink;
+    RecordingMessageSink m_sink;
 };
 
 void TestEventLog::init()
@@ -64,7 +57,7 @@ void TestEventLog::init()
     QVERIFY(m_dir.isValid());
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
-    m_sink.messages.clear();
+    m_sink.Clear();
     SetUserMessageSink(&m_sink);
     SetEventFilter(false);
 }
@@ -154,8 +147,8 @@ void TestEventLog::unwritableLog_reportedOnceAndEventsStillShown()
         manager->AddEvent(
             std::make_unique<ActionEvent>(u"P%1"_s.arg(i), u"warning %1"_s.arg(i), 1));
 
-    QCOMPARE(m_sink.messages.size(), 1);
-    QVERIFY(m_sink.messages.first().contains(u"event.log"_s));
+    QCOMPARE(m_sink.Texts().size(), 1);
+    QVERIFY(m_sink.Texts().first().contains(u"event.log"_s));
     QCOMPARE(takeAllShown(), (QStringList{u"warning 0"_s, u"warning 1"_s, u"warning 2"_s}));
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -174,7 +167,7 @@ void TestEventLog::disabledLog_leavesFileAloneAndQueues()
     ActionEventManager::SetLogFileEnabled(true);
     QCOMPARE(readLog(), QByteArray("the application's log\r\n"));
     QCOMPARE(takeAllShown(), QStringList{u"quiet"_s});
-    QVERIFY(m_sink.messages.isEmpty());
+    QVERIFY(m_sink.Texts().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestEventLog)

@@ -8,7 +8,7 @@
 #include "store/settingsfile.h"
 #include "store/settingslocation.h"
 #include "store/settingslock.h"
-#include "store/usermessage.h"
+#include "tests/common/messagesinks.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,13 +39,6 @@ const QByteArray kDefaultProperties = "[Property]\r\n"
                                       "ShowInformation=1\r\n"
                                       "DisplayOnlyError=0\r\n"
                                       "EntryManagerDlg=0\r\n";
-
-class RecordingSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &text, MessageIcon) override { messages.append(text); }
-    QStringList messages;
-};
 
 QByteArray ReadAll(const QString &path)
 {
@@ -165,7 +158,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_tempDir;
     QString m_previousDir;
-    RecordingSink m_sink;
+    RecordingMessageSink m_sink;
 };
 
 void TestSettingsFile::initTestCase()
@@ -180,7 +173,7 @@ void TestSettingsFile::init()
     m_tempDir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_tempDir->isValid());
     QDir::setCurrent(m_tempDir->path());
-    m_sink.messages.clear();
+    m_sink.Clear();
     SetUserMessageSink(&m_sink);
 }
 
@@ -205,7 +198,7 @@ void TestSettingsFile::firstStart_createsTheTenLinesAndAsksToRegister()
     auto doc = Start();
     QCOMPARE(ReadAll(SettingsPath()), "[Group]\r\n\r\n[Projector]\r\n\r\n" + kDefaultProperties);
     QCOMPARE(ModeOf(SettingsPath()), 0600);
-    QCOMPARE(m_sink.messages,
+    QCOMPARE(m_sink.Texts(),
              QStringList{u"Register the projectors. Please refer to Help for details."_s});
     QCOMPARE(doc->GetCurrentFile(), SettingsPath());
     QVERIFY(QFileInfo::exists(m_tempDir->filePath(u"event.log"_s)));
@@ -401,7 +394,7 @@ void TestSettingsFile::load101Projectors_keeps100AndTellsOnce()
     QCOMPARE(doc->GetProjectors().size(), size_t(100));
     QCOMPARE(doc->GetProjectors().back()->GetIPAddress(), u"10.0.1.100"_s);
     QCOMPARE(
-        m_sink.messages,
+        m_sink.Texts(),
         QStringList{u"Registration is not possible. Up to 100 projectors can be registered."_s});
     // The ignored line stays until the next save.
     QCOMPARE(ReadAll(SettingsPath()), content);
@@ -442,7 +435,7 @@ void TestSettingsFile::saveThenLoad_roundTrip()
     const QStringList list = Names(doc->GetProjectors());
     const QByteArray written = ReadAll(SettingsPath());
     doc.reset();
-    m_sink.messages.clear();
+    m_sink.Clear();
 
     doc = Start();
     QCOMPARE(Dump(*doc->GetRoot()), tree);
@@ -452,7 +445,7 @@ void TestSettingsFile::saveThenLoad_roundTrip()
     QCOMPARE(doc->GetShowInformation(), false);
     QCOMPARE(doc->GetDisplayOnlyError(), true);
     QCOMPARE(doc->GetEntryManagerDlg(), true);
-    QCOMPARE(m_sink.messages, QStringList());
+    QCOMPARE(m_sink.Texts(), QStringList());
     QVERIFY(doc->SaveSettings());
     QCOMPARE(ReadAll(SettingsPath()), written);
     QVERIFY(!written.startsWith("\xEF\xBB\xBF"));
@@ -499,7 +492,7 @@ void TestSettingsFile::open()
         QVERIFY(WriteAll(chosen, content));
 
     QCOMPARE(doc->Open(chosen), ok);
-    QCOMPARE(m_sink.messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(m_sink.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(Dump(*doc->GetRoot()), tree);
     QCOMPARE(doc->GetRefreshInterval(), refreshInterval);
     QCOMPARE(doc->GetCurrentFile(), chosenIsCurrent ? chosen : SettingsPath());
@@ -600,12 +593,12 @@ void TestSettingsFile::saveFailure()
             ? u"Unable to write to %1, it is read-only or opened by someone else."_s.arg(path)
             : u"Failed to save document.\n%1: No such file or directory"_s.arg(path);
     auto attempt = [&] {
-        m_sink.messages.clear();
+        m_sink.Clear();
         const bool saved = doc->SaveAs(path);
-        if (saved || m_sink.messages != QStringList{expected} ||
+        if (saved || m_sink.Texts() != QStringList{expected} ||
             doc->GetCurrentFile() != SettingsPath()) {
             qWarning("saved %d, current %s, messages %s", saved, qPrintable(doc->GetCurrentFile()),
-                     qPrintable(m_sink.messages.join(u'|')));
+                     qPrintable(m_sink.Texts().join(u'|')));
             return 1;
         }
         return 0;
@@ -645,15 +638,15 @@ void TestSettingsFile::diskFull_keepsOldFileAndTellsWhy()
         }
         fill.close();
 
-        m_sink.messages.clear();
+        m_sink.Clear();
         doc.SetTimeout(9);
         if (doc.SaveSettings())
             return 3;
         if (ReadAll(settings) != before)
             return 4;
         const QString expected = u"Failed to save document.\n%1: No space left on device"_s;
-        if (m_sink.messages != QStringList{expected.arg(settings)}) {
-            qWarning("%s", qPrintable(m_sink.messages.join(u'|')));
+        if (m_sink.Texts() != QStringList{expected.arg(settings)}) {
+            qWarning("%s", qPrintable(m_sink.Texts().join(u'|')));
             return 5;
         }
         const QStringList left =
@@ -688,14 +681,14 @@ void TestSettingsFile::notSettingsFile_refusedAndNeverWritten()
     const QString refusal = SettingsPath() +
                             u" is not a settings file: it has none of the sections [Group], "
                             "[Projector] and [Property]. It is left as it is."_s;
-    QCOMPARE(m_sink.messages, QStringList{refusal});
+    QCOMPARE(m_sink.Texts(), QStringList{refusal});
     QVERIFY(doc->IsSettingsFileRefused());
     QCOMPARE(Dump(*doc->GetRoot()), QString());
 
-    m_sink.messages.clear();
+    m_sink.Clear();
     doc->SetRefreshInterval(3);
     QVERIFY(!doc->SaveSettings());
-    QCOMPARE(m_sink.messages, QStringList{u"Failed to save document.\n"_s + refusal});
+    QCOMPARE(m_sink.Texts(), QStringList{u"Failed to save document.\n"_s + refusal});
     // Save As over such a file is refused as well.
     const QString other = m_tempDir->filePath(u"other.json"_s);
     QVERIFY(WriteAll(other, content));

@@ -8,7 +8,7 @@
 #include "platform/profile.h"
 #include "res/stringtable.h"
 #include "store/settingsfile.h"
-#include "store/usermessage.h"
+#include "tests/common/messagesinks.h"
 
 #include <QByteArray>
 
@@ -19,12 +19,6 @@
 #include <vector>
 
 namespace {
-
-class SilentSink : public UserMessageSink
-{
-public:
-    void ShowMessage(const QString &, MessageIcon) override {}
-};
 
 int CountGroups(const Group &group)
 {
@@ -78,7 +72,7 @@ Loaded Load(ProjectorManager &manager, const QByteArray &content)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static SilentSink sink;
+    static SilentMessageSink sink;
     static const bool ready = [] {
         SetUserMessageSink(&sink);
         SetStringLanguage(StringLanguage::English);
