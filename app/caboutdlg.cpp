@@ -1,6 +1,6 @@
 #include "app/caboutdlg.h"
 
-#include "app/cmessagebox.h"
+#include "store/usermessage.h"
 #include "app/titlepanel.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
@@ -50,8 +50,7 @@ void CAboutDlg::OnWebsite()
     const QUrl url(address);
     const bool opened = UrlOpener() ? UrlOpener()(url) : QDesktopServices::openUrl(url);
     if (!opened)
-        CMessageBox::Show(FormatText(LoadString(STR_BROWSER_FAILED), {address}),
-                          MessageIcon::Warning, this);
+        ShowUserMessage(FormatText(LoadString(STR_BROWSER_FAILED), {address}));
 }
 
 void CAboutDlg::SetUrlOpenerForTesting(std::function<bool(const QUrl &)> opener)

@@ -13,6 +13,7 @@
 #include "model/projectormanager.h"
 #include "model/selectionrules.h"
 #include "res/stringtable.h"
+#include "store/usermessage.h"
 #include "store/cvanteldoc.h"
 
 #include <QDialog>
@@ -72,7 +73,7 @@ void CEditCommands::RefreshThenFinish(Projector *projector, ViewUpdate update)
 bool CEditCommands::CheckOneProjector(Projector *&projector)
 {
     if (const int message = CheckSingleProjector(m_view.listSelection(), projector)) {
-        m_view.showMessage(LoadString(message));
+        ShowUserMessage(LoadString(message));
         return false;
     }
     return true;
@@ -87,7 +88,7 @@ void CEditCommands::ChangePassword()
         return;
     const ProjectorState state = projector->GetState();
     if (const int message = CheckChangePassword(state.authenticated, state.connectResult)) {
-        m_view.showMessage(LoadString(message));
+        ShowUserMessage(LoadString(message));
         return;
     }
     {
@@ -109,7 +110,7 @@ void CEditCommands::ChangeIPAddress()
     if (IsBusy() || !CheckOneProjector(projector))
         return;
     if (const int message = CheckChangeAddress(projector->GetState().connectResult)) {
-        m_view.showMessage(LoadString(message));
+        ShowUserMessage(LoadString(message));
         return;
     }
     {
@@ -156,7 +157,7 @@ void CEditCommands::RenameGroup()
     if (const int message = FindGroupToRename(
             selection, selection.empty() ? m_view.treeGroup() : nullptr,
             m_view.displayAllText ? m_view.displayAllText() : QString(), group, name)) {
-        m_view.showMessage(FormatText(LoadString(message), {name}));
+        ShowUserMessage(FormatText(LoadString(message), {name}));
         return;
     }
     QString newName;
@@ -182,7 +183,7 @@ void CEditCommands::Delete()
         return;
     const std::vector<ProjectorNode *> selection = m_view.listSelection();
     if (const int message = CheckDelete(selection, m_view.refreshing())) {
-        m_view.showMessage(LoadString(message));
+        ShowUserMessage(LoadString(message));
         return;
     }
     {

@@ -56,8 +56,6 @@ public:
         // The list and the tree let go of every node they show: nodes are about to go.
         std::function<void()> releaseNodes;
         std::function<void(const ViewUpdate &)> update;
-        // The window's one message box.
-        std::function<void(const QString &text)> showMessage;
         // Counts every command from its first dialog to its end; nullptr: nothing counts.
         NodeHolds *holds = nullptr;
     };

@@ -4,7 +4,7 @@
 #include "app/caboutdlg.h"
 #include "app/cfiledialog.h"
 #include "app/chelpwindow.h"
-#include "app/cmessagebox.h"
+#include "store/usermessage.h"
 #include "app/cprojectorcommands.h"
 #include "app/cvantelview.h"
 #include "res/stringids.h"
@@ -138,8 +138,7 @@ void CMainFrame::OnSearchTopics()
         auto *help = new CHelpWindow(directory, this);
         if (!help->HasTopics()) {
             delete help;
-            CMessageBox::Show(FormatText(LoadString(STR_HELP_MISSING), {directory}),
-                              MessageIcon::Warning, this);
+            ShowUserMessage(FormatText(LoadString(STR_HELP_MISSING), {directory}));
             return;
         }
         help->setAttribute(Qt::WA_DeleteOnClose);

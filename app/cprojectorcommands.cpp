@@ -10,6 +10,7 @@
 #include "model/selectionrules.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
+#include "store/usermessage.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
 
@@ -23,9 +24,9 @@ constexpr int TIMING_MAX = 10;
 } // namespace
 
 CProjectorCommands::CProjectorCommands(CVantelDoc &doc, QWidget *window, Selection selection,
-                                       ShowMessage showMessage, Waits waits)
+                                       Waits waits)
     : QObject(window), m_doc(doc), m_window(window), m_selection(std::move(selection)),
-      m_showMessage(std::move(showMessage)), m_waits(waits), m_worker(new DialogWorker(this))
+      m_waits(waits), m_worker(new DialogWorker(this))
 {
     m_waitTimer.setSingleShot(true);
 }
@@ -90,7 +91,7 @@ void CProjectorCommands::RunProjectorCommand(Send send, int waitMs)
         return;
     const std::vector<ProjectorNode *> selection = m_selection();
     if (const int message = CheckProjectorsOrGroups(selection)) {
-        m_showMessage(LoadString(message));
+        ShowUserMessage(LoadString(message));
         return;
     }
 
@@ -103,7 +104,7 @@ void CProjectorCommands::RunProjectorCommand(Send send, int waitMs)
         [this, waitMs] {
             LogMissedProjectors();
             if (m_reached == 0)
-                m_showMessage(LoadString(MSG_COMMUNICATION_FAILED));
+                ShowUserMessage(LoadString(MSG_COMMUNICATION_FAILED));
             // The projectors need a moment before they tell the new state.
             disconnect(&m_waitTimer, nullptr, this, nullptr);
             connect(&m_waitTimer, &QTimer::timeout, this, [this] {
@@ -134,7 +135,7 @@ void CProjectorCommands::DetailInformation()
     const NodeHolds::Hold hold(m_holds);
     Projector *projector = nullptr;
     if (const int message = CheckSingleProjector(m_selection(), projector)) {
-        m_showMessage(LoadString(message));
+        ShowUserMessage(LoadString(message));
         return;
     }
     {

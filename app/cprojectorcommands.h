@@ -38,7 +38,6 @@ public:
     using Selection = std::function<std::vector<ProjectorNode *>()>;
     // Shows a message to the user (the window's one message box); may return before it is
     // answered or after.
-    using ShowMessage = std::function<void(const QString &text)>;
 
     // The fixed waits between a command and the read-back, in milliseconds.
     struct Waits
@@ -50,8 +49,7 @@ public:
 
     // window: the main window, kept from input while a command runs and parent of the dialogs.
     // selection: the nodes behind the selected rows of the projector list.
-    CProjectorCommands(CVantelDoc &doc, QWidget *window, Selection selection,
-                       ShowMessage showMessage, Waits waits);
+    CProjectorCommands(CVantelDoc &doc, QWidget *window, Selection selection, Waits waits);
     ~CProjectorCommands() override; // waits for a job still running
 
     bool IsBusy() const { return m_blocker != nullptr; }
@@ -90,7 +88,6 @@ private:
     CVantelDoc &m_doc;
     QWidget *m_window;
     Selection m_selection;
-    ShowMessage m_showMessage;
     Waits m_waits;
     std::unique_ptr<InputBlocker> m_blocker; // while a command runs
     NodeHolds *m_holds = nullptr;

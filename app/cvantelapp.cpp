@@ -80,7 +80,7 @@ void CVantelApp::OnInitialUpdateFinished()
     // After the window has painted: the message stands over a visible window.
     QTimer::singleShot(0, m_frame.get(), [] {
         if (!CheckNetworkAdapters())
-            CMessageBox::Show(LoadString(STR_ENABLE_NETWORK));
+            ShowUserMessage(LoadString(STR_ENABLE_NETWORK));
     });
 }
 

@@ -7,7 +7,7 @@
 #include "app/cedwidebackgroundbmp.h"
 #include "app/cgrouptreectrl.h"
 #include "app/cimagetextbutton.h"
-#include "app/cmessagebox.h"
+#include "store/usermessage.h"
 #include "app/cnodedrag.h"
 #include "app/nodeholds.h"
 #include "app/cprojectorlistctrl.h"
@@ -121,9 +121,7 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
     waits.inputMs = Timings().inputWaitMs;
     waits.muteMs = Timings().muteWaitMs;
     m_commands = new CProjectorCommands(
-        doc, this, [this] { return GetListSelection(); },
-        [this](const QString &text) { CMessageBox::Show(text, MessageIcon::Warning, window()); },
-        waits);
+        doc, this, [this] { return GetListSelection(); }, waits);
     // A running command shows itself: its buttons are disabled (the blocker shows the busy
     // cursor), so that a click is not silently dropped.
     connect(m_commands, &CProjectorCommands::busyChanged, this, [this](bool busy) {
@@ -174,7 +172,7 @@ void CVantelView::OnInitialUpdate()
         return;
     }
     if (LoadSkinBitmap(SKIN_BACKGROUND).isNull()) {
-        CMessageBox::Show(u"LoadBitmap ERROR END"_s);
+        ShowUserMessage(u"LoadBitmap ERROR END"_s);
         m_initialUpdateFinished = true;
         emit initialUpdateFinished();
         return;
@@ -200,7 +198,7 @@ void CVantelView::OnInitialUpdate()
     if (init != 0) {
         // The splash window goes too: it would otherwise stand over the window until the end.
         CloseSplash();
-        CMessageBox::Show(LoadString(STR_LIBRARY_INIT_FAILED));
+        ShowUserMessage(LoadString(STR_LIBRARY_INIT_FAILED));
         m_initialUpdateFinished = true;
         emit initialUpdateFinished();
         return;
@@ -799,9 +797,6 @@ void CVantelView::CreateEditCommands()
     access.refreshing = [this] { return IsRefreshing(); };
     access.releaseNodes = [this] { ReleaseNodes(); };
     access.update = [this](const CEditCommands::ViewUpdate &update) { ApplyEditUpdate(update); };
-    access.showMessage = [this](const QString &text) {
-        CMessageBox::Show(text, MessageIcon::Warning, window());
-    };
     access.holds = m_holds;
     m_editCommands =
         new CEditCommands(m_doc, *ProjectorManager::GetInstance(), this, std::move(access));
@@ -884,7 +879,7 @@ void CVantelView::OnNodesDropped(const std::vector<ProjectorNode *> &sources, bo
     Group *before = m_treeCtrl->GetSelectedGroup();
     const DropResult result = DropNodes(sources, fromTree, target, m_doc.GetRoot(), before);
     if (result.message) {
-        CMessageBox::Show(LoadString(result.message), MessageIcon::Warning, window());
+        ShowUserMessage(LoadString(result.message));
     } else {
         CEditCommands::ViewUpdate update;
         update.rebuildTree = true;

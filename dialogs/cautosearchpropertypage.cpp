@@ -4,7 +4,6 @@
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cregprojectordlg.h"
 #include "dialogs/cwaitdialog.h"
-#include "res/stringids.h"
 #include "model/dialogworker.h"
 #include "model/limits.h"
 #include "model/projector.h"
@@ -198,7 +197,7 @@ void CAutoSearchPropertyPage::OnClickedAutoSearch()
     if (m_busy)
         return;
     if (m_sheet.IsRefreshing()) {
-        TellRegistrationMessage(MSG_WAIT_FOR_REFRESH);
+        ShowUserMessage(RegistrationMessageText(MSG_WAIT_FOR_REFRESH));
         return;
     }
     // A new search starts from an empty list and fresh flags, also when it finds nothing.
@@ -230,7 +229,7 @@ void CAutoSearchPropertyPage::OnSearchEnded()
     Done();
     m_sheet.activateWindow();
     if (m_pFoundProjectors.empty()) {
-        TellRegistrationMessage(MSG_NO_PROJECTOR_FOUND);
+        ShowUserMessage(RegistrationMessageText(MSG_NO_PROJECTOR_FOUND));
         return;
     }
     FillProjectorList();
@@ -274,7 +273,7 @@ void CAutoSearchPropertyPage::AuthenticateAll()
                         FillProjectorList();
                         Done();
                         if (*result != 0)
-                            TellRegistrationMessage(*result);
+                            ShowUserMessage(RegistrationMessageText(*result));
                     });
 }
 
@@ -312,7 +311,7 @@ void CAutoSearchPropertyPage::OnClickedRegister()
             ++checked;
     }
     if (checked + m_manager.GetProjectorCount() > MAX_PROJECTORS) {
-        TellRegistrationMessage(MSG_REGISTRATION_FULL);
+        ShowUserMessage(RegistrationMessageText(MSG_REGISTRATION_FULL));
         return;
     }
 
@@ -324,7 +323,7 @@ void CAutoSearchPropertyPage::OnClickedRegister()
         }
         Projector *added = nullptr;
         if (const int refusal = AddCandidate(m_manager, *m_pFoundProjectors[i], &added)) {
-            TellRegistrationMessage(refusal); // the row stays, still checked
+            ShowUserMessage(RegistrationMessageText(refusal)); // the row stays, still checked
             ++i;
             continue;
         }
@@ -348,6 +347,6 @@ void CAutoSearchPropertyPage::OnClickedRegister()
         },
         [this] {
             Done();
-            TellRegistrationMessage(MSG_REGISTERED, MessageIcon::Information);
+            ShowUserMessage(RegistrationMessageText(MSG_REGISTERED), MessageIcon::Information);
         });
 }

@@ -129,7 +129,7 @@ void CIpSpecifyPropertyPage::OnClickedConfirm()
         QStringLiteral("%1.%2.%3.%4").arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
     QString address;
     if (const int refusal = CheckNewAddress(m_manager, m_strIpAddress, &address)) {
-        TellRegistrationMessage(refusal); // 315 or 316, nothing sent
+        ShowUserMessage(RegistrationMessageText(refusal)); // 315 or 316, nothing sent
         emit idle();
         return;
     }
@@ -152,7 +152,7 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
     if (result == kAuthenticationFailed) {
         // The first refusal only asks; a password that was tried and refused is told first.
         if (m_passwordTried)
-            TellRegistrationMessage(MSG_PASSWORD_INVALID);
+            ShowUserMessage(RegistrationMessageText(MSG_PASSWORD_INVALID));
         for (;;) {
             const std::optional<QString> password = CAuthDlg::Ask(this, candidate->GetIPAddress());
             if (!password) {
@@ -160,7 +160,8 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
                 return;
             }
             if (CheckPassword(*password) != 0) {
-                TellRegistrationMessage(STR_PASSWORD_RULES); // says why, not just "invalid"
+                ShowUserMessage(
+                    RegistrationMessageText(STR_PASSWORD_RULES)); // says why, not just "invalid"
                 continue;
             }
             // An empty password is tried as well.
@@ -171,7 +172,7 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
         }
     }
     if (result != 0) {
-        TellRegistrationMessage(MSG_NO_PROJECTOR_FOUND);
+        ShowUserMessage(RegistrationMessageText(MSG_NO_PROJECTOR_FOUND));
         emit idle();
         return;
     }
@@ -190,7 +191,7 @@ void CIpSpecifyPropertyPage::OnClickedRegister()
     // Whatever the outcome, the confirmation is used up; the address stays in the field.
     DropConfirmation();
     if (refusal) {
-        TellRegistrationMessage(refusal);
+        ShowUserMessage(RegistrationMessageText(refusal));
         emit idle();
         return;
     }
@@ -199,7 +200,8 @@ void CIpSpecifyPropertyPage::OnClickedRegister()
     m_worker->Start([this, added] { RefreshRegistered(m_manager, *added); },
                     [this] {
                         SetBusy(false);
-                        TellRegistrationMessage(MSG_REGISTERED, MessageIcon::Information);
+                        ShowUserMessage(RegistrationMessageText(MSG_REGISTERED),
+                                        MessageIcon::Information);
                         emit idle();
                     });
 }

@@ -128,7 +128,7 @@ void CModfiyIPAddressDlg::OnConfirm()
     std::array<int, 4> octets{};
     m_address->GetAddress(octets);
     if (octets == std::array<int, 4>{}) {
-        ShowMessageId(MSG_ADDRESS_INVALID);
+        ShowUserMessage(MSG_ADDRESS_INVALID);
         return;
     }
     const QString address =
@@ -174,7 +174,7 @@ void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QSt
         // The projector wants a password: ask for it, saying first that the last one failed
         // when one was typed already.
         if (!firstTry)
-            ShowMessageId(MSG_PASSWORD_INVALID);
+            ShowUserMessage(MSG_PASSWORD_INVALID);
         for (;;) {
             const std::optional<QString> typed = CAuthDlg::Ask(this, address);
             if (!typed) {
@@ -183,7 +183,7 @@ void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QSt
             }
             // A password PJLink cannot carry is refused here, saying why.
             if (CheckPassword(*typed) != 0) {
-                ShowMessageId(STR_PASSWORD_RULES);
+                ShowUserMessage(STR_PASSWORD_RULES);
                 continue;
             }
             StartProbe(address, *typed, false);
@@ -191,7 +191,7 @@ void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QSt
         }
     }
     RestoreWorkCopy();
-    ShowMessageId(result);
+    ShowUserMessage(result);
 }
 
 void CModfiyIPAddressDlg::accept()
@@ -221,7 +221,7 @@ void CModfiyIPAddressDlg::OnChanged(int result)
     SetBusy(false);
     emit connectFinished(result);
     if (result == 0) {
-        ShowMessageId(MSG_ADDRESS_CHANGED, MessageIcon::Information);
+        ShowUserMessage(MSG_ADDRESS_CHANGED, MessageIcon::Information);
         QDialog::done(Accepted);
         return;
     }
@@ -233,7 +233,7 @@ void CModfiyIPAddressDlg::OnChanged(int result)
     // the new one must be confirmed again.
     m_strNewIpAddress.clear();
     ShowFieldValue(m_newName, LoadString(TXT_NEW_NAME), QString(), QString());
-    ShowMessageId(result);
+    ShowUserMessage(result);
 }
 
 void CModfiyIPAddressDlg::done(int result)

@@ -48,7 +48,7 @@ void CNewGroupDlg::accept()
 {
     const QString name = m_edit->text();
     if (const int refusal = CheckGroupName(name)) {
-        ShowMessageId(refusal);
+        ShowUserMessage(refusal);
         return;
     }
     m_strGroupName = name;

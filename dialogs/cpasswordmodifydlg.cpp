@@ -62,7 +62,7 @@ void CPasswordModifyDlg::accept()
         return;
     // A password PJLink cannot carry is refused before anything is sent, saying why.
     if (CheckPassword(m_edit->text()) != 0) {
-        ShowMessageId(STR_PASSWORD_RULES);
+        ShowUserMessage(STR_PASSWORD_RULES);
         return;
     }
     m_strNewPassword = m_edit->text();
@@ -94,7 +94,7 @@ void CPasswordModifyDlg::OnTried(int result)
     unsetCursor();
     emit tryFinished(result);
     if (result == 0) {
-        ShowMessageId(MSG_PASSWORD_CHANGED, MessageIcon::Information);
+        ShowUserMessage(MSG_PASSWORD_CHANGED, MessageIcon::Information);
         QDialog::done(Accepted);
         return;
     }
@@ -103,5 +103,5 @@ void CPasswordModifyDlg::OnTried(int result)
         QDialog::done(*m_pendingResult);
         return;
     }
-    ShowMessageId(result);
+    ShowUserMessage(result);
 }

@@ -103,11 +103,6 @@ void CRegProjectorDlg::OnTabChanged(int index)
         m_ipSpecify->OnSetActive();
 }
 
-void TellRegistrationMessage(int messageId, MessageIcon icon)
-{
-    ShowUserMessage(RegistrationMessageText(messageId), icon);
-}
-
 QLabel *MakePageStaticText(int textId, QWidget *parent)
 {
     auto *label = new QLabel(LoadString(textId), parent);

@@ -58,7 +58,4 @@ private:
     CIpSpecifyPropertyPage *m_ipSpecify = nullptr;
 };
 
-// Shared by the sheet's two pages: a registration message (store/registration.h) to the user,
-// and a static text of the string table, wrapped, as the pages place them.
-void TellRegistrationMessage(int messageId, MessageIcon icon = MessageIcon::Warning);
 QLabel *MakePageStaticText(int textId, QWidget *parent);

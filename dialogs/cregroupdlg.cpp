@@ -93,11 +93,11 @@ void CReGroupDlg::OnCreateGroup()
 {
     Group *parent = GetSelectedGroup();
     if (!parent) {
-        ShowMessageId(MSG_NO_GROUP_SELECTED);
+        ShowUserMessage(MSG_NO_GROUP_SELECTED);
         return;
     }
     if (parent->GetDepth() + 1 > MAX_GROUP_DEPTH) {
-        ShowMessageId(MSG_CREATE_TOO_DEEP);
+        ShowUserMessage(MSG_CREATE_TOO_DEEP);
         return;
     }
     for (;;) {
@@ -106,7 +106,7 @@ void CReGroupDlg::OnCreateGroup()
             return;
         const QString name = dialog.GetGroupName();
         if (const int refusal = CanCreateGroup(*parent, name)) {
-            ShowMessageId(refusal);
+            ShowUserMessage(refusal);
             continue;
         }
         m_pManager->AddGroupTo(parent, std::make_unique<Group>(name));
@@ -121,7 +121,7 @@ void CReGroupDlg::OnMove()
 {
     Group *target = GetSelectedGroup();
     if (!target) {
-        ShowMessageId(MSG_NO_GROUP_SELECTED);
+        ShowUserMessage(MSG_NO_GROUP_SELECTED);
         return;
     }
     bool moved = false;
@@ -130,7 +130,7 @@ void CReGroupDlg::OnMove()
         if (!node)
             continue;
         if (const int refusal = CanMoveNode(*node, *target)) {
-            ShowMessageId(refusal);
+            ShowUserMessage(refusal);
             continue;
         }
         if (node->MoveTo(target))

@@ -52,7 +52,7 @@ void CRenameGroupDlg::accept()
 {
     const QString name = m_edit->text();
     if (const int refusal = CanRenameGroup(*m_pGroup, name)) {
-        ShowMessageId(refusal);
+        ShowUserMessage(refusal);
         return;
     }
     m_strGroupName = name;

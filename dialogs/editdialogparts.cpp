@@ -32,11 +32,6 @@ QPushButton *MakeEditButton(int textId, const QString &objectName, QWidget *pare
     return button;
 }
 
-void ShowMessageId(int id, MessageIcon icon)
-{
-    ShowUserMessage(LoadString(id), icon);
-}
-
 void ShowFieldValue(QLabel *field, const QString &caption, const QString &shown,
                     const QString &value)
 {
@@ -67,7 +62,7 @@ void LimitGroupNameField(QLineEdit *edit)
         const int cursor = std::min<int>(edit->cursorPosition(), int(accepted->size()));
         edit->setText(*accepted);
         edit->setCursorPosition(cursor);
-        ShowMessageId(MSG_GROUP_NAME_INVALID);
+        ShowUserMessage(MSG_GROUP_NAME_INVALID);
     });
 }
 

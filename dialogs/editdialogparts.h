@@ -51,9 +51,6 @@ enum EditDialogText : int {
 QLabel *MakeEditLabel(const QString &text, const QString &objectName, QWidget *parent);
 QPushButton *MakeEditButton(int textId, const QString &objectName, QWidget *parent);
 
-// The message of a string-table number, through the user-message sink.
-void ShowMessageId(int id, MessageIcon icon = MessageIcon::Warning);
-
 // A field that shows a value the program found (a confirmed projector name): text shown, and a
 // screen reader given the caption and the whole value, even when the text shown is cut.
 void ShowFieldValue(QLabel *field, const QString &caption, const QString &shown,

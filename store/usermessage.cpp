@@ -1,5 +1,7 @@
 #include "store/usermessage.h"
 
+#include "res/stringtable.h"
+
 #include <QTextStream>
 
 #include <atomic>
@@ -20,4 +22,9 @@ void ShowUserMessage(const QString &text, MessageIcon icon)
         return;
     }
     QTextStream(stderr) << text << Qt::endl;
+}
+
+void ShowUserMessage(int textId, MessageIcon icon)
+{
+    ShowUserMessage(LoadString(textId), icon);
 }

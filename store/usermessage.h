@@ -19,3 +19,5 @@ public:
 // The sink is not owned; pass nullptr to go back to standard error.
 void SetUserMessageSink(UserMessageSink *sink);
 void ShowUserMessage(const QString &text, MessageIcon icon = MessageIcon::Warning);
+// A numbered text of the string tables (res/stringids.h).
+void ShowUserMessage(int textId, MessageIcon icon = MessageIcon::Warning);

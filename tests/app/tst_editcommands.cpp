@@ -98,7 +98,6 @@ private:
     std::vector<ProjectorNode *> m_selection;
     Group *m_treeGroup = nullptr;
     bool m_refreshing = false;
-    QStringList m_messages;
     std::vector<CEditCommands::ViewUpdate> m_updates;
     int m_released = 0;
 };
@@ -129,7 +128,6 @@ void TestEditCommands::init()
     m_selection.clear();
     m_treeGroup = nullptr;
     m_refreshing = false;
-    m_messages.clear();
     m_updates.clear();
     m_released = 0;
 
@@ -140,7 +138,6 @@ void TestEditCommands::init()
     view.refreshing = [this] { return m_refreshing; };
     view.releaseNodes = [this] { ++m_released; };
     view.update = [this](const CEditCommands::ViewUpdate &update) { m_updates.push_back(update); };
-    view.showMessage = [this](const QString &text) { m_messages << text; };
     m_commands = std::make_unique<CEditCommands>(*m_doc, *ProjectorManager::GetInstance(),
                                                  m_window.get(), view);
     Build();
@@ -292,7 +289,7 @@ void TestEditCommands::refusedOrOpened()
     else
         m_commands->Regroup();
 
-    QCOMPARE(m_messages, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(m_sink.Take(), message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(opened, dialog);
     QVERIFY(!m_commands->IsBusy());
     QCOMPARE(RegistryLines(), before);

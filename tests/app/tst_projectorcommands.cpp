@@ -7,6 +7,7 @@
 #include "store/cvanteldoc.h"
 #include "store/usermessage.h"
 #include "tests/common/documentfixture.h"
+#include "tests/common/messagesinks.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QApplication>
@@ -93,7 +94,7 @@ private:
     std::unique_ptr<QWidget> m_window;
     QPushButton *m_button = nullptr; // a control of the window, to try input on
     std::vector<ProjectorNode *> m_selection;
-    QStringList m_messages;
+    std::unique_ptr<InstalledRecordingSink> m_messages;
     std::unique_ptr<CProjectorCommands> m_commands;
 };
 
@@ -113,20 +114,20 @@ void TestProjectorCommands::init()
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_selection.clear();
-    m_messages.clear();
+    m_messages = std::make_unique<InstalledRecordingSink>();
     CProjectorCommands::Waits waits;
     waits.powerMs = 300;
     waits.inputMs = 150;
     waits.muteMs = 100;
     m_commands = std::make_unique<CProjectorCommands>(
-        *m_doc, m_window.get(), [this] { return m_selection; },
-        [this](const QString &text) { m_messages.append(text); }, waits);
+        *m_doc, m_window.get(), [this] { return m_selection; }, waits);
     TakeEvents();
 }
 
 void TestProjectorCommands::cleanup()
 {
     m_commands.reset();
+    m_messages.reset();
     m_window.reset();
     m_doc = nullptr;
     m_fixture.Close();
@@ -174,7 +175,7 @@ void TestProjectorCommands::powerOn_group_reachesEveryProjectorBelowAndLogsEach(
     events.sort();
     QCOMPARE(events, (QStringList{u"Left: The power has been turned On."_s,
                                   u"Right: The power has been turned On."_s}));
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_messages->Texts().isEmpty());
 }
 
 void TestProjectorCommands::powerOn_group_namesEachProjectorThatDidNotDoIt_data()
@@ -243,7 +244,7 @@ void TestProjectorCommands::powerOn_group_namesEachProjectorThatDidNotDoIt()
             QCOMPARE(events.filter(address + u"\u3001/Hall"_s).size(), 1);
         QVERIFY(events.filter(u"ERR3"_s).size() == 1);
     }
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_messages->Texts().isEmpty());
 }
 
 void TestProjectorCommands::refusedSelections_data()
@@ -274,7 +275,7 @@ void TestProjectorCommands::refusedSelections()
         QVERIFY(RunToEnd(command));
         QVERIFY(!m_commands->IsBusy());
     }
-    QCOMPARE(m_messages, (QStringList{message, message, message}));
+    QCOMPARE(m_messages->Texts(), (QStringList{message, message, message}));
     QVERIFY(Commands(*elsewhere).isEmpty());
     QVERIFY(TakeEvents().isEmpty());
 }
@@ -292,7 +293,7 @@ void TestProjectorCommands::allSilent_tells337AndStillFinishes()
     QSignalSpy finished(m_commands.get(), &CProjectorCommands::finished);
     QVERIFY(RunToEnd([this] { m_commands->Power(0); }));
     QCOMPARE(finished.count(), 1);
-    QCOMPARE(m_messages,
+    QCOMPARE(m_messages->Texts(),
              QStringList{u"Communication cannot be conducted with the specified projector(s)."_s});
     QVERIFY(TakeEvents().filter(u"power"_s).isEmpty());
 }
@@ -325,7 +326,7 @@ void TestProjectorCommands::nothingToSend()
     QCOMPARE(busy.count(), 0);
     QTest::qWait(50);
     QCOMPARE(emulator->connectionCount(), connections);
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_messages->Texts().isEmpty());
     QVERIFY(TakeEvents().isEmpty());
 }
 
@@ -396,12 +397,12 @@ void TestProjectorCommands::detailInformation_selectionRulesAndRefreshAfter()
         {{first, second}, u"Select only one projector."_s}};
     for (const auto &[selection, message] : refused) {
         m_selection = selection;
-        m_messages.clear();
+        m_messages->Clear();
         m_commands->DetailInformation();
-        QCOMPARE(m_messages, QStringList{message});
+        QCOMPARE(m_messages->Texts(), QStringList{message});
     }
 
-    m_messages.clear();
+    m_messages->Clear();
     m_selection = {second};
     QStringList rows;
     AnswerDialog(u"141"_s, u"1"_s, [&rows](QWidget *dialog) {
@@ -412,7 +413,7 @@ void TestProjectorCommands::detailInformation_selectionRulesAndRefreshAfter()
     });
     QVERIFY(RunToEnd([this] { m_commands->DetailInformation(); }));
     QCOMPARE(rows, QStringList{u"Two"_s});
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_messages->Texts().isEmpty());
     // The detail read, then the refresh after the dialog: two connections' worth of reads.
     const QStringList commands = Commands(*two);
     QVERIFY2(commands.count(u"INF1 ?"_s) == 2, qPrintable(commands.join(u", "_s)));
