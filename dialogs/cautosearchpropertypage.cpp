@@ -266,15 +266,14 @@ void CAutoSearchPropertyPage::AuthenticateAll()
     for (const auto &candidate : m_pFoundProjectors)
         candidates.push_back(candidate.get());
     SetBusy(true);
-    auto result = std::make_shared<int>(0);
-    m_worker->Start([candidates, password = *password,
-                     result] { *result = ::AuthenticateAll(candidates, password); },
-                    [this, result] {
-                        FillProjectorList();
-                        Done();
-                        if (*result != 0)
-                            ShowUserMessage(RegistrationMessageText(*result));
-                    });
+    m_worker->Start(
+        [candidates, password = *password] { return ::AuthenticateAll(candidates, password); },
+        [this](int result) {
+            FillProjectorList();
+            Done();
+            if (result != 0)
+                ShowUserMessage(RegistrationMessageText(result));
+        });
 }
 
 void CAutoSearchPropertyPage::OnItemChanged(QTreeWidgetItem *item, int column)

@@ -144,11 +144,10 @@ void CModfiyIPAddressDlg::StartProbe(const QString &address, const QString &pass
     SetBusy(true);
     ProjectorManager *manager = m_pManager;
     Projector *work = m_pWorkProjector.get();
-    auto result = std::make_shared<int>(0);
-    m_worker->Start([manager, work, address, password,
-                     result] { *result = ProbeNewAddress(*manager, *work, address, password); },
-                    [this, result, address, password, firstTry] {
-                        OnProbed(*result, address, password, firstTry);
+    m_worker->Start([manager, work, address,
+                     password] { return ProbeNewAddress(*manager, *work, address, password); },
+                    [this, address, password, firstTry](int result) {
+                        OnProbed(result, address, password, firstTry);
                     });
 }
 
@@ -203,17 +202,17 @@ void CModfiyIPAddressDlg::accept()
     const QString address = m_strNewIpAddress;
     const QString password = m_strNewPassword;
     const QString name = m_strNewName;
-    auto result = std::make_shared<int>(0);
     m_worker->Start(
-        [projector, address, password, name, result] {
-            *result = ChangeIPAddress(*projector, address, password);
-            if (*result == 0 && !name.isEmpty()) {
+        [projector, address, password, name] {
+            const int result = ChangeIPAddress(*projector, address, password);
+            if (result == 0 && !name.isEmpty()) {
                 // A refresh writes the name inside its connection window too.
                 std::lock_guard lock(projector->WindowLock());
                 projector->Rename(name);
             }
+            return result;
         },
-        [this, result] { OnChanged(*result); });
+        [this](int result) { OnChanged(result); });
 }
 
 void CModfiyIPAddressDlg::OnChanged(int result)

@@ -71,10 +71,8 @@ void CPasswordModifyDlg::accept()
     setCursor(Qt::BusyCursor);
     Projector *projector = m_pProjector;
     const QString password = m_strNewPassword;
-    auto result = std::make_shared<int>(0);
-    m_worker->Start(
-        [projector, password, result] { *result = ChangePassword(*projector, password); },
-        [this, result] { OnTried(*result); });
+    m_worker->Start([projector, password] { return ChangePassword(*projector, password); },
+                    [this](int result) { OnTried(result); });
 }
 
 void CPasswordModifyDlg::done(int result)
