@@ -60,6 +60,17 @@ std::optional<int> number(std::string_view digits)
     return value;
 }
 
+// A payload that is one whole number.
+IntAnswer numberAnswer(std::string_view payload)
+{
+    IntAnswer answer;
+    if (const auto value = number(payload)) {
+        answer.code = PJL_OK;
+        answer.value = *value;
+    }
+    return answer;
+}
+
 // Class 2 numbers inputs 1..9 and then A..Z; some devices send the letters in lower case.
 std::optional<int> inputNumber(char c)
 {
@@ -226,12 +237,7 @@ int parseSetResult(std::string_view payload)
 
 IntAnswer parsePower(std::string_view payload)
 {
-    IntAnswer answer;
-    if (const auto value = number(payload)) {
-        answer.code = PJL_OK;
-        answer.value = *value;
-    }
-    return answer;
+    return numberAnswer(payload);
 }
 
 InputAnswer parseInput(std::string_view payload)
@@ -368,12 +374,7 @@ ResolutionAnswer parseResolution(std::string_view payload, bool signalMarksAllow
 IntAnswer parseHours(std::string_view payload)
 {
     // Up to five digits in the standard; a longer counter still fits kMaxNumberDigits.
-    IntAnswer answer;
-    if (const auto value = number(payload)) {
-        answer.code = PJL_OK;
-        answer.value = *value;
-    }
-    return answer;
+    return numberAnswer(payload);
 }
 
 TextListAnswer parseModels(std::string_view payload)
