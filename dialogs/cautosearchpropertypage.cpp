@@ -302,15 +302,13 @@ void CAutoSearchPropertyPage::OnClickedRegister()
 {
     if (m_busy)
         return;
-    // The limit counts the checked rows that are not registered yet: those that are will be
-    // refused one by one below.
-    int checked = 0;
+    std::vector<const Projector *> chosen;
     for (std::size_t i = 0; i < m_pFoundProjectors.size(); ++i) {
-        if (m_pCheckFlags[i] && !m_manager.IsIPRegistered(m_pFoundProjectors[i]->GetIPAddress()))
-            ++checked;
+        if (m_pCheckFlags[i])
+            chosen.push_back(m_pFoundProjectors[i].get());
     }
-    if (checked + m_manager.GetProjectorCount() > MAX_PROJECTORS) {
-        ShowUserMessage(RegistrationMessageText(MSG_REGISTRATION_FULL));
+    if (const int full = CheckRoomFor(m_manager, chosen)) {
+        ShowUserMessage(RegistrationMessageText(full));
         return;
     }
 

@@ -9,6 +9,7 @@
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -50,6 +51,14 @@ int CheckNewAddress(const ProjectorManager &manager, const QString &text, QStrin
     if (normalized)
         *normalized = address;
     return 0;
+}
+
+int CheckRoomFor(const ProjectorManager &manager, const std::vector<const Projector *> &chosen)
+{
+    const auto unregistered = std::count_if(chosen.begin(), chosen.end(), [&](const Projector *p) {
+        return !manager.IsIPRegistered(p->GetIPAddress());
+    });
+    return manager.GetProjectorCount() + unregistered > MAX_PROJECTORS ? MSG_REGISTRATION_FULL : 0;
 }
 
 int ProbeCandidate(Projector &candidate)

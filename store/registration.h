@@ -43,6 +43,11 @@ int ProbeCandidate(Projector &candidate);
 int AuthenticateAll(const std::vector<Projector *> &candidates, const QString &password,
                     int *accepted = nullptr);
 
+// 314 when the chosen candidates do not all fit: those whose address is not registered yet,
+// added to the projectors registered, would pass MAX_PROJECTORS. Candidates registered already
+// do not count (each is refused on its own, 316).
+int CheckRoomFor(const ProjectorManager &manager, const std::vector<const Projector *> &chosen);
+
 // A copy of the candidate joins the registry, in the group its path names or else the root, is
 // refreshed once, and the event of that refresh is logged. 316 when its address is registered
 // already, 317 when its password is refused by CheckPassword, 314 when MAX_PROJECTORS are

@@ -31,6 +31,8 @@ private slots:
     void checkPassword();
     void authenticateAll_onePasswordUnlocksEveryCandidateThatTakesIt();
     void registerProjector_outcomes();
+    void checkRoomFor_data();
+    void checkRoomFor();
     void changePassword_refusedChangeRestoresOld();
     void changeAddress_confirmThenApply();
 
@@ -116,6 +118,46 @@ void TestRegistration::authenticateAll_onePasswordUnlocksEveryCandidateThatTakes
     QVERIFY(!candidates[1]->IsAuthenticated());
     QCOMPARE(AuthenticateAll(candidates, u"wrong"_s, &accepted), 317);
     QCOMPARE(candidates[1]->GetPassword(), u"wrong"_s); // the tried password stays
+}
+
+// Only the chosen candidates that are not registered yet count against the limit.
+void TestRegistration::checkRoomFor_data()
+{
+    QTest::addColumn<int>("registered");
+    QTest::addColumn<int>("newOnes");
+    QTest::addColumn<int>("registeredOnes"); // chosen, but registered already
+    QTest::addColumn<int>("expected");
+    QTest::newRow("empty register, 100 chosen") << 0 << 100 << 0 << 0;
+    QTest::newRow("empty register, 101 chosen") << 0 << 101 << 0 << 314;
+    QTest::newRow("98 registered, 2 chosen") << 98 << 2 << 0 << 0;
+    QTest::newRow("98 registered, 3 chosen") << 98 << 3 << 0 << 314;
+    QTest::newRow("registered candidates do not count") << 99 << 1 << 5 << 0;
+    QTest::newRow("full, only registered ones chosen") << 100 << 0 << 2 << 0;
+    QTest::newRow("full, one new") << 100 << 1 << 0 << 314;
+}
+
+void TestRegistration::checkRoomFor()
+{
+    QFETCH(int, registered);
+    QFETCH(int, newOnes);
+    QFETCH(int, registeredOnes);
+    QFETCH(int, expected);
+    ProjectorManager &manager = *ProjectorManager::GetInstance();
+    const auto address = [](int n) {
+        return u"127.56.%1.%2"_s.arg(200 + n / 200).arg(n % 200 + 1);
+    };
+    for (int i = 0; i < registered; ++i)
+        QVERIFY(manager.AddProjector(
+            std::make_unique<Projector>(u"P%1"_s.arg(i), address(i), QString(), u"M"_s, u"/"_s)));
+    std::vector<std::unique_ptr<Projector>> owned;
+    std::vector<const Projector *> chosen;
+    for (int i = 0; i < newOnes + registeredOnes; ++i) {
+        const int n = i < newOnes ? 1000 + i : i - newOnes; // registered ones reuse addresses
+        owned.push_back(
+            std::make_unique<Projector>(QString(), address(n), QString(), u"M"_s, QString()));
+        chosen.push_back(owned.back().get());
+    }
+    QCOMPARE(CheckRoomFor(manager, chosen), expected);
 }
 
 void TestRegistration::registerProjector_outcomes()
