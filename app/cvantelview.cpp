@@ -81,12 +81,6 @@ std::function<int()> &LibraryInit()
     return init;
 }
 
-void Identify(QWidget *widget, int id, const QString &accessibleName)
-{
-    widget->setObjectName(QString::number(id));
-    widget->setAccessibleName(accessibleName);
-}
-
 } // namespace
 
 CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
@@ -151,6 +145,15 @@ CVantelView::~CVantelView()
     // The listener and the workers post to this view: each ends while the view is whole.
     m_notifications.reset();
     m_scheduler.reset();
+}
+
+// Names the control by its id for tests and screen readers, and keeps it in the map the layout
+// and the command wiring look controls up in.
+void CVantelView::Identify(QWidget *widget, int id, const QString &accessibleName)
+{
+    widget->setObjectName(QString::number(id));
+    widget->setAccessibleName(accessibleName);
+    m_controls.insert(id, widget);
 }
 
 void CVantelView::SetLibraryInitForTesting(std::function<int()> init)
@@ -621,8 +624,7 @@ void CVantelView::PlaceControls()
     input.resized = m_resized;
     const QHash<int, QRect> rects = ComputeViewGeometry(m_layout, input);
     for (auto it = rects.cbegin(); it != rects.cend(); ++it) {
-        if (QWidget *control =
-                findChild<QWidget *>(QString::number(it.key()), Qt::FindDirectChildrenOnly))
+        if (QWidget *control = m_controls.value(it.key()))
             control->setGeometry(it.value());
     }
     // The hourglass picture is taller than its entry: shown whole, centred on the entry.
@@ -635,7 +637,7 @@ void CVantelView::PlaceControls()
 void CVantelView::ConnectCommands()
 {
     const auto onClick = [this](int id, auto command) {
-        if (auto *button = findChild<QPushButton *>(QString::number(id)))
+        if (auto *button = Control<QPushButton>(id))
             connect(button, &QPushButton::clicked, m_commands, command);
     };
     onClick(IDC_POWER_ON, [this] { m_commands->Power(1); });
@@ -805,7 +807,7 @@ void CVantelView::CreateEditCommands()
 void CVantelView::ConnectEditCommands()
 {
     const auto onClick = [this](int id, void (CEditCommands::*command)()) {
-        if (auto *button = findChild<QPushButton *>(QString::number(id)))
+        if (auto *button = Control<QPushButton>(id))
             connect(button, &QPushButton::clicked, m_editCommands, command);
     };
     onClick(IDC_CHANGE_PASSWORD, &CEditCommands::ChangePassword);

@@ -3,6 +3,7 @@
 #include "app/ceditcommands.h"
 #include "res/viewlayout.h"
 
+#include <QHash>
 #include <QTimer>
 #include <QWidget>
 
@@ -116,6 +117,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void Identify(QWidget *widget, int id, const QString &accessibleName);
+    template <class T> T *Control(int id) const { return qobject_cast<T *>(m_controls.value(id)); }
     void CreateControls();
     void InitActionList();
     void InitProjectorList();
@@ -155,6 +158,8 @@ private:
     CVantelDoc &m_doc;
     ViewLayout m_layout;
     Tab m_tab = TAB_REMOTE_CONTROL;
+    // Every control by its id, filled once by Identify as the controls are made.
+    QHash<int, QWidget *> m_controls;
     bool m_controlsCreated = false;
     bool m_initialUpdateFinished = false;
     bool m_resized = false; // the client size changed since the controls were made
