@@ -642,15 +642,7 @@ void CVantelView::ConnectCommands()
     };
     onClick(IDC_POWER_ON, [this] { m_commands->Power(1); });
     onClick(IDC_POWER_OFF, [this] { m_commands->Power(0); });
-    onClick(IDC_SET_INPUT, [this] {
-        // Each entry of the input list carries its input as (type, number).
-        std::optional<InputStatus> input;
-        if (m_inputCombo->currentIndex() >= 0) {
-            const QPoint value = m_inputCombo->currentData().toPoint();
-            input = InputStatus(value.x(), value.y());
-        }
-        m_commands->SetInput(input);
-    });
+    onClick(IDC_SET_INPUT, [this] { m_commands->SetInput(GetChosenInput()); });
     onClick(IDC_MUTE_ON, [this] { m_commands->Mute(m_muteCombo->currentIndex(), true); });
     onClick(IDC_MUTE_OFF, [this] { m_commands->Mute(m_muteCombo->currentIndex(), false); });
     onClick(IDC_DETAIL, [this] { m_commands->DetailInformation(); });
@@ -721,7 +713,16 @@ void CVantelView::OnTreeSelectionChanged()
     m_projectorList->ShowNodes(TreeSelectionContent());
     m_projectorList->UpdateData();
     m_inputCombo->clear();
+    m_inputChoices.clear();
     m_inputComboSelection.clear();
+}
+
+std::optional<InputStatus> CVantelView::GetChosenInput() const
+{
+    const int index = m_inputCombo ? m_inputCombo->currentIndex() : -1;
+    if (index < 0 || index >= int(m_inputChoices.size()))
+        return std::nullopt;
+    return m_inputChoices[std::size_t(index)].input;
 }
 
 void CVantelView::OnListSelectionChanged()
@@ -732,18 +733,23 @@ void CVantelView::OnListSelectionChanged()
     const std::vector<InputChoice> choices = MakeInputChoices(SelectionStates(selection));
     // A rebuild (a cycle's end, a command's read-back) re-announces the same selection: the entry
     // the user picked stays, so that Set sends what the user sees.
-    const QVariant picked =
-        selection == m_inputComboSelection ? m_inputCombo->currentData() : QVariant();
+    // An unknown input (the default) matches no entry.
+    const InputStatus picked = selection == m_inputComboSelection
+                                   ? GetChosenInput().value_or(InputStatus())
+                                   : InputStatus();
     m_inputComboSelection = selection;
     m_inputCombo->clear();
-    for (const InputChoice &choice : choices) {
-        const InputStatus &input = choice.input;
-        m_inputCombo->addItem(choice.text, QPoint(input.GetType(), input.GetNumber()));
-    }
+    // The entries' inputs stay beside the drop-down, in its order.
+    m_inputChoices = choices;
+    for (const InputChoice &choice : choices)
+        m_inputCombo->addItem(choice.text);
     if (choices.empty())
         return;
-    if (const int kept = picked.isValid() ? m_inputCombo->findData(picked) : -1; kept >= 0) {
-        m_inputCombo->setCurrentIndex(kept);
+    const auto kept = std::find_if(choices.begin(), choices.end(), [&](const InputChoice &c) {
+        return c.input.GetType() == picked.GetType() && c.input.GetNumber() == picked.GetNumber();
+    });
+    if (kept != choices.end()) {
+        m_inputCombo->setCurrentIndex(int(kept - choices.begin()));
         return;
     }
     m_inputCombo->setCurrentIndex(0);

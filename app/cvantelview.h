@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ceditcommands.h"
+#include "model/inputchoices.h"
 #include "res/viewlayout.h"
 
 #include <QHash>
@@ -9,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CActionEventListCtrl;
@@ -91,6 +93,8 @@ public:
     CActionEventListCtrl *GetEventList() const { return m_eventList; }
     // The nodes of the selected rows of the projector list, in row order.
     std::vector<ProjectorNode *> GetListSelection() const;
+    // The input of the drop-down's chosen entry; none when it is empty.
+    std::optional<InputStatus> GetChosenInput() const;
     // The group selected in the tree; nullptr for none and for "Display all".
     Group *GetTreeSelection() const;
     // Empties the tree and the list before the registry they show is replaced (File > Open);
@@ -201,10 +205,11 @@ private:
     QComboBox *m_inputCombo = nullptr;             // 1017
     // The list selection the input entries were made for; compared, never dereferenced.
     std::vector<ProjectorNode *> m_inputComboSelection;
-    QComboBox *m_muteCombo = nullptr;     // 1018
-    std::vector<QLabel *> m_remoteLabels; // 1012, 1015, 1016
-    QLabel *m_waitText = nullptr;         // 1026
-    QLabel *m_hourglass = nullptr;        // 1025
+    std::vector<InputChoice> m_inputChoices; // the drop-down's entries, in its order
+    QComboBox *m_muteCombo = nullptr;        // 1018
+    std::vector<QLabel *> m_remoteLabels;    // 1012, 1015, 1016
+    QLabel *m_waitText = nullptr;            // 1026
+    QLabel *m_hourglass = nullptr;           // 1025
     CProjectorCommands *m_commands = nullptr;
     CEditCommands *m_editCommands = nullptr;
     CNodeDrag *m_nodeDrag = nullptr;

@@ -67,6 +67,13 @@ QStringList SelectedNames(const CVantelView &view)
     return names;
 }
 
+// The chosen input of the drop-down as (type, number).
+QPoint ChosenInput(const CVantelView &view)
+{
+    const std::optional<InputStatus> input = view.GetChosenInput();
+    return input ? QPoint(input->GetType(), input->GetNumber()) : QPoint(-1, -1);
+}
+
 bool CycleEnded(const CVantelView &view)
 {
     return !view.IsRefreshing() && !view.IsWorkerRunning();
@@ -240,10 +247,10 @@ void TestFleetView::refresh_changesStatesAndKeepsSelectedProjectors()
     // One projector: the short texts, its own input chosen by value.
     auto *inputs = view->findChild<QComboBox *>(QString::number(IDC_INPUT_COMBO));
     QCOMPARE(inputs->count(), 5);
-    QCOMPARE(inputs->currentData().toPoint(), QPoint(2, 1));
+    QCOMPARE(ChosenInput(*view), QPoint(2, 1));
     // The user picks another entry: the cycle below must not take it back.
     inputs->setCurrentIndex(inputs->count() - 1);
-    const QPoint picked = inputs->currentData().toPoint();
+    const QPoint picked = ChosenInput(*view);
     QVERIFY(picked != QPoint(2, 1));
 
     first->update([](EmulatorConfig &config) { config.power = 0; });
@@ -255,7 +262,7 @@ void TestFleetView::refresh_changesStatesAndKeepsSelectedProjectors()
     QCOMPARE(Cell(*list, u"First"_s, COLUMN_POWER), LoadString(200));
     QCOMPARE(SelectedNames(*view), QStringList{u"First"_s});
     QCOMPARE(inputs->count(), 5);
-    QCOMPARE(inputs->currentData().toPoint(), picked);
+    QCOMPARE(ChosenInput(*view), picked);
 
     // Two projectors: each input once, the first entry chosen.
     list->topLevelItem(RowOf(*list, u"Second"_s))->setSelected(true);
