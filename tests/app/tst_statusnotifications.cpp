@@ -12,6 +12,7 @@
 #include "model/group.h"
 #include "res/stringids.h"
 #include "res/viewlayout.h"
+#include "tests/common/loopbackudp.h"
 #include "tests/app/appfixture.h"
 
 #include <QTest>
@@ -74,15 +75,7 @@ public:
     UdpSocket(const UdpSocket &) = delete;
     UdpSocket &operator=(const UdpSocket &) = delete;
     bool IsBound() const { return m_bound; }
-    void Send(int port, const QByteArray &bytes)
-    {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(quint16(port));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::sendto(m_fd, bytes.data(), size_t(bytes.size()), 0, reinterpret_cast<sockaddr *>(&to),
-                 sizeof to);
-    }
+    void Send(int port, const QByteArray &bytes) { SendToLoopback(m_fd, port, bytes); }
 
 private:
     int m_fd = -1;

@@ -5,6 +5,7 @@
 #include "platform/instance_lock.h"
 #include "platform/settingscodec.h"
 #include "res/stringtable.h"
+#include "tests/common/loopbackudp.h"
 #include "tests/common/testfiles.h"
 #include "tests/common/testnamespace.h"
 #include "tools/emulator/emulatedprojector.h"
@@ -74,19 +75,6 @@ QByteArray SettingsContent(const QList<GroupLine> &groups, const QList<Projector
     out += "\r\n[Property]\r\nRefreshInterval=5\r\nTimeout=" + QByteArray::number(timeout) +
            "\r\nShowInformation=1\r\nDisplayOnlyError=0\r\nEntryManagerDlg=0\r\n";
     return out;
-}
-
-// A UDP port of loopback that nothing uses now: watch listens there instead of 4352.
-int FreeUdpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 QString Address(int host)

@@ -7,6 +7,7 @@
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "res/stringtable.h"
+#include "tests/common/loopbackudp.h"
 #include "tests/common/emulatedfleet.h"
 #include "tests/common/testnamespace.h"
 
@@ -33,19 +34,6 @@ namespace {
 constexpr char kFleetVariable[] = "LUMARIN_UDP_FLEET";
 constexpr char kNetVariable[] = "LUMARIN_UDP_NET";
 
-// A free UDP port of loopback, for a listener that must not meet a real one on 4352.
-int FreeUdpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
 // Sends datagrams from a loopback address of its own.
 class UdpSender
 {
@@ -61,15 +49,7 @@ public:
     ~UdpSender() { ::close(m_fd); }
     UdpSender(const UdpSender &) = delete;
     UdpSender &operator=(const UdpSender &) = delete;
-    void Send(int port, const QByteArray &bytes)
-    {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(quint16(port));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::sendto(m_fd, bytes.data(), size_t(bytes.size()), 0, reinterpret_cast<sockaddr *>(&to),
-                 sizeof to);
-    }
+    void Send(int port, const QByteArray &bytes) { SendToLoopback(m_fd, port, bytes); }
 
 private:
     int m_fd = -1;
