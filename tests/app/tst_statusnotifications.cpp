@@ -82,6 +82,20 @@ private:
     bool m_bound = false;
 };
 
+// Starts the window on one Class 2 projector, "Stage" in group, that notifies the window's UDP
+// port; nullptr when the projector or the window could not start.
+EmulatedProjector *StartOnNotifyingStage(AppFixture &fixture, const QString &group)
+{
+    EmulatorConfig config;
+    config.pjlinkClass = 2;
+    config.notifyPort = fixture.UdpPort();
+    EmulatedProjector *stage = fixture.Emulate(u"Stage"_s, config);
+    if (!stage)
+        return nullptr;
+    fixture.WriteSettings({{u"Stage"_s, QString::fromStdString(stage->config().address), group}});
+    return fixture.Start() ? stage : nullptr;
+}
+
 } // namespace
 
 class TestStatusNotifications : public QObject
@@ -98,13 +112,8 @@ private slots:
 void TestStatusNotifications::notification_showsInListTreeAndEventsWithoutRefresh()
 {
     AppFixture fixture;
-    EmulatorConfig config;
-    config.pjlinkClass = 2;
-    config.notifyPort = fixture.UdpPort();
-    EmulatedProjector *stage = fixture.Emulate(u"Stage"_s, config);
+    EmulatedProjector *stage = StartOnNotifyingStage(fixture, u"/A"_s);
     QVERIFY(stage);
-    fixture.WriteSettings({{u"Stage"_s, QString::fromStdString(stage->config().address), u"/A"_s}});
-    QVERIFY(fixture.Start());
     CVantelView *view = fixture.View();
     QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
     QVERIFY(view->GetNotifications() && view->GetNotifications()->Listener().IsRunning());
@@ -135,13 +144,8 @@ void TestStatusNotifications::notification_showsInListTreeAndEventsWithoutRefres
 void TestStatusNotifications::garbageFlood_windowKeepsAnswering()
 {
     AppFixture fixture;
-    EmulatorConfig config;
-    config.pjlinkClass = 2;
-    config.notifyPort = fixture.UdpPort();
-    EmulatedProjector *stage = fixture.Emulate(u"Stage"_s, config);
+    EmulatedProjector *stage = StartOnNotifyingStage(fixture, u"/"_s);
     QVERIFY(stage);
-    fixture.WriteSettings({{u"Stage"_s, QString::fromStdString(stage->config().address), u"/"_s}});
-    QVERIFY(fixture.Start());
     CVantelView *view = fixture.View();
     QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
     auto *list = fixture.Control<CProjectorListCtrl>(IDC_PROJECTOR_LIST);
