@@ -65,6 +65,26 @@ bool TestNamespace::IpSteps(const QList<QStringList> &steps)
     return true;
 }
 
+bool TestNamespace::LinkTo(TestNamespace &peer, const QString &ownCidr, const QString &peerCidr,
+                           const QStringList &peerHosts)
+{
+    if (!IpSteps({{u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
+                  {u"link"_s, u"add"_s, u"lum0"_s, u"type"_s, u"veth"_s, u"peer"_s, u"name"_s,
+                   u"lum1"_s, u"netns"_s, peer.GetName()},
+                  {u"addr"_s, u"add"_s, ownCidr, u"dev"_s, u"lum0"_s},
+                  {u"link"_s, u"set"_s, u"lum0"_s, u"up"_s}}))
+        return false;
+    QList<QStringList> steps{{u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
+                             {u"addr"_s, u"add"_s, peerCidr, u"dev"_s, u"lum1"_s},
+                             {u"link"_s, u"set"_s, u"lum1"_s, u"up"_s}};
+    for (const QString &host : peerHosts)
+        steps.append({u"addr"_s, u"add"_s, host + u"/32"_s, u"dev"_s, u"lo"_s});
+    if (peer.IpSteps(steps))
+        return true;
+    m_error = peer.GetError();
+    return false;
+}
+
 QStringList TestNamespace::ExecArgs(const QString &program, const QStringList &args) const
 {
     return QStringList{u"netns"_s, u"exec"_s, m_name, program} + args;

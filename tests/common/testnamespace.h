@@ -24,6 +24,12 @@ public:
     bool Ip(const QStringList &args);
     // Runs each step in turn, stopping at the first that fails.
     bool IpSteps(const QList<QStringList> &steps);
+    // Joins this namespace to peer by a veth pair (lum0 here, lum1 there): loopback and both ends
+    // up, ownCidr on lum0, peerCidr on lum1, and each of peerHosts as a /32 on the peer's
+    // loopback (the projectors that live there). False at the first step that fails, its error
+    // kept here.
+    bool LinkTo(TestNamespace &peer, const QString &ownCidr, const QString &peerCidr,
+                const QStringList &peerHosts);
     // Arguments of `ip` that run the program inside the namespace.
     QStringList ExecArgs(const QString &program, const QStringList &args = {}) const;
 

@@ -724,24 +724,12 @@ void TestRegisterDialogLauncher::autoSearch_broadcast_insideOwnNamespaces()
                          fleet.GetError()));
     const QString net = u"10.221.%1"_s.arg(::getpid() % 250);
     const QString far = u"10.222.%1"_s.arg(::getpid() % 250);
-    QVERIFY2(controller.IpSteps({
-                 {u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
-                 {u"link"_s, u"add"_s, u"lum0"_s, u"type"_s, u"veth"_s, u"peer"_s, u"name"_s,
-                  u"lum1"_s, u"netns"_s, fleet.GetName()},
-                 {u"addr"_s, u"add"_s, net + u".1/27"_s, u"dev"_s, u"lum0"_s},
-                 {u"link"_s, u"set"_s, u"lum0"_s, u"up"_s},
-                 {u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s},
-             }),
+    QVERIFY2(controller.LinkTo(fleet, net + u".1/27"_s, net + u".2/27"_s,
+                               {net + u".10"_s, net + u".11"_s, far + u".5"_s}),
              qPrintable(controller.GetError()));
-    QVERIFY2(fleet.IpSteps({
-                 {u"link"_s, u"set"_s, u"lo"_s, u"up"_s},
-                 {u"addr"_s, u"add"_s, net + u".2/27"_s, u"dev"_s, u"lum1"_s},
-                 {u"link"_s, u"set"_s, u"lum1"_s, u"up"_s},
-                 {u"addr"_s, u"add"_s, net + u".10/32"_s, u"dev"_s, u"lo"_s},
-                 {u"addr"_s, u"add"_s, net + u".11/32"_s, u"dev"_s, u"lo"_s},
-                 {u"addr"_s, u"add"_s, far + u".5/32"_s, u"dev"_s, u"lo"_s},
-             }),
-             qPrintable(fleet.GetError()));
+    // The far projector is reachable, but not on any network the sweep walks.
+    QVERIFY2(controller.Ip({u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s}),
+             qPrintable(controller.GetError()));
     QTemporaryDir dir;
     QFile json(dir.filePath(u"fleet.json"_s));
     QVERIFY(json.open(QIODevice::WriteOnly));
