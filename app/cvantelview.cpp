@@ -745,9 +745,8 @@ void CVantelView::OnListSelectionChanged()
         m_inputCombo->addItem(choice.text);
     if (choices.empty())
         return;
-    const auto kept = std::find_if(choices.begin(), choices.end(), [&](const InputChoice &c) {
-        return c.input.GetType() == picked.GetType() && c.input.GetNumber() == picked.GetNumber();
-    });
+    const auto kept = std::find_if(choices.begin(), choices.end(),
+                                   [&](const InputChoice &c) { return c.input == picked; });
     if (kept != choices.end()) {
         m_inputCombo->setCurrentIndex(int(kept - choices.begin()));
         return;

@@ -6,7 +6,7 @@
 QString Class2Status::InputName(const InputStatus &input) const
 {
     for (const auto &[named, name] : inputNames) {
-        if (named.GetType() == input.GetType() && named.GetNumber() == input.GetNumber())
+        if (named == input)
             return name;
     }
     return QString();

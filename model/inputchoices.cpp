@@ -9,11 +9,6 @@
 
 namespace {
 
-bool SameInput(const InputStatus &a, const InputStatus &b)
-{
-    return a.GetType() == b.GetType() && a.GetNumber() == b.GetNumber();
-}
-
 void CollectStates(const ProjectorNode *node, std::vector<ProjectorState> &states)
 {
     if (node->IsProjector()) {
@@ -63,9 +58,8 @@ std::vector<InputChoice> MakeInputChoices(const std::vector<ProjectorState> &pro
             continue;
         korvane = korvane || state.isKorvane;
         for (const InputStatus &input : state.inputs) {
-            const bool known = std::any_of(inputs.begin(), inputs.end(), [&](const auto &seen) {
-                return SameInput(seen, input);
-            });
+            const bool known = std::any_of(inputs.begin(), inputs.end(),
+                                           [&](const auto &seen) { return seen == input; });
             if (!known)
                 inputs.push_back(input);
         }
@@ -97,7 +91,7 @@ int FindInputChoice(const std::vector<InputChoice> &choices, const ProjectorStat
     if (projector.connectResult != 0 || projector.inputResult != 0)
         return -1;
     for (int i = 0; i < int(choices.size()); ++i) {
-        if (SameInput(choices[i].input, projector.input))
+        if (choices[i].input == projector.input)
             return i;
     }
     return -1;

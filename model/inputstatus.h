@@ -20,6 +20,9 @@ public:
     InputStatus() = default;
     InputStatus(int type, int number);
 
+    // The same type and number.
+    friend bool operator==(const InputStatus &, const InputStatus &) = default;
+
     int GetType() const { return m_type; }
     int GetNumber() const { return m_number; }
     void SetType(int type) { m_type = type; }

@@ -287,9 +287,8 @@ int CVantelDoc::SendInput(const std::vector<ProjectorNode *> &selection,
         std::vector<InputStatus> offered;
         if (const int listed = projector.GetAvailableInputList(offered); listed != 0)
             return Attempt{false, listed};
-        const bool found = std::any_of(offered.begin(), offered.end(), [&](const InputStatus &i) {
-            return i.GetType() == input.GetType() && i.GetNumber() == input.GetNumber();
-        });
+        const bool found = std::any_of(offered.begin(), offered.end(),
+                                       [&](const InputStatus &i) { return i == input; });
         if (!found)
             return Attempt{false, 0};
         return Attempt{true, projector.ChangeInput(input)};
