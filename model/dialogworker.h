@@ -25,16 +25,18 @@ public:
     // thread has been joined. False (nothing started) while a job runs.
     bool Start(std::function<void()> job, std::function<void()> done);
     // The same for a job that gives a value: done receives it, moved, on this object's thread.
-    // The one way a result comes back from a worker; no result boxes in the callers.
+    // The one way a result comes back from a worker; no result boxes in the callers. Job and
+    // done may be move-only (a job may carry a projector out and back).
     template <class Job, class Done>
     requires(!std::is_void_v<std::invoke_result_t<Job &>>) bool Start(Job job, Done done)
     {
         using Value = std::invoke_result_t<Job &>;
+        // std::function copies what it holds; shared boxes let move-only callables through.
         auto value = std::make_shared<std::optional<Value>>();
-        return Start(std::function<void()>(
-                         [value, job = std::move(job)]() mutable { value->emplace(job()); }),
-                     std::function<void()>(
-                         [value, done = std::move(done)]() mutable { done(std::move(**value)); }));
+        auto jobBox = std::make_shared<Job>(std::move(job));
+        auto doneBox = std::make_shared<Done>(std::move(done));
+        return Start(std::function<void()>([value, jobBox] { value->emplace((*jobBox)()); }),
+                     std::function<void()>([value, doneBox] { (*doneBox)(std::move(**value)); }));
     }
 
 signals:

@@ -1,6 +1,5 @@
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cipaddressctrl.h"
-#include "model/dialogworker.h"
 #include "res/stringtable.h"
 
 #include <QApplication>
@@ -12,9 +11,6 @@
 #include <QtTest>
 
 #include <array>
-#include <atomic>
-#include <chrono>
-#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -47,8 +43,7 @@ int FocusedPart(const CIpAddressCtrl &control)
 
 } // namespace
 
-// The small pieces of the registration dialogs: the address field, the password prompt and the
-// worker that keeps connects off the user-interface thread.
+// The small pieces of the registration dialogs: the address field and the password prompt.
 class TestDialogControls : public QObject
 {
     Q_OBJECT
@@ -64,9 +59,6 @@ private slots:
 
     void authDlg_realWindow_okKeepsText_cancelIsNone();
     void authDlg_answersInAdvance_inOrder_countsAsks();
-
-    void worker_runsOffThread_doneOnOwnThread_windowKeepsRunning();
-    void worker_destroyedWhileBusy_waitsAndDropsDone();
 };
 
 void TestDialogControls::initTestCase()
@@ -201,56 +193,6 @@ void TestDialogControls::authDlg_answersInAdvance_inOrder_countsAsks()
     QCOMPARE(CAuthDlg::Ask(nullptr), std::optional<QString>(QString()));
     QCOMPARE(CAuthDlg::PendingAnswers(), 0);
     QCOMPARE(CAuthDlg::TakeAskedCount(), 3);
-}
-
-void TestDialogControls::worker_runsOffThread_doneOnOwnThread_windowKeepsRunning()
-{
-    DialogWorker worker;
-    QSignalSpy finished(&worker, &DialogWorker::finished);
-    std::atomic<bool> release{false};
-    std::thread::id jobThread;
-    QThread *doneThread = nullptr;
-    QVERIFY(worker.Start(
-        [&] {
-            jobThread = std::this_thread::get_id();
-            for (int i = 0; i < 500 && !release; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        },
-        [&] { doneThread = QThread::currentThread(); }));
-    QVERIFY(worker.IsBusy());
-    QVERIFY(!worker.Start([] {}, [] {})); // one job at a time
-
-    // The user-interface thread goes on while the job runs.
-    int ticks = 0;
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (++ticks == 5)
-            release = true;
-    });
-    tick.start(10);
-    QVERIFY(finished.wait(5000));
-    QVERIFY(ticks >= 5);
-    QVERIFY(!worker.IsBusy());
-    QVERIFY(jobThread != std::this_thread::get_id());
-    QCOMPARE(doneThread, QThread::currentThread());
-}
-
-void TestDialogControls::worker_destroyedWhileBusy_waitsAndDropsDone()
-{
-    bool done = false;
-    std::atomic<bool> jobEnded{false};
-    {
-        DialogWorker worker;
-        worker.Start(
-            [&] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                jobEnded = true;
-            },
-            [&] { done = true; });
-    }
-    QVERIFY(jobEnded);
-    QCoreApplication::processEvents();
-    QVERIFY(!done);
 }
 
 QTEST_MAIN(TestDialogControls)
