@@ -2,7 +2,7 @@
 
 #include "res/skinbitmap.h"
 #include "dialogs/cauthdlg.h"
-#include "dialogs/cregprojectordlg.h"
+#include "dialogs/editdialogparts.h"
 #include "dialogs/cwaitdialog.h"
 #include "model/dialogworker.h"
 #include "model/limits.h"
@@ -29,12 +29,13 @@ const QString kLockedName = QStringLiteral("********");
 
 } // namespace
 
-CAutoSearchPropertyPage::CAutoSearchPropertyPage(CRegProjectorDlg &sheet, ProjectorManager &manager)
-    : m_sheet(sheet), m_manager(manager)
+CAutoSearchPropertyPage::CAutoSearchPropertyPage(ProjectorManager &manager,
+                                                 std::function<bool()> isRefreshing,
+                                                 QWidget *parent)
+    : QWidget(parent), m_manager(manager), m_isRefreshing(std::move(isRefreshing))
 {
     setObjectName(QStringLiteral("241"));
     setAccessibleName(LoadString(STR_AUTO_SEARCH_PAGE));
-    m_worker = new DialogWorker(this);
 
     m_btnAutoSearch = new QPushButton(LoadString(STR_AUTO_SEARCH_BUTTON), this);
     m_btnAutoSearch->setObjectName(QStringLiteral("1002"));
@@ -102,10 +103,8 @@ bool CAutoSearchPropertyPage::eventFilter(QObject *watched, QEvent *event)
 CAutoSearchPropertyPage::~CAutoSearchPropertyPage()
 {
     // A search still running is stopped; the worker's destructor waits for its end.
-    if (m_worker->IsBusy())
+    if (m_worker.IsBusy())
         m_manager.StopSearch();
-    delete m_worker;
-    m_worker = nullptr;
 }
 
 void CAutoSearchPropertyPage::SizeColumns()
@@ -183,7 +182,7 @@ void CAutoSearchPropertyPage::SetBusy(bool busy)
     if (busy == m_busy)
         return;
     m_busy = busy;
-    m_sheet.SetBusy(busy);
+    emit busyChanged(busy);
 }
 
 void CAutoSearchPropertyPage::Done()
@@ -196,7 +195,7 @@ void CAutoSearchPropertyPage::OnClickedAutoSearch()
 {
     if (m_busy)
         return;
-    if (m_sheet.IsRefreshing()) {
+    if (m_isRefreshing && m_isRefreshing()) {
         ShowUserMessage(RegistrationMessageText(MSG_WAIT_FOR_REFRESH));
         return;
     }
@@ -208,26 +207,29 @@ void CAutoSearchPropertyPage::OnClickedAutoSearch()
     m_searchCancelled = false;
 
     SetBusy(true);
-    m_pWaitDialog = new CWaitDialog(&m_sheet, m_manager);
+    m_pWaitDialog = new CWaitDialog(window(), m_manager);
     connect(m_pWaitDialog, &CWaitDialog::cancelled, this, [this] { m_searchCancelled = true; });
     m_pWaitDialog->ShowModeless();
 
     // The flags go up before the thread starts, so a Cancel pressed at once still counts.
     m_manager.BeginSearch();
-    m_searching = std::make_unique<ProjectorManager::SearchResults>();
-    ProjectorManager::SearchResults *results = m_searching.get();
-    m_worker->Start([this, results] { m_manager.Search(*results); }, [this] { OnSearchEnded(); });
+    m_worker.Start(
+        [this] {
+            ProjectorManager::SearchResults found;
+            m_manager.Search(found);
+            return found;
+        },
+        [this](ProjectorManager::SearchResults found) { OnSearchEnded(std::move(found)); });
 }
 
-void CAutoSearchPropertyPage::OnSearchEnded()
+void CAutoSearchPropertyPage::OnSearchEnded(ProjectorManager::SearchResults found)
 {
     if (m_pWaitDialog)
         m_pWaitDialog->CloseForOwner();
-    m_pFoundProjectors = std::move(*m_searching);
-    m_searching.reset();
+    m_pFoundProjectors = std::move(found);
     m_pCheckFlags.assign(m_pFoundProjectors.size(), false);
     Done();
-    m_sheet.activateWindow();
+    window()->activateWindow();
     if (m_pFoundProjectors.empty()) {
         ShowUserMessage(RegistrationMessageText(MSG_NO_PROJECTOR_FOUND));
         return;
@@ -266,7 +268,7 @@ void CAutoSearchPropertyPage::AuthenticateAll()
     for (const auto &candidate : m_pFoundProjectors)
         candidates.push_back(candidate.get());
     SetBusy(true);
-    m_worker->Start(
+    m_worker.Start(
         [candidates, password = *password] { return ::AuthenticateAll(candidates, password); },
         [this](int result) {
             FillProjectorList();
@@ -337,7 +339,7 @@ void CAutoSearchPropertyPage::OnClickedRegister()
 
     // The new projectors are read once, off this thread, before the success is told.
     SetBusy(true);
-    m_worker->Start(
+    m_worker.Start(
         [this, registered] {
             for (Projector *projector : registered)
                 RefreshRegistered(m_manager, *projector);

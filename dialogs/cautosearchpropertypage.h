@@ -2,15 +2,15 @@
 
 #include "model/projectormanager.h"
 
+#include "model/dialogworker.h"
+
 #include <QPointer>
 #include <QWidget>
 
-#include <memory>
+#include <functional>
 #include <vector>
 
-class CRegProjectorDlg;
 class CWaitDialog;
-class DialogWorker;
 class Projector;
 class QPushButton;
 class QTreeWidget;
@@ -20,8 +20,9 @@ class QTreeWidgetItem;
 // projectors that ask for one, and registers the checked rows.
 //
 // The search, every password check and the refresh of newly registered projectors run on the
-// page's worker (dialogs/dialogworker.h); the page is busy meanwhile and touches no candidate
-// until the worker has handed back. Registry changes happen here, on the user-interface thread.
+// page's worker (model/dialogworker.h); the page is busy meanwhile (busyChanged) and touches no
+// candidate until the worker has handed back. Registry changes happen here, on the user-interface
+// thread.
 class CAutoSearchPropertyPage : public QWidget
 {
     Q_OBJECT
@@ -31,7 +32,10 @@ public:
     static constexpr int PADLOCK_OPEN = 0;
     static constexpr int PADLOCK_CLOSED = 1;
 
-    CAutoSearchPropertyPage(CRegProjectorDlg &sheet, ProjectorManager &manager);
+    // isRefreshing tells whether the owner's status refresh runs (a search is refused then);
+    // none means never.
+    CAutoSearchPropertyPage(ProjectorManager &manager, std::function<bool()> isRefreshing,
+                            QWidget *parent = nullptr);
     ~CAutoSearchPropertyPage() override; // waits for a worker still running
 
     void OnSetActive();
@@ -56,6 +60,8 @@ public:
 signals:
     // A search, a password check or a registration has ended.
     void idle();
+    // The page waits for the network (true) or no longer (false).
+    void busyChanged(bool busy);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -63,7 +69,7 @@ protected:
 private:
     void SizeColumns();
     void SetRow(QTreeWidgetItem *item, const Projector &projector, bool checked);
-    void OnSearchEnded();
+    void OnSearchEnded(ProjectorManager::SearchResults found);
     void OnItemChanged(QTreeWidgetItem *item, int column);
     void OnCurrentItemChanged(QTreeWidgetItem *current);
     void OnItemClicked(QTreeWidgetItem *item);
@@ -71,21 +77,20 @@ private:
     int CheckedCount() const;
     void Done();
 
-    CRegProjectorDlg &m_sheet;
     ProjectorManager &m_manager;
+    std::function<bool()> m_isRefreshing;
     QPushButton *m_btnAutoSearch = nullptr; // 1002
     QPushButton *m_btnRegister = nullptr;   // 1030
     QTreeWidget *m_listCtrl = nullptr;      // 1036
     ProjectorManager::SearchResults m_pFoundProjectors;
     std::vector<bool> m_pCheckFlags;
-    // Filled by the search thread; handed to m_pFoundProjectors when the search has ended.
-    std::unique_ptr<ProjectorManager::SearchResults> m_searching;
     QPointer<CWaitDialog> m_pWaitDialog;
-    DialogWorker *m_worker = nullptr;
     bool m_searchCancelled = false;
     bool m_filling = false;
     bool m_activated = false;
     bool m_busy = false;
     // A mouse button is down on the list: the click, not the selection change, asks.
     bool m_mousePressed = false;
+    // Last, so that it is joined before anything its jobs use goes.
+    DialogWorker m_worker;
 };

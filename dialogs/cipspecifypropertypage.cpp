@@ -2,8 +2,6 @@
 
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cipaddressctrl.h"
-#include "dialogs/cregprojectordlg.h"
-#include "res/stringids.h"
 #include "dialogs/editdialogparts.h"
 #include "model/dialogworker.h"
 #include "model/projector.h"
@@ -28,12 +26,11 @@ constexpr int kAuthenticationFailed = 10;
 
 } // namespace
 
-CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(CRegProjectorDlg &sheet, ProjectorManager &manager)
-    : m_sheet(sheet), m_manager(manager)
+CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(ProjectorManager &manager, QWidget *parent)
+    : QWidget(parent), m_manager(manager)
 {
     setObjectName(QStringLiteral("108"));
     setAccessibleName(LoadString(STR_SPECIFY_IP_PAGE));
-    m_worker = new DialogWorker(this);
 
     auto *addressLabel = MakePageStaticText(STR_IP_ADDRESS, this);
     m_ipAddressCtrl = new CIpAddressCtrl(this);
@@ -82,11 +79,7 @@ CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(CRegProjectorDlg &sheet, Projecto
     });
 }
 
-CIpSpecifyPropertyPage::~CIpSpecifyPropertyPage()
-{
-    delete m_worker; // waits for a connect still running
-    m_worker = nullptr;
-}
+CIpSpecifyPropertyPage::~CIpSpecifyPropertyPage() = default;
 
 void CIpSpecifyPropertyPage::OnSetActive()
 {
@@ -98,7 +91,7 @@ void CIpSpecifyPropertyPage::SetBusy(bool busy)
     if (busy == m_busy)
         return;
     m_busy = busy;
-    m_sheet.SetBusy(busy);
+    emit busyChanged(busy);
 }
 
 void CIpSpecifyPropertyPage::DropConfirmation()
@@ -140,10 +133,17 @@ void CIpSpecifyPropertyPage::OnClickedConfirm()
 void CIpSpecifyPropertyPage::Probe(std::unique_ptr<Projector> candidate)
 {
     SetBusy(true);
-    auto probed = std::make_shared<std::unique_ptr<Projector>>(std::move(candidate));
-    auto result = std::make_shared<int>(-1);
-    m_worker->Start([probed, result] { *result = ProbeCandidate(**probed); },
-                    [this, probed, result] { OnProbed(std::move(*probed), *result); });
+    struct Probed
+    {
+        std::unique_ptr<Projector> candidate;
+        int result = -1;
+    };
+    m_worker.Start(
+        [candidate = std::move(candidate)]() mutable {
+            const int result = ProbeCandidate(*candidate);
+            return Probed{std::move(candidate), result};
+        },
+        [this](Probed probed) { OnProbed(std::move(probed.candidate), probed.result); });
 }
 
 void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int result)
@@ -197,11 +197,11 @@ void CIpSpecifyPropertyPage::OnClickedRegister()
     }
     // Read once, off this thread, before the success is told.
     SetBusy(true);
-    m_worker->Start([this, added] { RefreshRegistered(m_manager, *added); },
-                    [this] {
-                        SetBusy(false);
-                        ShowUserMessage(RegistrationMessageText(MSG_REGISTERED),
-                                        MessageIcon::Information);
-                        emit idle();
-                    });
+    m_worker.Start([this, added] { RefreshRegistered(m_manager, *added); },
+                   [this] {
+                       SetBusy(false);
+                       ShowUserMessage(RegistrationMessageText(MSG_REGISTERED),
+                                       MessageIcon::Information);
+                       emit idle();
+                   });
 }

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "model/dialogworker.h"
+#include "model/projector.h"
+
 #include <QString>
 #include <QWidget>
 
 #include <memory>
 
 class CIpAddressCtrl;
-class CRegProjectorDlg;
-class DialogWorker;
-class Projector;
 class ProjectorManager;
 class QLabel;
 class QPushButton;
@@ -17,13 +17,13 @@ class QPushButton;
 // for its password while it refuses the one given), and Register registers what was confirmed.
 // Any edit of the address drops the confirmation, so Register never registers an address other
 // than the one shown. Connects and the first refresh run on the page's worker; the page is busy
-// meanwhile. User-interface thread.
+// meanwhile (busyChanged). User-interface thread.
 class CIpSpecifyPropertyPage : public QWidget
 {
     Q_OBJECT
 
 public:
-    CIpSpecifyPropertyPage(CRegProjectorDlg &sheet, ProjectorManager &manager);
+    explicit CIpSpecifyPropertyPage(ProjectorManager &manager, QWidget *parent = nullptr);
     ~CIpSpecifyPropertyPage() override; // waits for a worker still running
 
     void OnSetActive();
@@ -42,6 +42,8 @@ public:
 signals:
     // A Confirm or a Register has ended.
     void idle();
+    // The page waits for the network (true) or no longer (false).
+    void busyChanged(bool busy);
 
 private:
     void Probe(std::unique_ptr<Projector> candidate);
@@ -50,7 +52,6 @@ private:
     void ShowName(const QString &name);
     void SetBusy(bool busy);
 
-    CRegProjectorDlg &m_sheet;
     ProjectorManager &m_manager;
     CIpAddressCtrl *m_ipAddressCtrl = nullptr; // 1033
     QLabel *m_staticProjectorName = nullptr;   // 1068
@@ -58,7 +59,8 @@ private:
     QPushButton *m_btnRegister = nullptr;      // 1030
     QString m_strIpAddress;
     std::unique_ptr<Projector> m_pConfirmedProjector;
-    DialogWorker *m_worker = nullptr;
     bool m_busy = false;
     bool m_passwordTried = false; // the running Confirm has tried a password
+    // Last, so that it is joined before anything its jobs use goes.
+    DialogWorker m_worker;
 };

@@ -10,25 +10,26 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 CRegProjectorDlg::CRegProjectorDlg(QWidget *owner, ProjectorManager &manager,
                                    std::function<bool()> isRefreshing)
-    : QDialog(owner), m_isRefreshing(std::move(isRefreshing))
+    : QDialog(owner)
 {
     setObjectName(QStringLiteral("174"));
     setWindowTitle(LoadString(STR_REGISTER_PROJECTOR));
     setAccessibleName(windowTitle());
-    m_bRefreshing = m_isRefreshing ? m_isRefreshing() : false;
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("12320"));
     m_tabs->setAccessibleName(windowTitle());
-    m_autoSearch = new CAutoSearchPropertyPage(*this, manager);
-    m_ipSpecify = new CIpSpecifyPropertyPage(*this, manager);
+    m_autoSearch = new CAutoSearchPropertyPage(manager, std::move(isRefreshing), this);
+    m_ipSpecify = new CIpSpecifyPropertyPage(manager, this);
+    connect(m_autoSearch, &CAutoSearchPropertyPage::busyChanged, this,
+            &CRegProjectorDlg::OnPageBusy);
+    connect(m_ipSpecify, &CIpSpecifyPropertyPage::busyChanged, this, &CRegProjectorDlg::OnPageBusy);
     m_tabs->addTab(m_autoSearch, m_autoSearch->accessibleName());
     m_tabs->addTab(m_ipSpecify, m_ipSpecify->accessibleName());
     m_tabs->setCurrentIndex(0);
@@ -54,13 +55,7 @@ CRegProjectorDlg::CRegProjectorDlg(QWidget *owner, ProjectorManager &manager,
 
 CRegProjectorDlg::~CRegProjectorDlg() = default;
 
-bool CRegProjectorDlg::IsRefreshing()
-{
-    m_bRefreshing = m_isRefreshing ? m_isRefreshing() : false;
-    return m_bRefreshing;
-}
-
-void CRegProjectorDlg::SetBusy(bool busy)
+void CRegProjectorDlg::OnPageBusy(bool busy)
 {
     m_busy += busy ? 1 : -1;
     // One busy cursor for the sheet, however many of its pages are busy.
@@ -101,13 +96,4 @@ void CRegProjectorDlg::OnTabChanged(int index)
         m_autoSearch->OnSetActive();
     else
         m_ipSpecify->OnSetActive();
-}
-
-QLabel *MakePageStaticText(int textId, QWidget *parent)
-{
-    auto *label = new QLabel(LoadString(textId), parent);
-    label->setObjectName(QStringLiteral("65535"));
-    label->setAccessibleName(label->text());
-    label->setWordWrap(true);
-    return label;
 }

@@ -9,7 +9,6 @@
 class CAutoSearchPropertyPage;
 class CIpSpecifyPropertyPage;
 class ProjectorManager;
-class QLabel;
 class QPushButton;
 class QTabWidget;
 
@@ -28,16 +27,12 @@ public:
                      std::function<bool()> isRefreshing = {});
     ~CRegProjectorDlg() override;
 
-    // Asks the owner again and keeps the answer.
-    bool IsRefreshing();
-
     CAutoSearchPropertyPage *AutoSearchPage() const { return m_autoSearch; }
     CIpSpecifyPropertyPage *IpSpecifyPage() const { return m_ipSpecify; }
     QTabWidget *Tabs() const { return m_tabs; }
 
-    // While a page waits for the network: the busy cursor shows, the tabs and OK take no input
-    // and the sheet does not close; the window keeps painting.
-    void SetBusy(bool busy);
+    // While a page waits for the network (it says so by busyChanged): the busy cursor shows,
+    // the tabs and OK take no input and the sheet does not close; the window keeps painting.
     bool IsBusy() const;
 
 public slots:
@@ -48,14 +43,11 @@ protected:
 
 private:
     void OnTabChanged(int index);
+    void OnPageBusy(bool busy);
 
-    std::function<bool()> m_isRefreshing;
-    bool m_bRefreshing = false;
     int m_busy = 0;
     QTabWidget *m_tabs = nullptr;
     QPushButton *m_ok = nullptr; // 1
     CAutoSearchPropertyPage *m_autoSearch = nullptr;
     CIpSpecifyPropertyPage *m_ipSpecify = nullptr;
 };
-
-QLabel *MakePageStaticText(int textId, QWidget *parent);

@@ -42,6 +42,15 @@ void ShowFieldValue(QLabel *field, const QString &caption, const QString &shown,
     field->setAccessibleName(name);
 }
 
+QLabel *MakePageStaticText(int textId, QWidget *parent)
+{
+    auto *label = new QLabel(LoadString(textId), parent);
+    label->setObjectName(QStringLiteral("65535"));
+    label->setAccessibleName(label->text());
+    label->setWordWrap(true);
+    return label;
+}
+
 void ShowCloseWaiting(QDialog *dialog)
 {
     for (QPushButton *button : dialog->findChildren<QPushButton *>())

@@ -46,10 +46,12 @@ enum EditDialogText : int {
     TXT_DELETE = 965,
 };
 
-// Pieces the editing dialogs share; user-interface thread only. Every control carries its
-// control id as object name and its text as accessible name.
+// Pieces the editing and registration dialogs share; user-interface thread only. Every control
+// carries its control id as object name and its text as accessible name.
 QLabel *MakeEditLabel(const QString &text, const QString &objectName, QWidget *parent);
 QPushButton *MakeEditButton(int textId, const QString &objectName, QWidget *parent);
+// A word-wrapped static text of a registration page (object name 65535), from the string table.
+QLabel *MakePageStaticText(int textId, QWidget *parent);
 
 // A field that shows a value the program found (a confirmed projector name): text shown, and a
 // screen reader given the caption and the whole value, even when the text shown is cut.
