@@ -44,7 +44,6 @@ CDetailInfoDlg::CDetailInfoDlg(Projector &projector, QWidget *parent)
     m_waitText->hide();
 
     // Destroyed with the dialog, waiting for a read still running.
-    m_reader = new DialogWorker(this);
 
     auto *buttons = new QDialogButtonBox(this);
     m_ok = buttons->addButton(LoadString(STR_OK), QDialogButtonBox::AcceptRole);
@@ -61,7 +60,7 @@ CDetailInfoDlg::CDetailInfoDlg(Projector &projector, QWidget *parent)
 
 bool CDetailInfoDlg::IsReading() const
 {
-    return m_reader->IsBusy();
+    return m_reader.IsBusy();
 }
 
 void CDetailInfoDlg::showEvent(QShowEvent *event)
@@ -86,8 +85,8 @@ void CDetailInfoDlg::StartRead()
     m_waitText->show();
     setCursor(Qt::BusyCursor);
     Projector *projector = m_pProjector;
-    m_reader->Start([projector] { return ReadDetailInfo(*projector); },
-                    [this](const DetailInfo &info) { OnRead(info); });
+    m_reader.Start([projector] { return ReadDetailInfo(*projector); },
+                   [this](const DetailInfo &info) { OnRead(info); });
 }
 
 void CDetailInfoDlg::OnRead(const DetailInfo &info)

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "model/dialogworker.h"
 #include "model/detailinfo.h"
 
 #include <QDialog>
 
 #include <optional>
 
-class DialogWorker;
 class Projector;
 class QLabel;
 class QPushButton;
@@ -46,7 +46,8 @@ private:
     QTreeWidget *m_list = nullptr;
     QLabel *m_waitText = nullptr;
     QPushButton *m_ok = nullptr;
-    DialogWorker *m_reader = nullptr;
     bool m_started = false;
     std::optional<int> m_pendingResult; // a close asked for during the read
+    // Last, so that it is joined before anything its job uses goes.
+    DialogWorker m_reader;
 };

@@ -35,7 +35,6 @@ CModfiyIPAddressDlg::CModfiyIPAddressDlg(ProjectorManager &manager, Projector &p
     setWindowTitle(LoadString(TXT_CHANGE_IP_ADDRESS));
     setAccessibleName(windowTitle());
     setModal(true);
-    m_worker = new DialogWorker(this);
 
     m_address = new CIpAddressCtrl(this);
     m_address->setObjectName(u"1047"_s);
@@ -87,16 +86,11 @@ CModfiyIPAddressDlg::CModfiyIPAddressDlg(ProjectorManager &manager, Projector &p
     layout->addLayout(buttons);
 }
 
-// The worker, a child, is destroyed after this body: the work copy must outlive a probe still
-// running, so wait for it here.
-CModfiyIPAddressDlg::~CModfiyIPAddressDlg()
-{
-    delete m_worker;
-}
+CModfiyIPAddressDlg::~CModfiyIPAddressDlg() = default;
 
 bool CModfiyIPAddressDlg::IsBusy() const
 {
-    return m_worker->IsBusy();
+    return m_worker.IsBusy();
 }
 
 void CModfiyIPAddressDlg::SetBusy(bool busy)
@@ -144,11 +138,11 @@ void CModfiyIPAddressDlg::StartProbe(const QString &address, const QString &pass
     SetBusy(true);
     ProjectorManager *manager = m_pManager;
     Projector *work = m_pWorkProjector.get();
-    m_worker->Start([manager, work, address,
-                     password] { return ProbeNewAddress(*manager, *work, address, password); },
-                    [this, address, password, firstTry](int result) {
-                        OnProbed(result, address, password, firstTry);
-                    });
+    m_worker.Start([manager, work, address,
+                    password] { return ProbeNewAddress(*manager, *work, address, password); },
+                   [this, address, password, firstTry](int result) {
+                       OnProbed(result, address, password, firstTry);
+                   });
 }
 
 void CModfiyIPAddressDlg::OnProbed(int result, const QString &address, const QString &password,
@@ -202,7 +196,7 @@ void CModfiyIPAddressDlg::accept()
     const QString address = m_strNewIpAddress;
     const QString password = m_strNewPassword;
     const QString name = m_strNewName;
-    m_worker->Start(
+    m_worker.Start(
         [projector, address, password, name] {
             const int result = ChangeIPAddress(*projector, address, password);
             if (result == 0 && !name.isEmpty()) {

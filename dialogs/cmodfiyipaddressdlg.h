@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/dialogworker.h"
 #include <QDialog>
 #include <QString>
 
@@ -7,7 +8,6 @@
 #include <optional>
 
 class CIpAddressCtrl;
-class DialogWorker;
 class Projector;
 class ProjectorManager;
 class QLabel;
@@ -27,7 +27,7 @@ class CModfiyIPAddressDlg : public QDialog
 
 public:
     CModfiyIPAddressDlg(ProjectorManager &manager, Projector &projector, QWidget *parent = nullptr);
-    ~CModfiyIPAddressDlg() override;
+    ~CModfiyIPAddressDlg() override; // waits for a connect still running
 
     bool IsBusy() const;
     const QString &GetNewIpAddress() const { return m_strNewIpAddress; }
@@ -62,6 +62,7 @@ private:
     QLabel *m_newName = nullptr;         // 1065
     QPushButton *m_confirm = nullptr;    // 1002
     QPushButton *m_ok = nullptr;
-    DialogWorker *m_worker = nullptr;   // a child: its destructor waits for a connect running
     std::optional<int> m_pendingResult; // a close asked for during a connect
+    // Last, so that it is joined before anything its jobs use goes (the work copy).
+    DialogWorker m_worker;
 };

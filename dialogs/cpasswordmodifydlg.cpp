@@ -25,7 +25,6 @@ CPasswordModifyDlg::CPasswordModifyDlg(Projector &projector, QWidget *parent)
     setWindowTitle(LoadString(TXT_CHANGE_PASSWORD));
     setAccessibleName(windowTitle());
     setModal(true);
-    m_worker = new DialogWorker(this);
 
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(u"1043"_s);
@@ -53,7 +52,7 @@ CPasswordModifyDlg::CPasswordModifyDlg(Projector &projector, QWidget *parent)
 
 bool CPasswordModifyDlg::IsBusy() const
 {
-    return m_worker->IsBusy();
+    return m_worker.IsBusy();
 }
 
 void CPasswordModifyDlg::accept()
@@ -71,8 +70,8 @@ void CPasswordModifyDlg::accept()
     setCursor(Qt::BusyCursor);
     Projector *projector = m_pProjector;
     const QString password = m_strNewPassword;
-    m_worker->Start([projector, password] { return ChangePassword(*projector, password); },
-                    [this](int result) { OnTried(result); });
+    m_worker.Start([projector, password] { return ChangePassword(*projector, password); },
+                   [this](int result) { OnTried(result); });
 }
 
 void CPasswordModifyDlg::done(int result)

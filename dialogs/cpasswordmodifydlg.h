@@ -1,11 +1,11 @@
 #pragma once
 
+#include "model/dialogworker.h"
 #include <QDialog>
 #include <QString>
 
 #include <optional>
 
-class DialogWorker;
 class Projector;
 class QLineEdit;
 class QPushButton;
@@ -42,6 +42,7 @@ private:
     QString m_strOldPassword;
     QLineEdit *m_edit = nullptr; // 1043
     QPushButton *m_ok = nullptr;
-    DialogWorker *m_worker = nullptr;   // a child: its destructor waits for a try still running
     std::optional<int> m_pendingResult; // a close asked for during the try
+    // Last, so that it is joined before anything its job uses goes.
+    DialogWorker m_worker;
 };
