@@ -1,12 +1,10 @@
 #include "app/ceditcommands.h"
 
-#include "app/inputblocker.h"
 #include "dialogs/cmodfiyipaddressdlg.h"
 #include "dialogs/cpasswordmodifydlg.h"
 #include "dialogs/cprojectordeletedlg.h"
 #include "dialogs/cregroupdlg.h"
 #include "dialogs/crenamegroupdlg.h"
-#include "model/dialogworker.h"
 #include "model/editrules.h"
 #include "model/group.h"
 #include "model/projector.h"
@@ -19,40 +17,18 @@
 #include <QDialog>
 #include <QWidget>
 
-#include <algorithm>
-
-namespace {
-
-// Whether another node of the selection holds node somewhere below it.
-bool HasAncestorIn(const ProjectorNode *node, const std::vector<ProjectorNode *> &selection)
-{
-    for (const Group *up = node->GetParent(); up; up = up->GetParent()) {
-        if (std::find(selection.begin(), selection.end(), up) != selection.end())
-            return true;
-    }
-    return false;
-}
-
-} // namespace
-
 CEditCommands::CEditCommands(CVantelDoc &doc, ProjectorManager &manager, QWidget *window,
                              ViewAccess view)
     : QObject(window), m_doc(doc), m_manager(manager), m_window(window), m_view(std::move(view)),
-      m_worker(new DialogWorker(this))
+      m_busy(window, m_view.holds)
 {}
 
-CEditCommands::~CEditCommands()
-{
-    delete m_worker;
-}
+CEditCommands::~CEditCommands() = default;
 
 void CEditCommands::SetBusy(bool busy)
 {
-    if (busy == IsBusy())
-        return;
-    m_blocker = busy ? std::make_unique<InputBlocker>(m_window) : nullptr;
-    m_busyHold = busy ? NodeHolds::Hold(m_view.holds) : NodeHolds::Hold();
-    emit busyChanged(busy);
+    if (m_busy.Set(busy))
+        emit busyChanged(busy);
 }
 
 void CEditCommands::Finish(const ViewUpdate &update)
@@ -66,8 +42,8 @@ void CEditCommands::Finish(const ViewUpdate &update)
 void CEditCommands::RefreshThenFinish(Projector *projector, ViewUpdate update)
 {
     SetBusy(true);
-    m_worker->Start([this, projector] { m_doc.RefreshProjector(projector, true); },
-                    [this, update] { Finish(update); });
+    m_worker.Start([this, projector] { m_doc.RefreshProjector(projector, true); },
+                   [this, update] { Finish(update); });
 }
 
 bool CEditCommands::CheckOneProjector(Projector *&projector)
@@ -194,14 +170,7 @@ void CEditCommands::Delete()
     // Nothing in the view may point at a node once it is gone.
     if (m_view.releaseNodes)
         m_view.releaseNodes();
-    // A node inside a selected group goes with that group; removing it first as well would
-    // leave the group's entry pointing at nothing.
-    std::vector<ProjectorNode *> removable;
-    for (ProjectorNode *node : selection) {
-        if (node && node != m_manager.GetRoot() && !HasAncestorIn(node, selection))
-            removable.push_back(node);
-    }
-    for (ProjectorNode *node : removable)
+    for (ProjectorNode *node : NodesToRemove(selection, m_manager.GetRoot()))
         m_manager.RemoveNode(node);
     ViewUpdate update;
     update.rebuildTree = true;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/commandbusy.h"
 #include "app/nodeholds.h"
+#include "model/dialogworker.h"
 
 #include <QObject>
 #include <QString>
@@ -10,9 +12,7 @@
 #include <vector>
 
 class CVantelDoc;
-class DialogWorker;
 class Group;
-class InputBlocker;
 class Projector;
 class ProjectorManager;
 class ProjectorNode;
@@ -64,7 +64,7 @@ public:
     CEditCommands(CVantelDoc &doc, ProjectorManager &manager, QWidget *window, ViewAccess view);
     ~CEditCommands() override; // waits for a refresh still running
 
-    bool IsBusy() const { return m_blocker != nullptr; }
+    bool IsBusy() const { return m_busy.IsBusy(); }
 
     void ChangePassword();  // 1007
     void ChangeIPAddress(); // 1008
@@ -89,7 +89,6 @@ private:
     ProjectorManager &m_manager;
     QWidget *m_window;
     ViewAccess m_view;
-    std::unique_ptr<InputBlocker> m_blocker; // while a command runs
-    NodeHolds::Hold m_busyHold;              // as long as m_blocker
-    DialogWorker *m_worker;                  // its jobs use the members above, so it goes first
+    CommandBusy m_busy;
+    DialogWorker m_worker; // its jobs use the members above, so it goes first
 };

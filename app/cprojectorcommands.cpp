@@ -1,9 +1,7 @@
 #include "app/cprojectorcommands.h"
 
-#include "app/inputblocker.h"
 #include "dialogs/cdetailinfodlg.h"
 #include "dialogs/ctimingdlg.h"
-#include "model/dialogworker.h"
 #include "model/actionevent.h"
 #include "model/powerstatus.h"
 #include "model/projector.h"
@@ -26,23 +24,17 @@ constexpr int TIMING_MAX = 10;
 CProjectorCommands::CProjectorCommands(CVantelDoc &doc, QWidget *window, Selection selection,
                                        Waits waits)
     : QObject(window), m_doc(doc), m_window(window), m_selection(std::move(selection)),
-      m_waits(waits), m_worker(new DialogWorker(this))
+      m_waits(waits), m_busy(window)
 {
     m_waitTimer.setSingleShot(true);
 }
 
-CProjectorCommands::~CProjectorCommands()
-{
-    delete m_worker;
-}
+CProjectorCommands::~CProjectorCommands() = default;
 
 void CProjectorCommands::SetBusy(bool busy)
 {
-    if (busy == IsBusy())
-        return;
-    m_blocker = busy ? std::make_unique<InputBlocker>(m_window) : nullptr;
-    m_busyHold = busy ? NodeHolds::Hold(m_holds) : NodeHolds::Hold();
-    emit busyChanged(busy);
+    if (m_busy.Set(busy))
+        emit busyChanged(busy);
 }
 
 void CProjectorCommands::Finish()
@@ -96,36 +88,46 @@ void CProjectorCommands::RunProjectorCommand(Send send, int waitMs)
     }
 
     SetBusy(true);
-    m_touched.clear();
-    m_outcomes.clear();
-    m_reached = 0;
-    m_worker->Start(
-        [this, send, selection] { m_reached = send(selection, m_touched, &m_outcomes); },
-        [this, waitMs] {
-            LogMissedProjectors();
-            if (m_reached == 0)
+    // What the fan-out did: how many projectors it reached, which ones (for the read-back) and
+    // each target's outcome.
+    struct Sent
+    {
+        int reached = 0;
+        std::vector<Projector *> touched;
+        std::vector<ProjectorOutcome> outcomes;
+    };
+    m_worker.Start(
+        [send, selection] {
+            Sent sent;
+            sent.reached = send(selection, sent.touched, &sent.outcomes);
+            return sent;
+        },
+        [this, waitMs](Sent sent) {
+            LogMissedProjectors(sent.outcomes);
+            if (sent.reached == 0)
                 ShowUserMessage(LoadString(MSG_COMMUNICATION_FAILED));
             // The projectors need a moment before they tell the new state.
             disconnect(&m_waitTimer, nullptr, this, nullptr);
-            connect(&m_waitTimer, &QTimer::timeout, this, [this] {
-                m_worker->Start([this] { m_doc.RequeryStatus(m_touched); }, [this] { Finish(); });
-            });
+            connect(&m_waitTimer, &QTimer::timeout, this,
+                    [this, touched = std::move(sent.touched)] {
+                        m_worker.Start([this, touched] { m_doc.RequeryStatus(touched); },
+                                       [this] { Finish(); });
+                    });
             m_waitTimer.start(waitMs);
         });
 }
 
-void CProjectorCommands::LogMissedProjectors()
+void CProjectorCommands::LogMissedProjectors(const std::vector<ProjectorOutcome> &outcomes)
 {
     // Each projector that did not do the command is named in the event list, in the words
     // lumarinctl uses for it.
     ActionEventManager *events = ActionEventManager::GetInstance();
-    for (const ProjectorOutcome &outcome : m_outcomes) {
+    for (const ProjectorOutcome &outcome : outcomes) {
         if (outcome.outcome == CommandOutcome::Done || !outcome.projector)
             continue;
         events->AddEvent(std::make_unique<ActionEvent>(outcome.projector->GetName(),
                                                        OutcomeLine(outcome), ActionEvent::Warning));
     }
-    m_outcomes.clear();
 }
 
 void CProjectorCommands::DetailInformation()
@@ -144,8 +146,8 @@ void CProjectorCommands::DetailInformation()
     }
     // Whatever closed the dialog, the projector is read once more.
     SetBusy(true);
-    m_worker->Start([this, projector] { m_doc.RefreshProjector(projector, true); },
-                    [this] { Finish(); });
+    m_worker.Start([this, projector] { m_doc.RefreshProjector(projector, true); },
+                   [this] { Finish(); });
 }
 
 void CProjectorCommands::RefreshInterval()

@@ -2,7 +2,9 @@
 
 #include "store/commandoutcome.h"
 
+#include "app/commandbusy.h"
 #include "app/nodeholds.h"
+#include "model/dialogworker.h"
 #include "model/inputstatus.h"
 
 #include <QObject>
@@ -14,8 +16,6 @@
 #include <vector>
 
 class CVantelDoc;
-class DialogWorker;
-class InputBlocker;
 class Projector;
 class ProjectorNode;
 class QWidget;
@@ -52,9 +52,13 @@ public:
     CProjectorCommands(CVantelDoc &doc, QWidget *window, Selection selection, Waits waits);
     ~CProjectorCommands() override; // waits for a job still running
 
-    bool IsBusy() const { return m_blocker != nullptr; }
+    bool IsBusy() const { return m_busy.IsBusy(); }
     // Counts each command from its dialog or its start to its end (nodeholds.h).
-    void SetNodeHolds(NodeHolds *holds) { m_holds = holds; }
+    void SetNodeHolds(NodeHolds *holds)
+    {
+        m_holds = holds;
+        m_busy.SetNodeHolds(holds);
+    }
 
     // Power on (1) or off (0), wait 3000 ms.
     void Power(int value);
@@ -81,7 +85,7 @@ private:
                                    std::vector<ProjectorOutcome> *)>;
 
     void RunProjectorCommand(Send send, int waitMs);
-    void LogMissedProjectors();
+    static void LogMissedProjectors(const std::vector<ProjectorOutcome> &outcomes);
     void SetBusy(bool busy);
     void Finish();
 
@@ -89,14 +93,8 @@ private:
     QWidget *m_window;
     Selection m_selection;
     Waits m_waits;
-    std::unique_ptr<InputBlocker> m_blocker; // while a command runs
     NodeHolds *m_holds = nullptr;
-    NodeHolds::Hold m_busyHold; // as long as m_blocker
-    DialogWorker *m_worker;     // its jobs use the members above, so it goes first
+    CommandBusy m_busy;
     QTimer m_waitTimer;
-    // The projectors the running command reached, for the read-back.
-    std::vector<Projector *> m_touched;
-    int m_reached = 0;
-    // Each targeted projector's outcome, written by the worker, read once it has ended.
-    std::vector<ProjectorOutcome> m_outcomes;
+    DialogWorker m_worker; // its jobs use the members above, so it goes first
 };

@@ -4,6 +4,8 @@
 #include "model/registryrules.h"
 #include "res/stringids.h"
 
+#include <algorithm>
+
 int CheckChangePassword(bool authenticated, int lastConnectResult)
 {
     if (authenticated)
@@ -49,6 +51,28 @@ int CheckDelete(const std::vector<ProjectorNode *> &selection, bool refreshing)
     if (refreshing)
         return MSG_WAIT_FOR_REFRESH;
     return 0;
+}
+
+std::vector<ProjectorNode *> NodesToRemove(const std::vector<ProjectorNode *> &selection,
+                                           const Group *root)
+{
+    const auto selected = [&selection](const ProjectorNode *node) {
+        return std::find(selection.begin(), selection.end(), node) != selection.end();
+    };
+    std::vector<ProjectorNode *> removable;
+    for (ProjectorNode *node : selection) {
+        if (!node || node == root ||
+            std::find(removable.begin(), removable.end(), node) != removable.end())
+            continue;
+        bool inSelectedGroup = false;
+        // The root stays, so it takes nothing along.
+        for (const Group *up = node->GetParent(); up && up != root && !inSelectedGroup;
+             up = up->GetParent())
+            inSelectedGroup = selected(up);
+        if (!inSelectedGroup)
+            removable.push_back(node);
+    }
+    return removable;
 }
 
 DropResult DropNodes(const std::vector<ProjectorNode *> &sources, bool fromTree,

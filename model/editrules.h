@@ -28,6 +28,12 @@ int FindGroupToRename(const std::vector<ProjectorNode *> &selection, Group *tree
 // Delete: 310 when nothing is selected, 352 while a refresh cycle runs.
 int CheckDelete(const std::vector<ProjectorNode *> &selection, bool refreshing);
 
+// What Delete removes of a selection, in selection order: each node once, never root, and no
+// node inside another selected group, which takes it along (removing it first would leave the
+// group pointing at a node that is gone).
+std::vector<ProjectorNode *> NodesToRemove(const std::vector<ProjectorNode *> &selection,
+                                           const Group *root);
+
 // The end of a drag over the projector list or the group tree.
 struct DropResult
 {

@@ -94,6 +94,8 @@ private slots:
     void rename_data();
     void rename();
     void projectorAndDeleteChecks();
+    void nodesToRemove_data();
+    void nodesToRemove();
 };
 
 void TestEditRules::drop_data()
@@ -223,6 +225,41 @@ void TestEditRules::projectorAndDeleteChecks()
     QCOMPARE(CheckDelete({}, true), 310);
     QCOMPARE(CheckDelete({registry.At(u"/p1"_s)}, true), 352);
     QCOMPARE(CheckDelete({registry.At(u"/p1"_s)}, false), 0);
+}
+
+void TestEditRules::nodesToRemove_data()
+{
+    QTest::addColumn<QStringList>("selection"); // "" is the root
+    QTest::addColumn<QStringList>("removed");
+
+    QTest::newRow("projectors and a group")
+        << QStringList{u"/p1"_s, u"/B"_s} << QStringList{u"/p1"_s, u"/B"_s};
+    QTest::newRow("a group with its own projector: the group takes it")
+        << QStringList{u"/A/p2"_s, u"/A"_s} << QStringList{u"/A"_s};
+    QTest::newRow("a subgroup's projector two levels down")
+        << QStringList{u"/A"_s, u"/A/A1/p3"_s, u"/B/p4"_s} << QStringList{u"/A"_s, u"/B/p4"_s};
+    QTest::newRow("same name in another group stays separate")
+        << QStringList{u"/A/A1"_s, u"/C/A1"_s} << QStringList{u"/A/A1"_s, u"/C/A1"_s};
+    QTest::newRow("the root is never removed")
+        << QStringList{u""_s, u"/p1"_s} << QStringList{u"/p1"_s};
+    QTest::newRow("a node twice is removed once")
+        << QStringList{u"/p1"_s, u"/p1"_s} << QStringList{u"/p1"_s};
+}
+
+void TestEditRules::nodesToRemove()
+{
+    QFETCH(QStringList, selection);
+    QFETCH(QStringList, removed);
+
+    Registry registry;
+    std::vector<ProjectorNode *> nodes;
+    for (const QString &path : selection)
+        nodes.push_back(registry.At(path));
+    nodes.push_back(nullptr); // a row that lost its node
+    QStringList paths;
+    for (const ProjectorNode *node : NodesToRemove(nodes, registry.Root()))
+        paths << Registry::PathOf(node);
+    QCOMPARE(paths, removed);
 }
 
 QTEST_GUILESS_MAIN(TestEditRules)
