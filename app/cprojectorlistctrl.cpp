@@ -6,6 +6,7 @@
 #include "model/projector.h"
 #include "model/projectorrowicons.h"
 #include "model/projectorcells.h"
+#include "model/selectionrules.h"
 
 #include <QHeaderView>
 #include <QPalette>
@@ -120,12 +121,7 @@ void CProjectorListCtrl::ShowProjectors(const std::vector<Projector *> &projecto
 
 void CProjectorListCtrl::ShowGroup(const Group *group)
 {
-    std::vector<ProjectorNode *> nodes;
-    if (group) {
-        for (const auto &child : group->GetChildren())
-            nodes.push_back(child.get());
-    }
-    ShowNodes(nodes);
+    ShowNodes(ListContent(group, false, {}));
 }
 
 int CProjectorListCtrl::GetSelection(std::vector<ProjectorNode *> &selection) const

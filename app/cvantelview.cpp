@@ -27,6 +27,7 @@
 #include "model/editrules.h"
 #include "model/projectormanager.h"
 #include "model/refreshworker.h"
+#include "model/selectionrules.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
@@ -38,6 +39,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QStandardItemModel>
 
 #include <algorithm>
@@ -664,18 +666,21 @@ Group *CVantelView::GetTreeSelection() const
 std::vector<ProjectorNode *> CVantelView::TreeSelectionContent() const
 {
     const QTreeWidgetItem *current = m_treeCtrl->currentItem();
-    if (!current)
-        return {};
-    if (current == m_treeCtrl->DisplayAllItem()) {
-        const std::vector<Projector *> all = m_doc.GetProjectors();
-        return {all.begin(), all.end()};
-    }
-    std::vector<ProjectorNode *> children;
-    if (const Group *group = m_treeCtrl->NodeOfItem(current)) {
-        for (const auto &child : group->GetChildren())
-            children.push_back(child.get());
-    }
-    return children;
+    const bool displayAll = current && current == m_treeCtrl->DisplayAllItem();
+    return ListContent(displayAll ? nullptr : m_treeCtrl->NodeOfItem(current), displayAll,
+                       displayAll ? m_doc.GetProjectors() : std::vector<Projector *>());
+}
+
+void CVantelView::RebuildTree(bool restoreExpansion)
+{
+    // The rebuild selects "Display all" on its way; the list follows only the final selection,
+    // so an unchanged group keeps its rows and their selection.
+    const QScopedValueRollback rebuilding(m_rebuildingTree, true);
+    m_treeCtrl->UpdateData();
+    if (QTreeWidgetItem *item = m_treeCtrl->ItemToSelectAfterRebuild())
+        m_treeCtrl->setCurrentItem(item);
+    if (restoreExpansion)
+        m_treeCtrl->RestoreExpansion(m_treeCtrl->NodeOfItem(m_treeCtrl->RootItem()));
 }
 
 void CVantelView::OnProjectorsChanged()
@@ -686,19 +691,8 @@ void CVantelView::OnProjectorsChanged()
     Group *selected = m_treeCtrl->GetSelectedGroup();
     if (selected)
         selected->GetTreeState().selectAfterRebuild = true;
-    {
-        // The rebuild selects "Display all" on its way; the list follows only the final
-        // selection, so an unchanged group keeps its rows and their selection.
-        m_rebuildingTree = true;
-        m_treeCtrl->UpdateData();
-        if (QTreeWidgetItem *item = m_treeCtrl->ItemToSelectAfterRebuild())
-            m_treeCtrl->setCurrentItem(item);
-        if (m_firstProjectorsChanged)
-            m_firstProjectorsChanged = false;
-        else
-            m_treeCtrl->RestoreExpansion(m_treeCtrl->NodeOfItem(m_treeCtrl->RootItem()));
-        m_rebuildingTree = false;
-    }
+    // The first build keeps the tree as it comes: only the root expanded.
+    RebuildTree(!std::exchange(m_firstProjectorsChanged, false));
     const std::vector<ProjectorNode *> content = TreeSelectionContent();
     if (content != m_projectorList->GetContent())
         m_projectorList->ShowNodes(content);
@@ -772,10 +766,8 @@ void CVantelView::DetachRegistry()
 {
     if (!m_controlsCreated)
         return;
-    m_rebuildingTree = true;
     m_treeCtrl->Init(nullptr, true);
-    m_treeCtrl->UpdateData();
-    m_rebuildingTree = false;
+    RebuildTree(false);
     m_projectorList->ShowNodes({});
     m_projectorList->UpdateData();
     m_inputCombo->clear();
@@ -838,14 +830,8 @@ void CVantelView::ApplyEditUpdate(const CEditCommands::ViewUpdate &update)
 {
     if (!m_controlsCreated)
         return;
-    if (update.rebuildTree) {
-        m_rebuildingTree = true;
-        m_treeCtrl->UpdateData();
-        if (QTreeWidgetItem *item = m_treeCtrl->ItemToSelectAfterRebuild())
-            m_treeCtrl->setCurrentItem(item);
-        m_treeCtrl->RestoreExpansion(m_doc.GetRoot());
-        m_rebuildingTree = false;
-    }
+    if (update.rebuildTree)
+        RebuildTree(true);
     // A rebuilt tree has a new selection, which the list follows.
     if (update.rebuildTree || update.resetList)
         m_projectorList->ShowNodes(TreeSelectionContent());

@@ -146,6 +146,9 @@ private:
     // What the list shows for the tree's selection: all projectors for "Display all", the
     // children of a group, nothing without a selection.
     std::vector<ProjectorNode *> TreeSelectionContent() const;
+    // The one way the tree is rebuilt from the registry: the group flagged selectAfterRebuild is
+    // selected again, and with restoreExpansion the groups that were expanded are again.
+    void RebuildTree(bool restoreExpansion);
     // The edit commands: created with the view, connected to the Edit tab's buttons.
     void CreateEditCommands();
     void ConnectEditCommands();

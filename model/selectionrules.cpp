@@ -1,5 +1,6 @@
 #include "model/selectionrules.h"
 
+#include "model/group.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "res/stringids.h"
@@ -38,4 +39,17 @@ MuteStatus MuteKindOfEntry(int index)
     default:
         return MuteStatus();
     }
+}
+
+std::vector<ProjectorNode *> ListContent(const Group *group, bool displayAll,
+                                         const std::vector<Projector *> &all)
+{
+    if (displayAll)
+        return {all.begin(), all.end()};
+    std::vector<ProjectorNode *> children;
+    if (group) {
+        for (const auto &child : group->GetChildren())
+            children.push_back(child.get());
+    }
+    return children;
 }

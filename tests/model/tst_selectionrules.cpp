@@ -19,6 +19,7 @@ private slots:
     void rules_data();
     void rules();
     void muteKindOfEntry();
+    void listContent();
 
 private:
     std::vector<ProjectorNode *> Selection(const QString &letters);
@@ -89,6 +90,20 @@ void TestSelectionRules::muteKindOfEntry()
     QCOMPARE(MuteKindOfEntry(2).GetCode(), int(MuteStatus::Audio));
     QCOMPARE(MuteKindOfEntry(-1).GetCode(), int(MuteStatus::Unknown));
     QCOMPARE(MuteKindOfEntry(3).GetCode(), int(MuteStatus::Unknown));
+}
+
+void TestSelectionRules::listContent()
+{
+    const std::vector<Projector *> all{m_projector.get(), m_other.get()};
+    // "Display all" lists every projector given, whatever group the tree held before.
+    QCOMPARE(ListContent(m_full.get(), true, all),
+             (std::vector<ProjectorNode *>{m_projector.get(), m_other.get()}));
+    // A group lists its children, subgroups included, not what lies below them.
+    const std::vector<ProjectorNode *> children = ListContent(m_full.get(), false, all);
+    QCOMPARE(children.size(), std::size_t(1));
+    QCOMPARE(children.front()->GetName(), u"S"_s);
+    QVERIFY(ListContent(m_empty.get(), false, all).empty());
+    QVERIFY(ListContent(nullptr, false, all).empty());
 }
 
 QTEST_GUILESS_MAIN(TestSelectionRules)
