@@ -1,5 +1,8 @@
-# The layers point down: each folder may include only the folders below it. Run by ctest with
-# -DSOURCE_DIR=<project root>; fails naming every include that points up.
+# The layers point down: each folder may include only the folders below it, and no two units of
+# the window include each other. Run by ctest with -DSOURCE_DIR=<project root>; fails naming
+# every include that points up and every pair that points at each other.
+cmake_minimum_required(VERSION 3.25)
+
 set(forbidden_pjlink "app/;dialogs/;model/;store/;QtWidgets;QWidget")
 set(forbidden_platform "app/;dialogs/;model/;store/;QtWidgets;QWidget")
 set(forbidden_res "app/;dialogs/;model/;store/;QtWidgets;QWidget")
@@ -25,4 +28,38 @@ foreach(layer pjlink platform res model store dialogs)
 endforeach()
 if(violations)
     message(FATAL_ERROR "Includes that point up a layer:\n${violations}")
+endif()
+
+# Within the window's layers no two units (x.h with x.cpp) include each other: a pair that does
+# cannot be built, tested or understood one without the other.
+set(units "")
+foreach(layer app dialogs)
+    file(GLOB files ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
+    foreach(file ${files})
+        file(RELATIVE_PATH name ${SOURCE_DIR} ${file})
+        string(REGEX REPLACE "\\.(h|cpp)$" "" unit "${name}")
+        string(MAKE_C_IDENTIFIER "${unit}" key)
+        list(APPEND units ${unit})
+        file(STRINGS ${file} includes REGEX "^#include \"(app|dialogs)/")
+        foreach(line ${includes})
+            string(REGEX REPLACE "^#include \"([^\"]+)\\.h\".*" "\\1" used "${line}")
+            if(NOT used STREQUAL unit)
+                list(APPEND uses_${key} ${used})
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+list(REMOVE_DUPLICATES units)
+set(circles "")
+foreach(unit ${units})
+    string(MAKE_C_IDENTIFIER "${unit}" key)
+    foreach(used ${uses_${key}})
+        string(MAKE_C_IDENTIFIER "${used}" usedKey)
+        if("${unit}" IN_LIST uses_${usedKey} AND unit STRLESS used)
+            string(APPEND circles "${unit} <-> ${used}\n")
+        endif()
+    endforeach()
+endforeach()
+if(circles)
+    message(FATAL_ERROR "Units of the window that include each other:\n${circles}")
 endif()
