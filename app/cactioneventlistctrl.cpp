@@ -1,5 +1,6 @@
 #include "app/cactioneventlistctrl.h"
 
+#include "dialogs/itemroles.h"
 #include "res/skinbitmap.h"
 #include "model/actionevent.h"
 #include "store/actioneventmanager.h"
@@ -86,7 +87,7 @@ void CActionEventListCtrl::InsertEvent(const ActionEvent &event)
         for (int column = 0; column < 2; ++column)
             item->setForeground(column, QColor(255, 0, 0));
     }
-    item->setData(0, Qt::UserRole, level);
+    item->setData(0, ROLE_EVENT_LEVEL, level);
     insertTopLevelItem(0, item);
     scrollToTop();
 }

@@ -1,5 +1,6 @@
 #include "app/cgrouptreectrl.h"
 
+#include "dialogs/itemroles.h"
 #include "res/stringids.h"
 #include "res/skinbitmap.h"
 #include "model/group.h"
@@ -13,7 +14,6 @@ namespace {
 
 // Tree pictures by image index: folder, open folder, "Display all", selected, marked folders.
 constexpr int kImageIds[] = {207, 209, 206, 208, 325, 326};
-constexpr int kGroupRole = Qt::UserRole;
 
 void SetImage(QTreeWidgetItem *item, int index)
 {
@@ -89,7 +89,7 @@ QTreeWidgetItem *CGroupTreeCtrl::AddGroupItem(Group *group, QTreeWidgetItem *par
 {
     auto *item = parent ? new QTreeWidgetItem(parent, {group->GetName()})
                         : new QTreeWidgetItem(this, {group->GetName()});
-    item->setData(0, kGroupRole, QVariant::fromValue(static_cast<void *>(group)));
+    item->setData(0, ROLE_NODE, QVariant::fromValue(static_cast<void *>(group)));
     m_items[group] = item;
     Group::TreeState &state = group->GetTreeState();
     if (state.selectAfterRebuild) {
@@ -121,7 +121,7 @@ Group *CGroupTreeCtrl::NodeOfItem(const QTreeWidgetItem *item) const
 {
     if (!item || item == m_displayAll)
         return nullptr;
-    return static_cast<Group *>(item->data(0, kGroupRole).value<void *>());
+    return static_cast<Group *>(item->data(0, ROLE_NODE).value<void *>());
 }
 
 QTreeWidgetItem *CGroupTreeCtrl::ItemOfGroup(const Group *group) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/itemroles.h"
 #include "model/groupmarkers.h"
 
 #include <QTreeWidget>
@@ -48,7 +49,7 @@ public:
 
     const ProblemMarkers &GetMarkers() const { return m_markers; }
     // Each item keeps the index of the picture it shows under this role.
-    static constexpr int ImageIndexRole = Qt::UserRole + 1;
+    static constexpr int ImageIndexRole = ROLE_IMAGE_INDEX;
 
 private:
     QTreeWidgetItem *AddGroupItem(Group *group, QTreeWidgetItem *parent);

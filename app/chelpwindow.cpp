@@ -1,5 +1,6 @@
 #include "app/chelpwindow.h"
 
+#include "dialogs/itemroles.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
 
@@ -142,7 +143,7 @@ CHelpWindow::CHelpWindow(const QString &directory, QWidget *parent)
     connect(m_filter, &QLineEdit::textChanged, this, &CHelpWindow::ApplyFilter);
     connect(m_index, &QListWidget::currentRowChanged, this, [this](int row) {
         if (row >= 0)
-            ShowTopic(m_index->item(row)->data(Qt::UserRole).toInt());
+            ShowTopic(m_index->item(row)->data(ROLE_HELP_TOPIC).toInt());
     });
     ApplyFilter();
     if (m_index->count() > 0)
@@ -154,7 +155,7 @@ void CHelpWindow::ApplyFilter()
     m_index->clear();
     for (const int i : FilterTopics(m_topics, m_filter->text())) {
         auto *item = new QListWidgetItem(m_topics[i].title, m_index);
-        item->setData(Qt::UserRole, i);
+        item->setData(ROLE_HELP_TOPIC, i);
     }
 }
 

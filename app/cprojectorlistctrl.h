@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dialogs/itemroles.h"
 #include "model/projectorlistorder.h"
 
 #include <QIcon>
@@ -62,7 +63,7 @@ public:
     // The picture behind an icon index of model/projectorrowicons.h.
     static QIcon ListIcon(int index);
     // Each cell keeps the index of the icon it shows (ICON_NONE for none) under this role.
-    static constexpr int IconIndexRole = Qt::UserRole + 1;
+    static constexpr int IconIndexRole = ROLE_IMAGE_INDEX;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -1,5 +1,6 @@
 #include "dialogs/cautosearchpropertypage.h"
 
+#include "dialogs/itemroles.h"
 #include "res/skinbitmap.h"
 #include "dialogs/cauthdlg.h"
 #include "dialogs/editdialogparts.h"
@@ -151,7 +152,7 @@ void CAutoSearchPropertyPage::SetRow(QTreeWidgetItem *item, const Projector &pro
         item->setIcon(COLUMN_PASSWORD, LoadSkinIcon(SKIN_ICON_PADLOCK_OPEN));
     else
         item->setIcon(COLUMN_PASSWORD, QIcon());
-    item->setData(COLUMN_PASSWORD, Qt::UserRole,
+    item->setData(COLUMN_PASSWORD, ROLE_PADLOCK,
                   !authenticated ? PADLOCK_CLOSED : (projector.HasPassword() ? PADLOCK_OPEN : -1));
     item->setText(COLUMN_NAME, authenticated ? projector.GetName() : kLockedName);
     const QColor colour = authenticated ? palette().color(QPalette::Active, QPalette::Text)

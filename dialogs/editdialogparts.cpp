@@ -1,5 +1,6 @@
 #include "dialogs/editdialogparts.h"
 
+#include "dialogs/itemroles.h"
 #include "model/group.h"
 #include "model/limits.h"
 #include "model/registryrules.h"
@@ -87,7 +88,7 @@ namespace {
 void AddGroupItems(QTreeWidgetItem *item, Group *group, const QIcon &folder)
 {
     item->setText(0, group->GetName());
-    item->setData(0, Qt::UserRole, QVariant::fromValue(quintptr(group)));
+    item->setData(0, ROLE_NODE, QVariant::fromValue(quintptr(group)));
     item->setIcon(0, folder);
     for (Group *child : group->GetChildGroups())
         AddGroupItems(new QTreeWidgetItem(item), child, folder);
@@ -108,8 +109,7 @@ void FillGroupTree(QTreeWidget *tree, Group *root)
 
 Group *GroupOfItem(const QTreeWidgetItem *item)
 {
-    return item ? reinterpret_cast<Group *>(item->data(0, Qt::UserRole).value<quintptr>())
-                : nullptr;
+    return item ? reinterpret_cast<Group *>(item->data(0, ROLE_NODE).value<quintptr>()) : nullptr;
 }
 
 QTreeWidgetItem *ItemOfNode(QTreeWidget *tree, const ProjectorNode *node)

@@ -1,4 +1,5 @@
 #include "dialogs/cauthdlg.h"
+#include "dialogs/itemroles.h"
 #include "dialogs/cautosearchpropertypage.h"
 #include "dialogs/cipaddressctrl.h"
 #include "dialogs/cipspecifypropertypage.h"
@@ -463,7 +464,7 @@ QStringList TestAutoSearch::RowTexts() const
     QStringList rows;
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = list->topLevelItem(i);
-        const int padlock = item->data(1, Qt::UserRole).toInt();
+        const int padlock = item->data(1, ROLE_PADLOCK).toInt();
         rows << u"%1 %2 %3%4"_s.arg(
             item->text(2),
             padlock == CAutoSearchPropertyPage::PADLOCK_OPEN
