@@ -37,20 +37,6 @@ enum Command : int {
     ID_ONLY_ERRORS = 32785,
 };
 
-QAction *AddCommand(QWidget *owner, QMenu *menu, int id, const QString &text,
-                    const QKeySequence &shortcut = QKeySequence())
-{
-    auto *action = new QAction(text, owner);
-    action->setObjectName(QString::number(id));
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    if (menu)
-        menu->addAction(action);
-    else
-        owner->addAction(action); // a shortcut without a menu item
-    return action;
-}
-
 } // namespace
 
 CMainFrame::CMainFrame(CVantelDoc &doc, QWidget *parent) : QMainWindow(parent), m_doc(doc)
@@ -76,29 +62,27 @@ CMainFrame::~CMainFrame() = default;
 void CMainFrame::CreateMenus()
 {
     QMenu *file = menuBar()->addMenu(LoadString(STR_MENU_FILE));
-    AddCommand(this, file, ID_FILE_OPEN, LoadString(ID_FILE_OPEN), QKeySequence::Open);
-    AddCommand(this, file, ID_FILE_SAVE_AS, LoadString(ID_FILE_SAVE_AS));
+    AddCommand(file, ID_FILE_OPEN, LoadString(ID_FILE_OPEN), QKeySequence::Open);
+    AddCommand(file, ID_FILE_SAVE_AS, LoadString(ID_FILE_SAVE_AS));
     file->addSeparator();
-    AddCommand(this, file, ID_APP_EXIT, LoadString(ID_APP_EXIT));
+    AddCommand(file, ID_APP_EXIT, LoadString(ID_APP_EXIT));
     // The accelerators without a menu item: New keeps everything as it is, Save writes the
     // current file.
-    AddCommand(this, nullptr, ID_FILE_NEW, QString(), QKeySequence::New);
-    AddCommand(this, nullptr, ID_FILE_SAVE, QString(), QKeySequence::Save);
+    AddCommand(nullptr, ID_FILE_NEW, QString(), QKeySequence::New);
+    AddCommand(nullptr, ID_FILE_SAVE, QString(), QKeySequence::Save);
 
     QMenu *tool = menuBar()->addMenu(LoadString(STR_MENU_TOOL));
-    QAction *interval =
-        AddCommand(this, tool, ID_REFRESH_INTERVAL, LoadString(ID_REFRESH_INTERVAL));
-    QAction *wait = AddCommand(this, tool, ID_RESPONSE_WAIT, LoadString(ID_RESPONSE_WAIT));
+    QAction *interval = AddCommand(tool, ID_REFRESH_INTERVAL, LoadString(ID_REFRESH_INTERVAL));
+    QAction *wait = AddCommand(tool, ID_RESPONSE_WAIT, LoadString(ID_RESPONSE_WAIT));
     tool->addSeparator();
-    m_showInformation =
-        AddCommand(this, tool, ID_SHOW_INFORMATION, LoadString(ID_SHOW_INFORMATION));
+    m_showInformation = AddCommand(tool, ID_SHOW_INFORMATION, LoadString(ID_SHOW_INFORMATION));
     m_showInformation->setCheckable(true);
-    m_onlyErrors = AddCommand(this, tool, ID_ONLY_ERRORS, LoadString(ID_ONLY_ERRORS));
+    m_onlyErrors = AddCommand(tool, ID_ONLY_ERRORS, LoadString(ID_ONLY_ERRORS));
     m_onlyErrors->setCheckable(true);
 
     QMenu *help = menuBar()->addMenu(LoadString(STR_MENU_HELP));
-    AddCommand(this, help, ID_HELP_FINDER, LoadString(ID_HELP_FINDER), QKeySequence::HelpContents);
-    AddCommand(this, help, ID_APP_ABOUT, LoadString(ID_APP_ABOUT));
+    AddCommand(help, ID_HELP_FINDER, LoadString(ID_HELP_FINDER), QKeySequence::HelpContents);
+    AddCommand(help, ID_APP_ABOUT, LoadString(ID_APP_ABOUT));
 
     connect(FindCommand(ID_FILE_OPEN), &QAction::triggered, this, &CMainFrame::OnFileOpen);
     connect(FindCommand(ID_FILE_SAVE_AS), &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
@@ -119,7 +103,23 @@ void CMainFrame::CreateMenus()
 
 QAction *CMainFrame::FindCommand(int id) const
 {
-    return findChild<QAction *>(QString::number(id));
+    const auto it = m_commands.find(id);
+    return it == m_commands.end() ? nullptr : it->second;
+}
+
+QAction *CMainFrame::AddCommand(QMenu *menu, int id, const QString &text,
+                                const QKeySequence &shortcut)
+{
+    auto *action = new QAction(text, this);
+    action->setObjectName(QString::number(id));
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if (menu)
+        menu->addAction(action);
+    else
+        addAction(action); // a shortcut without a menu item
+    m_commands[id] = action;
+    return action;
 }
 
 void CMainFrame::UpdateToolMenu()

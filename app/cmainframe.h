@@ -2,12 +2,16 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QKeySequence>
 #include <QTimer>
+
+#include <map>
 
 class CHelpWindow;
 class CVantelDoc;
 class CVantelView;
 class QAction;
+class QMenu;
 
 // The main window: menus and shortcuts, the smallest client size, centring on the primary screen,
 // and the close handling. The view fills it.
@@ -39,6 +43,9 @@ protected:
 
 private:
     void CreateMenus();
+    // A menu command (menu nullptr: a shortcut only), kept in m_commands under its id.
+    QAction *AddCommand(QMenu *menu, int id, const QString &text,
+                        const QKeySequence &shortcut = QKeySequence());
     void UpdateToolMenu();
     void CenterOnPrimaryScreen();
     void PollWorkerForClose();
@@ -46,6 +53,7 @@ private:
 
     CVantelDoc &m_doc;
     CVantelView *m_view = nullptr;
+    std::map<int, QAction *> m_commands; // filled once by CreateMenus
     QAction *m_showInformation = nullptr;
     QAction *m_onlyErrors = nullptr;
     QPointer<CHelpWindow> m_help;
