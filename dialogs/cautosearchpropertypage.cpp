@@ -136,6 +136,13 @@ void CAutoSearchPropertyPage::OnClose()
     m_manager.DeleteSearchWorkers();
 }
 
+void CAutoSearchPropertyPage::OnSheetClosing()
+{
+    m_sheetClosing = true;
+    if (m_pWaitDialog)
+        m_pWaitDialog->close(); // as its Cancel: it stays until the search has stopped
+}
+
 void CAutoSearchPropertyPage::SetRow(QTreeWidgetItem *item, const Projector &projector,
                                      bool checked)
 {
@@ -230,6 +237,8 @@ void CAutoSearchPropertyPage::OnSearchEnded(ProjectorManager::SearchResults foun
     m_pFoundProjectors = std::move(found);
     m_pCheckFlags.assign(m_pFoundProjectors.size(), false);
     Done();
+    if (m_sheetClosing)
+        return;
     window()->activateWindow();
     if (m_pFoundProjectors.empty()) {
         ShowUserMessage(RegistrationMessageText(MSG_NO_PROJECTOR_FOUND));
@@ -274,7 +283,7 @@ void CAutoSearchPropertyPage::AuthenticateAll()
         [this](int result) {
             FillProjectorList();
             Done();
-            if (result != 0)
+            if (result != 0 && !m_sheetClosing)
                 ShowUserMessage(RegistrationMessageText(result));
         });
 }
@@ -347,6 +356,7 @@ void CAutoSearchPropertyPage::OnClickedRegister()
         },
         [this] {
             Done();
-            ShowUserMessage(RegistrationMessageText(MSG_REGISTERED), MessageIcon::Information);
+            if (!m_sheetClosing)
+                ShowUserMessage(RegistrationMessageText(MSG_REGISTERED), MessageIcon::Information);
         });
 }

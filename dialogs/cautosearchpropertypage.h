@@ -40,6 +40,9 @@ public:
 
     void OnSetActive();
     void OnClose(); // the sheet closes
+    // The sheet is to close once this page is idle: a running search is cancelled, and the
+    // page asks and tells nothing more.
+    void OnSheetClosing();
     bool IsBusy() const;
 
     void FillProjectorList();
@@ -89,6 +92,7 @@ private:
     bool m_filling = false;
     bool m_activated = false;
     bool m_busy = false;
+    bool m_sheetClosing = false;
     // A mouse button is down on the list: the click, not the selection change, asks.
     bool m_mousePressed = false;
     // Last, so that it is joined before anything its jobs use goes.

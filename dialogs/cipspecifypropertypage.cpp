@@ -149,6 +149,10 @@ void CIpSpecifyPropertyPage::Probe(std::unique_ptr<Projector> candidate)
 void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int result)
 {
     SetBusy(false);
+    if (m_sheetClosing) {
+        emit idle(); // nothing confirmed, nothing asked
+        return;
+    }
     if (result == kAuthenticationFailed) {
         // The first refusal only asks; a password that was tried and refused is told first.
         if (m_passwordTried)
@@ -200,8 +204,9 @@ void CIpSpecifyPropertyPage::OnClickedRegister()
     m_worker.Start([this, added] { RefreshRegistered(m_manager, *added); },
                    [this] {
                        SetBusy(false);
-                       ShowUserMessage(RegistrationMessageText(MSG_REGISTERED),
-                                       MessageIcon::Information);
+                       if (!m_sheetClosing)
+                           ShowUserMessage(RegistrationMessageText(MSG_REGISTERED),
+                                           MessageIcon::Information);
                        emit idle();
                    });
 }

@@ -27,6 +27,8 @@ public:
     ~CIpSpecifyPropertyPage() override; // waits for a worker still running
 
     void OnSetActive();
+    // The sheet is to close once this page is idle: the page asks and tells nothing more.
+    void OnSheetClosing() { m_sheetClosing = true; }
     bool IsBusy() const { return m_busy; }
 
     void OnClickedConfirm();
@@ -60,6 +62,7 @@ private:
     QString m_strIpAddress;
     std::unique_ptr<Projector> m_pConfirmedProjector;
     bool m_busy = false;
+    bool m_sheetClosing = false;
     bool m_passwordTried = false; // the running Confirm has tried a password
     // Last, so that it is joined before anything its jobs use goes.
     DialogWorker m_worker;

@@ -8,11 +8,13 @@
 #include "store/registration.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 CRegProjectorDlg::CRegProjectorDlg(QWidget *owner, ProjectorManager &manager,
                                    std::function<bool()> isRefreshing)
@@ -66,6 +68,12 @@ void CRegProjectorDlg::OnPageBusy(bool busy)
     const bool enabled = m_busy == 0;
     m_tabs->setEnabled(enabled);
     m_ok->setEnabled(enabled);
+    // Queued: the page finishes the handler that ended its wait before the sheet goes.
+    if (enabled && m_pendingResult)
+        QTimer::singleShot(0, this, [this] {
+            if (m_pendingResult && !IsBusy())
+                done(*std::exchange(m_pendingResult, std::nullopt));
+        });
 }
 
 bool CRegProjectorDlg::IsBusy() const
@@ -75,19 +83,15 @@ bool CRegProjectorDlg::IsBusy() const
 
 void CRegProjectorDlg::done(int result)
 {
-    if (IsBusy())
-        return; // Escape while a page waits for the network
-    m_autoSearch->OnClose();
-    QDialog::done(result);
-}
-
-void CRegProjectorDlg::closeEvent(QCloseEvent *event)
-{
     if (IsBusy()) {
-        event->ignore();
+        // OK, Escape or the close box while a page waits for the network.
+        m_pendingResult = result;
+        m_autoSearch->OnSheetClosing();
+        m_ipSpecify->OnSheetClosing();
         return;
     }
-    QDialog::closeEvent(event);
+    m_autoSearch->OnClose();
+    QDialog::done(result);
 }
 
 void CRegProjectorDlg::OnTabChanged(int index)

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 
 class CAutoSearchPropertyPage;
 class CIpSpecifyPropertyPage;
@@ -13,9 +14,11 @@ class QPushButton;
 class QTabWidget;
 
 // "Register Projector": the one way new projectors enter the registry, as a sheet of two pages,
-// "Auto Search" and "Specify IP Address". Only an OK button; it and the close box close the
-// sheet, except while a page is busy with the network. The sheet changes the registry but never
-// the settings file: its owner rebuilds and saves once it has closed. User-interface thread.
+// "Auto Search" and "Specify IP Address". Only an OK button; it, Escape and the close box close
+// the sheet. While a page is busy with the network the close waits: a running search is
+// cancelled, the page asks and tells nothing more, and the sheet closes when the page is idle. The
+// sheet changes the registry but never the settings file: its owner rebuilds and saves once it has
+// closed. User-interface thread.
 class CRegProjectorDlg : public QDialog
 {
     Q_OBJECT
@@ -32,20 +35,18 @@ public:
     QTabWidget *Tabs() const { return m_tabs; }
 
     // While a page waits for the network (it says so by busyChanged): the busy cursor shows,
-    // the tabs and OK take no input and the sheet does not close; the window keeps painting.
+    // the tabs and OK take no input and a close waits; the window keeps painting.
     bool IsBusy() const;
 
 public slots:
     void done(int result) override;
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void OnTabChanged(int index);
     void OnPageBusy(bool busy);
 
     int m_busy = 0;
+    std::optional<int> m_pendingResult; // a close asked for while a page was busy
     QTabWidget *m_tabs = nullptr;
     QPushButton *m_ok = nullptr; // 1
     CAutoSearchPropertyPage *m_autoSearch = nullptr;

@@ -114,6 +114,8 @@ private slots:
     void confirm_thenRegister_nameClearedAddressKept();
     void confirm_thenEdit_dropsConfirmation();
     void confirm_windowKeepsRunning_sheetBusy();
+    void closeDuringConfirm_waitsThenClosesWithoutAsking_data();
+    void closeDuringConfirm_waitsThenClosesWithoutAsking();
 
 private:
     CIpSpecifyPropertyPage *OpenIpPage();
@@ -362,6 +364,38 @@ void TestRegisterDialog::confirm_windowKeepsRunning_sheetBusy()
     QCOMPARE(page->NameLabel()->text(), u"Lobby"_s);
 }
 
+void TestRegisterDialog::closeDuringConfirm_waitsThenClosesWithoutAsking_data()
+{
+    QTest::addColumn<bool>("escape"); // else the close box
+    QTest::newRow("Escape") << true;
+    QTest::newRow("close box") << false;
+}
+
+void TestRegisterDialog::closeDuringConfirm_waitsThenClosesWithoutAsking()
+{
+    QFETCH(bool, escape);
+    // The projector wants a password, so an unfinished Confirm would go on to ask for it.
+    m_emulators[4]->update([](EmulatorConfig &config) { config.answerDelayMs = 400; });
+    CIpSpecifyPropertyPage *page = OpenIpPage();
+    page->AddressCtrl()->SetAddress(kLoopNet + u".4"_s);
+    QSignalSpy idle(page, &CIpSpecifyPropertyPage::idle);
+    QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton);
+    QVERIFY(page->IsBusy());
+    if (escape)
+        QTest::keyClick(m_sheet.get(), Qt::Key_Escape);
+    else
+        QVERIFY(!m_sheet->close());
+    QVERIFY(m_sheet->isVisible()); // stays while the connect runs
+    QVERIFY(idle.wait(10000));
+    m_emulators[4]->update([](EmulatorConfig &config) { config.answerDelayMs = 0; });
+    QTRY_VERIFY_WITH_TIMEOUT(!m_sheet->isVisible(), 5000);
+    QCOMPARE(m_sheet->result(), int(QDialog::Rejected));
+    QCOMPARE(CAuthDlg::TakeAskedCount(), 0);
+    QCOMPARE(m_messages->TakeMarked(), QStringList());
+    QVERIFY(!page->ConfirmedProjector());
+    QCOMPARE(m_manager->GetProjectorCount(), 1);
+}
+
 // Runs inside the namespace made by TestRegisterDialogLauncher: the Auto Search page with the
 // real search.
 class TestAutoSearch : public QObject
@@ -383,6 +417,7 @@ private slots:
     void register_rowRegisteredMeanwhile_316_othersRegistered();
     void cancel_partWay_data();
     void cancel_partWay();
+    void closeDuringSearch_cancelsItThenCloses();
 
 private:
     QString Address(int host) const { return m_net + u'.' + QString::number(host); }
@@ -663,6 +698,29 @@ void TestAutoSearch::cancel_partWay()
     QVERIFY(Row(Address(3)));
     QVERIFY(Row(Address(9)));
     QCOMPARE(m_messages->TakeMarked(), QStringList());
+}
+
+void TestAutoSearch::closeDuringSearch_cancelsItThenCloses()
+{
+    // Every address keeps its probe for a while, so the search is still running at the close.
+    platform::SetEchoCheckOverride([](const QString &) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+        return false;
+    });
+    CAutoSearchPropertyPage *page = m_sheet->AutoSearchPage();
+    QSignalSpy idle(page, SIGNAL(idle()));
+    QTest::mouseClick(page->AutoSearchButton(), Qt::LeftButton);
+    QPointer<CWaitDialog> wait = page->WaitDialog();
+    QVERIFY(wait);
+    QTest::qWait(200);
+    QVERIFY(!m_sheet->close());
+    QVERIFY(m_sheet->isVisible());
+    QVERIFY(wait && wait->IsCancelled()); // the close cancels the search
+    QVERIFY(idle.wait(20000));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_sheet->isVisible(), 5000);
+    QTRY_VERIFY(!wait);
+    QVERIFY(!m_manager->IsSearching());
+    QCOMPARE(m_messages->TakeMarked(), QStringList()); // no "not found" after the user left
 }
 
 // Runs inside the controller's namespace made by TestRegisterDialogLauncher: the page's search
