@@ -237,11 +237,11 @@ void CAutoSearchPropertyPage::OnSearchEnded(ProjectorManager::SearchResults foun
     m_pFoundProjectors = std::move(found);
     m_pCheckFlags.assign(m_pFoundProjectors.size(), false);
     Done();
-    if (m_sheetClosing)
-        return;
-    window()->activateWindow();
+    if (!m_sheetClosing)
+        window()->activateWindow();
     if (m_pFoundProjectors.empty()) {
-        ShowUserMessage(RegistrationMessageText(MSG_NO_PROJECTOR_FOUND));
+        if (!m_sheetClosing)
+            ShowUserMessage(RegistrationMessageText(MSG_NO_PROJECTOR_FOUND));
         return;
     }
     FillProjectorList();

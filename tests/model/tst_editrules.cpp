@@ -52,6 +52,15 @@ public:
         return node;
     }
 
+    // The nodes of the paths, in order.
+    std::vector<ProjectorNode *> AtEach(const QStringList &paths)
+    {
+        std::vector<ProjectorNode *> nodes;
+        for (const QString &path : paths)
+            nodes.push_back(At(path));
+        return nodes;
+    }
+
     // Every node's path, depth first.
     QStringList Lines() const
     {
@@ -155,9 +164,7 @@ void TestEditRules::drop()
     QFETCH(QStringList, after);
 
     Registry registry;
-    std::vector<ProjectorNode *> nodes;
-    for (const QString &path : sources)
-        nodes.push_back(registry.At(path));
+    const std::vector<ProjectorNode *> nodes = registry.AtEach(sources);
     const QStringList before = registry.Lines();
     const DropResult result = DropNodes(nodes, fromTree, registry.At(target), registry.Root(),
                                         static_cast<Group *>(registry.At(u"/B"_s)));
@@ -194,9 +201,7 @@ void TestEditRules::rename()
     QFETCH(QString, group);
 
     Registry registry;
-    std::vector<ProjectorNode *> selection;
-    for (const QString &path : rows)
-        selection.push_back(registry.At(path));
+    const std::vector<ProjectorNode *> selection = registry.AtEach(rows);
     Group *found = nullptr;
     QString name;
     QCOMPARE(FindGroupToRename(selection, static_cast<Group *>(registry.At(treeGroup)),
@@ -252,9 +257,7 @@ void TestEditRules::nodesToRemove()
     QFETCH(QStringList, removed);
 
     Registry registry;
-    std::vector<ProjectorNode *> nodes;
-    for (const QString &path : selection)
-        nodes.push_back(registry.At(path));
+    std::vector<ProjectorNode *> nodes = registry.AtEach(selection);
     nodes.push_back(nullptr); // a row that lost its node
     QStringList paths;
     for (const ProjectorNode *node : NodesToRemove(nodes, registry.Root()))
