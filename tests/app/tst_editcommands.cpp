@@ -12,7 +12,7 @@
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
 #include "tests/app/savedregistry.h"
-#include "tests/app/scripteduser.h"
+#include "tests/common/scripteduser.h"
 #include "tests/dialogs/editdialogfixture.h"
 #include "tools/emulator/emulatedprojector.h"
 
