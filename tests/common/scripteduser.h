@@ -58,13 +58,16 @@ public:
     // it, then clicks its button named buttonName with the mouse. A missing button fails the
     // test and rejects the dialog, so that the code under test goes on.
     template <class T>
-    static Step ClickInModal(const QString &buttonName, std::function<void(QDialog *)> before = {})
+    static Step ClickInModal(const QString &buttonName, std::function<void(T *)> before = {})
     {
         return [buttonName, before] {
             T *dialog = Modal<T>();
             if (!dialog)
                 return false;
-            ActThenClick(dialog, buttonName, before);
+            ActThenClick(dialog, buttonName, [dialog, before](QDialog *) {
+                if (before)
+                    before(dialog);
+            });
             return true;
         };
     }
