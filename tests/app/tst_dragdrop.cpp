@@ -13,7 +13,7 @@
 #include "res/stringtable.h"
 #include "tests/app/appfixture.h"
 #include "tests/app/savedregistry.h"
-#include "tests/app/scripteduser.h"
+#include "tests/common/scripteduser.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -12,7 +12,7 @@
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
 #include "tests/app/savedregistry.h"
-#include "tests/app/scripteduser.h"
+#include "tests/common/scripteduser.h"
 #include "tests/dialogs/editdialogfixture.h"
 #include "tools/emulator/emulatedprojector.h"
 
@@ -381,11 +381,9 @@ void TestEditCommands::regroup_createsAndMoves_listSelectionOrTreeGroup()
     // Two rows: a group "Rear" is created inside /Hall, and both move into it.
     m_selection = Nodes({u"/Open"_s, u"/Locked"_s});
     ScriptedUser user({
-        ScriptedUser::OnModal<CReGroupDlg>([](CReGroupDlg *dialog) {
-            SelectIn(dialog, u"/Hall"_s);
-            // Create Group opens its own modal loop; the next steps run inside it.
-            QTimer::singleShot(0, dialog, [dialog] { Click(dialog, u"1048"_s); });
-        }),
+        // Create Group opens its own modal loop; the next steps run inside it.
+        ScriptedUser::ClickInModal<CReGroupDlg>(
+            u"1048"_s, [](CReGroupDlg *dialog) { SelectIn(dialog, u"/Hall"_s); }),
         ScriptedUser::OnModal<CNewGroupDlg>([](CNewGroupDlg *dialog) {
             TypeInto(dialog, u"1049"_s, u"Rear"_s);
             Click(dialog, u"1"_s);

@@ -15,7 +15,7 @@
 #include "res/viewlayout.h"
 #include "store/cvanteldoc.h"
 #include "tests/app/appfixture.h"
-#include "tests/app/scripteduser.h"
+#include "tests/common/scripteduser.h"
 
 #include <QAction>
 #include <QDialog>

@@ -8,6 +8,7 @@
 #include "store/usermessage.h"
 #include "tests/common/documentfixture.h"
 #include "tests/common/messagesinks.h"
+#include "tests/common/scripteduser.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QApplication>
@@ -33,28 +34,6 @@ QStringList Commands(EmulatedProjector &emulator)
     for (const std::string &command : emulator.takeReceivedCommands())
         commands.append(QString::fromStdString(command));
     return commands;
-}
-
-// Answers the next modal dialog of the given object name by clicking the named button in it,
-// once it is open; the dialog may first show up a little later (after a worker).
-void AnswerDialog(const QString &dialogName, const QString &buttonName,
-                  std::function<void(QWidget *)> before = {})
-{
-    auto *poll = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        QWidget *dialog = QApplication::activeModalWidget();
-        if ((!dialog || dialog->objectName() != dialogName) && ++*tries < 500)
-            return;
-        poll->deleteLater();
-        if (!dialog || dialog->objectName() != dialogName)
-            return;
-        if (before)
-            before(dialog);
-        if (auto *button = dialog->findChild<QPushButton *>(buttonName))
-            QTest::mouseClick(button, Qt::LeftButton);
-    });
-    poll->start(10);
 }
 
 } // namespace
@@ -405,13 +384,14 @@ void TestProjectorCommands::detailInformation_selectionRulesAndRefreshAfter()
     m_messages->Clear();
     m_selection = {second};
     QStringList rows;
-    AnswerDialog(u"141"_s, u"1"_s, [&rows](QWidget *dialog) {
-        // The answer comes once the table is there.
+    // The dialog shows up after a worker; the answer comes once the table is there.
+    ScriptedUser user({ScriptedUser::ClickInModalNamed(u"141"_s, u"1"_s, [&rows](QDialog *dialog) {
         auto *list = dialog->findChild<QTreeWidget *>(u"1028"_s);
         QTRY_VERIFY_WITH_TIMEOUT(list->topLevelItemCount() > 0, 5000);
         rows << list->topLevelItem(0)->text(1);
-    });
+    })});
     QVERIFY(RunToEnd([this] { m_commands->DetailInformation(); }));
+    QVERIFY(user.IsDone());
     QCOMPARE(rows, QStringList{u"Two"_s});
     QVERIFY(m_messages->Texts().isEmpty());
     // The detail read, then the refresh after the dialog: two connections' worth of reads.
@@ -423,18 +403,20 @@ void TestProjectorCommands::detailInformation_selectionRulesAndRefreshAfter()
 void TestProjectorCommands::refreshInterval_setWritesAndTells_cancelChangesNothing()
 {
     QSignalSpy changed(m_commands.get(), &CProjectorCommands::refreshIntervalChanged);
-    AnswerDialog(u"147"_s, u"2"_s);
+    ScriptedUser cancel({ScriptedUser::ClickInModalNamed(u"147"_s, u"2"_s)});
     m_commands->RefreshInterval();
+    QVERIFY(cancel.IsDone());
     QCOMPARE(changed.count(), 0);
     QCOMPARE(m_doc->GetRefreshInterval(), 5);
     QVERIFY(!SettingsText().contains(u"RefreshInterval=10"_s));
 
-    AnswerDialog(u"147"_s, u"1"_s, [](QWidget *dialog) {
+    ScriptedUser set({ScriptedUser::ClickInModalNamed(u"147"_s, u"1"_s, [](QDialog *dialog) {
         auto *combo = dialog->findChild<QComboBox *>(u"1045"_s);
         QCOMPARE(combo->currentText(), u"5"_s);
         combo->setCurrentIndex(combo->findText(u"10"_s));
-    });
+    })});
     m_commands->RefreshInterval();
+    QVERIFY(set.IsDone());
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).toInt(), 10);
     QCOMPARE(m_doc->GetRefreshInterval(), 10);
@@ -443,12 +425,13 @@ void TestProjectorCommands::refreshInterval_setWritesAndTells_cancelChangesNothi
 
 void TestProjectorCommands::responseWaitTime_setWritesTimeout()
 {
-    AnswerDialog(u"146"_s, u"1"_s, [](QWidget *dialog) {
+    ScriptedUser user({ScriptedUser::ClickInModalNamed(u"146"_s, u"1"_s, [](QDialog *dialog) {
         auto *combo = dialog->findChild<QComboBox *>(u"1046"_s);
         QCOMPARE(combo->currentText(), u"1"_s);
         combo->setCurrentIndex(combo->findText(u"7"_s));
-    });
+    })});
     m_commands->ResponseWaitTime();
+    QVERIFY(user.IsDone());
     QCOMPARE(m_doc->GetTimeout(), 7);
     QVERIFY(SettingsText().contains(u"Timeout=7\r\n"_s));
     // The running connections keep the wait time they were started with.

@@ -6,42 +6,15 @@
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "tests/app/appfixture.h"
+#include "tests/common/scripteduser.h"
 #include "tests/dialogs/registrationfixture.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Runs inside the modal sheet once "Register Projector" has opened it, then closes it with OK.
-// A sheet left open by a failed check is closed after a while, so the test cannot hang.
-void WithSheet(const std::function<void(CRegProjectorDlg &)> &steps, bool *ran)
-{
-    QTimer::singleShot(0, [steps, ran] {
-        auto *sheet = qobject_cast<CRegProjectorDlg *>(QApplication::activeModalWidget());
-        if (!sheet)
-            return;
-        QPointer<CRegProjectorDlg> guard(sheet);
-        QTimer::singleShot(60000, sheet, [guard] {
-            if (guard)
-                guard->reject();
-        });
-        steps(*sheet);
-        *ran = true;
-        if (guard)
-            QTest::mouseClick(guard->findChild<QPushButton *>(u"1"_s), Qt::LeftButton);
-    });
-}
-
-} // namespace
 
 // "Register Projector" of the real main window.
 class TestRegisterProjector : public QObject
@@ -65,23 +38,25 @@ void TestRegisterProjector::byAddress_withPassword_registeredShownAndSaved()
     fixture.TakeMessages();
 
     CAuthDlg::SetAnswersInAdvance({u"wrong"_s, u"admin"_s});
-    bool ran = false;
-    WithSheet(
-        [&](CRegProjectorDlg &sheet) {
-            QCOMPARE(sheet.windowTitle(), u"Register Projector"_s);
-            sheet.Tabs()->setCurrentIndex(1);
-            CIpSpecifyPropertyPage *page = sheet.IpSpecifyPage();
-            page->AddressCtrl()->SetAddress(address);
-            QVERIFY(ClickAndWaitIdle(
-                page, [page] { QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton); }));
-            QCOMPARE(page->NameLabel()->text(), u"Hall A"_s);
-            QVERIFY(ClickAndWaitIdle(
-                page, [page] { QTest::mouseClick(page->RegisterButton(), Qt::LeftButton); }));
-            QCOMPARE(page->NameLabel()->text(), QString());
-        },
-        &ran);
+    // Inside the modal sheet once "Register Projector" has opened it, then OK; a sheet left open
+    // by a failed check is closed when the script gives up, so the test cannot hang.
+    const auto registerByAddress = [&](CRegProjectorDlg *sheet) {
+        QCOMPARE(sheet->windowTitle(), u"Register Projector"_s);
+        sheet->Tabs()->setCurrentIndex(1);
+        CIpSpecifyPropertyPage *page = sheet->IpSpecifyPage();
+        page->AddressCtrl()->SetAddress(address);
+        QVERIFY(ClickAndWaitIdle(
+            page, [page] { QTest::mouseClick(page->ConfirmButton(), Qt::LeftButton); }));
+        QCOMPARE(page->NameLabel()->text(), u"Hall A"_s);
+        QVERIFY(ClickAndWaitIdle(
+            page, [page] { QTest::mouseClick(page->RegisterButton(), Qt::LeftButton); }));
+        QCOMPARE(page->NameLabel()->text(), QString());
+    };
+    ScriptedUser user({ScriptedUser::OnModal<CRegProjectorDlg>(registerByAddress),
+                       ScriptedUser::ClickInModal<CRegProjectorDlg>(u"1"_s)},
+                      60000);
     QTest::mouseClick(fixture.Control<QPushButton>(1006), Qt::LeftButton);
-    QVERIFY(ran);
+    QVERIFY(user.IsDone());
     QCOMPARE(CAuthDlg::PendingAnswers(), 0);
     QCOMPARE(fixture.TakeMessages(), QStringList({u"The password entered is invalid."_s,
                                                   u"The projector has been registered."_s}));

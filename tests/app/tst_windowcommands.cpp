@@ -16,7 +16,7 @@
 #include "res/viewlayout.h"
 #include "tests/app/appfixture.h"
 #include "tests/app/savedregistry.h"
-#include "tests/app/scripteduser.h"
+#include "tests/common/scripteduser.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -14,7 +14,7 @@
 #include "res/stringids.h"
 #include "res/viewlayout.h"
 #include "tests/app/appfixture.h"
-#include "tests/app/scripteduser.h"
+#include "tests/common/scripteduser.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -5,15 +5,9 @@
 #include "res/stringids.h"
 #include "res/stringtable.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-
-#include <memory>
 
 namespace {
 
@@ -53,34 +47,22 @@ QStringList RegistryLines()
     return lines;
 }
 
-void AnswerModalDialogs(const char *className, QList<std::optional<QString>> answers, int timeoutMs)
+QList<ScriptedUser::Step> TypedAnswers(const char *className,
+                                       const QList<std::optional<QString>> &answers)
 {
-    auto *timer =
-        new QTimer(QCoreApplication::instance()); // gone with the application at the latest
-    auto remaining = std::make_shared<QList<std::optional<QString>>>(std::move(answers));
-    auto elapsed = std::make_shared<QElapsedTimer>();
-    elapsed->start();
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, remaining, elapsed, timeoutMs, className] {
-        if (remaining->isEmpty() || elapsed->elapsed() > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-            return;
-        }
-        QWidget *modal = QApplication::activeModalWidget();
-        auto *dialog = qobject_cast<QDialog *>(modal);
-        if (!dialog || !dialog->inherits(className) || !dialog->isVisible())
-            return;
-        const std::optional<QString> answer = remaining->takeFirst();
-        if (!answer) {
-            dialog->reject();
-            return;
-        }
-        if (auto *edit = dialog->findChild<QLineEdit *>()) {
-            edit->clear();
-            QTest::keyClicks(edit, *answer);
-        }
-        dialog->findChild<QPushButton *>(QStringLiteral("1"))->click();
-    });
-    timer->start();
+    QList<ScriptedUser::Step> steps;
+    for (const std::optional<QString> &answer : answers) {
+        steps << ScriptedUser::OnModalOfClass(className, [answer](QDialog *dialog) {
+            if (!answer) {
+                dialog->reject();
+                return;
+            }
+            if (auto *edit = dialog->findChild<QLineEdit *>()) {
+                edit->clear();
+                QTest::keyClicks(edit, *answer);
+            }
+            dialog->findChild<QPushButton *>(QStringLiteral("1"))->click();
+        });
+    }
+    return steps;
 }

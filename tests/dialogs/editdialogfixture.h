@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/common/messagesinks.h"
+#include "tests/common/scripteduser.h"
 
 #include <QList>
 #include <QString>
@@ -19,7 +20,8 @@ ProjectorNode *NodeAt(const QString &path);
 // The registry as "path" lines of every node, depth first, for comparisons.
 QStringList RegistryLines();
 
-// Answers the next modal dialogs of type T by calling answer(dialog) on each, in order of the
-// answers given; stops itself after the last one. Bounded: gives up after timeoutMs.
-void AnswerModalDialogs(const char *className, QList<std::optional<QString>> answers,
-                        int timeoutMs = 5000);
+// Steps answering the next modal dialogs of the class className, one answer each in order: the
+// text typed into the dialog's line edit, then OK; nullopt cancels. A dialog that refuses the
+// text stays open and takes the next answer.
+QList<ScriptedUser::Step> TypedAnswers(const char *className,
+                                       const QList<std::optional<QString>> &answers);

@@ -1,6 +1,7 @@
 #include "dialogs/cauthdlg.h"
 #include "dialogs/cipaddressctrl.h"
 #include "res/stringtable.h"
+#include "tests/common/scripteduser.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -161,10 +162,8 @@ void TestDialogControls::authDlg_realWindow_okKeepsText_cancelIsNone()
     CAuthDlg::SetAnswersInAdvance({});
     CAuthDlg::TakeAskedCount();
     // Answer the real window as a user would, once it is up.
-    auto answer = [](const QString &text, bool ok) {
-        QTimer::singleShot(0, [text, ok] {
-            auto *dialog = qobject_cast<CAuthDlg *>(QApplication::activeModalWidget());
-            QVERIFY(dialog);
+    const auto answer = [](const QString &text, bool ok) {
+        return ScriptedUser::OnModal<CAuthDlg>([text, ok](CAuthDlg *dialog) {
             QCOMPARE(dialog->windowTitle(), u"Authentication"_s);
             auto *edit = dialog->findChild<QLineEdit *>(u"1040"_s);
             QVERIFY(edit);
@@ -174,12 +173,12 @@ void TestDialogControls::authDlg_realWindow_okKeepsText_cancelIsNone()
                               Qt::LeftButton);
         });
     };
-    answer(u"secret 1"_s, true);
+    ScriptedUser user(
+        {answer(u"secret 1"_s, true), answer(QString(), true), answer(u"typed"_s, false)});
     QCOMPARE(CAuthDlg::Ask(nullptr), std::optional<QString>(u"secret 1"_s));
-    answer(QString(), true);
     QCOMPARE(CAuthDlg::Ask(nullptr), std::optional<QString>(QString()));
-    answer(u"typed"_s, false);
     QCOMPARE(CAuthDlg::Ask(nullptr), std::nullopt);
+    QVERIFY(user.IsDone());
     QCOMPARE(CAuthDlg::TakeAskedCount(), 3);
 }
 

@@ -404,8 +404,9 @@ void TestGroupDialogs::regroupCreate()
     CReGroupDlg dialog(*manager, Nodes({u"/p1"_s}));
     dialog.show();
     QVERIFY(dialog.SelectGroup(parent == u"/"_s ? manager->GetRoot() : NodeAt(parent)));
-    AnswerModalDialogs("CNewGroupDlg", answers);
+    ScriptedUser user(TypedAnswers("CNewGroupDlg", answers), 5000);
     dialog.findChild<QPushButton *>(u"1048"_s)->click();
+    QVERIFY(user.IsDone());
     QCOMPARE(m_sink.TakeIds(), messages);
     QStringList expected = before;
     if (!created.isEmpty()) {
