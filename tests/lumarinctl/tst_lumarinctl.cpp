@@ -142,6 +142,48 @@ QString Describe(const CtlRun &run)
         .arg(QString::fromUtf8(run.out), run.err);
 }
 
+// The candidates of a `--json search` as sorted "address name open|password registered|-" lines.
+QStringList CandidateLines(const CtlRun &run)
+{
+    QStringList found;
+    for (const QJsonValue &c : run.json[u"candidates"_s].toArray())
+        found << u"%1 %2 %3 %4"_s.arg(c[u"ipAddress"_s].toString(), c[u"name"_s].toString(),
+                                      c[u"passwordRequired"_s].toBool() ? u"password"_s : u"open"_s,
+                                      c[u"registered"_s].toBool() ? u"registered"_s : u"-"_s);
+    found.sort();
+    return found;
+}
+
+// Starts the emulator on a fleet file inside a namespace and waits (bounded) until it has
+// announced each of its count projectors; false when it has not.
+bool StartEmulatorIn(const TestNamespace &ns, const QString &fleetFile, int count,
+                     QProcess &emulator)
+{
+    emulator.setProcessChannelMode(QProcess::MergedChannels);
+    emulator.start(u"ip"_s, ns.ExecArgs(kEmulatorProgram,
+                                        {u"--config"_s, fleetFile, u"--seconds"_s, u"120"_s}));
+    if (!emulator.waitForStarted(10000))
+        return false;
+    QDeadlineTimer ready(20000);
+    QByteArray announced;
+    while (announced.count('\n') < count && !ready.hasExpired() &&
+           emulator.state() == QProcess::Running) {
+        emulator.waitForReadyRead(500);
+        announced += emulator.readAll();
+    }
+    if (announced.count('\n') < count)
+        qWarning("emulator: %s", announced.constData());
+    return announced.count('\n') >= count;
+}
+
+void StopEmulator(QProcess &emulator)
+{
+    emulator.terminate();
+    if (!emulator.waitForFinished(5000))
+        emulator.kill();
+    emulator.waitForFinished(5000);
+}
+
 // The register as "groups | projectors": group full paths in tree order, then each projector as
 // name@group path in tree order.
 QString Listing(const QString &settings)
@@ -237,6 +279,7 @@ private slots:
     void addWhileAnotherChangeLands_keepsBoth();
     void diskFull_changeFailsAndFileStays();
     void search_insideOwnNamespace();
+    void searchBroadcast_insideOwnNamespaces();
     void watch_json_linePerNotificationUntilSigterm();
     void watch_portTaken_exits1();
 
@@ -1759,24 +1802,8 @@ void TestLumarinctl::search_insideOwnNamespace()
     };
     QVERIFY(WriteFile(fleetFile, QJsonDocument(fleet).toJson()));
     QProcess emulator;
-    emulator.setProcessChannelMode(QProcess::MergedChannels);
-    emulator.start(u"ip"_s, ns.ExecArgs(kEmulatorProgram,
-                                        {u"--config"_s, fleetFile, u"--seconds"_s, u"120"_s}));
-    QVERIFY(emulator.waitForStarted(10000));
-    QDeadlineTimer ready(20000);
-    QByteArray announced;
-    while (announced.count('\n') < fleet.size() && !ready.hasExpired() &&
-           emulator.state() == QProcess::Running) {
-        emulator.waitForReadyRead(500);
-        announced += emulator.readAll();
-    }
-    const auto stopEmulator = qScopeGuard([&] {
-        emulator.terminate();
-        if (!emulator.waitForFinished(5000))
-            emulator.kill();
-        emulator.waitForFinished(5000);
-    });
-    QVERIFY2(announced.count('\n') >= fleet.size(), announced.constData());
+    const auto stopEmulator = qScopeGuard([&] { StopEmulator(emulator); });
+    QVERIFY(StartEmulatorIn(ns, fleetFile, int(fleet.size()), emulator));
 
     // Delta is registered already: the search leaves it alone.
     const QString settings =
@@ -1788,16 +1815,7 @@ void TestLumarinctl::search_insideOwnNamespace()
                         QStringList{u"--settings"_s, settings, u"--json"_s, u"search"_s} + args),
             120000);
     };
-    const auto candidates = [](const CtlRun &run) {
-        QStringList found;
-        for (const QJsonValue &c : run.json[u"candidates"_s].toArray())
-            found << u"%1 %2 %3 %4"_s.arg(c[u"ipAddress"_s].toString(), c[u"name"_s].toString(),
-                                          c[u"passwordRequired"_s].toBool() ? u"password"_s
-                                                                            : u"open"_s,
-                                          c[u"registered"_s].toBool() ? u"registered"_s : u"-"_s);
-        found.sort();
-        return found;
-    };
+    const auto candidates = CandidateLines;
 
     // A usage error is caught before anything is probed.
     const CtlRun wrong = search({u"--password"_s, u"x"_s});
@@ -1824,6 +1842,68 @@ void TestLumarinctl::search_insideOwnNamespace()
     const CtlRun again = search({u"--register"_s});
     QVERIFY2(again.finished && again.exitCode == 1, qPrintable(Describe(again)));
     QVERIFY(again.err.contains(LoadString(311)));
+}
+
+// The broadcast goes to every adapter's network, so it runs between two namespaces of this
+// test's own: lumarinctl in one, the fleet in the other (a controller cannot share a namespace
+// with emulators that hold UDP 4352 there). The sweep walks the linked /24; the broadcast alone
+// also finds a Class 2 projector routed beyond it.
+void TestLumarinctl::searchBroadcast_insideOwnNamespaces()
+{
+    if (const QString why = TestNamespace::SkipReason(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    QVERIFY2(QFile::exists(kEmulatorProgram), qPrintable(kEmulatorProgram));
+    TestNamespace controller(u"lumarin-ctlbc"_s);
+    TestNamespace fleetNs(u"lumarin-ctlbf"_s);
+    if (!controller.IsCreated() || !fleetNs.IsCreated())
+        QSKIP(qPrintable(u"cannot create a network namespace: "_s + controller.GetError() +
+                         fleetNs.GetError()));
+    const QString net = u"10.219.%1"_s.arg(::getpid() % 250);
+    const QString far = u"10.221.%1"_s.arg(::getpid() % 250);
+    QVERIFY2(controller.LinkTo(fleetNs, net + u".1/24"_s, net + u".2/24"_s,
+                               {net + u".10"_s, net + u".11"_s, far + u".5"_s}),
+             qPrintable(controller.GetError()));
+    QVERIFY2(controller.Ip({u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s}),
+             qPrintable(controller.GetError()));
+
+    const QString fleetFile = m_dir.filePath(u"broadcast-fleet.json"_s);
+    const QJsonArray fleet{
+        QJsonObject{
+            {u"address"_s, QString(net + u".10"_s)}, {u"name"_s, u"One"_s}, {u"class"_s, 1}},
+        QJsonObject{{u"address"_s, QString(net + u".11"_s)},
+                    {u"name"_s, u"Two"_s},
+                    {u"class"_s, 2},
+                    {u"macAddress"_s, u"02:00:00:00:00:11"_s}},
+        QJsonObject{{u"address"_s, QString(far + u".5"_s)},
+                    {u"name"_s, u"Far"_s},
+                    {u"class"_s, 2},
+                    {u"macAddress"_s, u"02:00:00:00:00:05"_s}},
+    };
+    QVERIFY(WriteFile(fleetFile, QJsonDocument(fleet).toJson()));
+    QProcess emulator;
+    const auto stopEmulator = qScopeGuard([&] { StopEmulator(emulator); });
+    QVERIFY(StartEmulatorIn(fleetNs, fleetFile, int(fleet.size()), emulator));
+
+    const QString settings = NewSettings(SettingsContent({}, {}));
+    const auto search = [&](const QStringList &args) {
+        return RunProgram(u"ip"_s,
+                          controller.ExecArgs(kLumarinctl, QStringList{u"--settings"_s, settings,
+                                                                       u"--json"_s, u"search"_s} +
+                                                               args),
+                          120000);
+    };
+    const QStringList swept{net + u".10 One open -"_s, net + u".11 Two open -"_s};
+
+    const CtlRun sweep = search({});
+    QVERIFY2(sweep.finished && sweep.exitCode == 0, qPrintable(Describe(sweep)));
+    QCOMPARE(CandidateLines(sweep), swept);
+
+    // The broadcast adds the projector beyond the swept network, and no address twice.
+    const CtlRun both = search({u"--broadcast"_s, u"--wait"_s, u"2"_s});
+    QVERIFY2(both.finished && both.exitCode == 0, qPrintable(Describe(both)));
+    QStringList expected = swept + QStringList{far + u".5 Far open -"_s};
+    expected.sort();
+    QCOMPARE(CandidateLines(both), expected);
 }
 
 QTEST_GUILESS_MAIN(TestLumarinctl)
