@@ -390,11 +390,11 @@ void CVantelView::InitLabels()
 void CVantelView::InitCombo()
 {
     m_inputCombo = new QComboBox(this);
-    Identify(m_inputCombo, IDC_INPUT_COMBO, LoadString(STR_INPUT_COMBO_NAME));
+    Identify(m_inputCombo, IDC_INPUT_COMBO, LoadString(STR_INPUT));
     m_muteCombo = new QComboBox(this);
     for (const int id : {STR_VIDEO_AND_AUDIO, STR_VIDEO, STR_AUDIO})
         m_muteCombo->addItem(LoadString(id));
-    Identify(m_muteCombo, IDC_MUTE_COMBO, LoadString(STR_MUTE_COMBO_NAME));
+    Identify(m_muteCombo, IDC_MUTE_COMBO, LoadString(STR_MUTE));
     // The opened list is as tall as the entry says, at least its three kinds.
     for (QComboBox *combo : {m_inputCombo, m_muteCombo})
         combo->setMaxVisibleItems(

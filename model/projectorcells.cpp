@@ -1,14 +1,16 @@
 #include "model/projectorcells.h"
 
 #include "model/projector.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kColumnTitles[] = {133, 134, 135, 136, 137, 138, 32790, 139, 140};
-constexpr int kLampHoursFormat = 32791;
+constexpr int kColumnTitles[] = {
+    STR_NAME,      STR_MANUFACTURER,      STR_POWER,     STR_INPUT, STR_MUTE, STR_ERROR,
+    STR_LAMP_TIME, STR_IP_ADDRESS_COLUMN, STR_GROUP_PATH};
 
 // What a status cell shows for a failed query.
 QString Placeholder(int result)
@@ -58,7 +60,7 @@ ProjectorCells GetProjectorCells(const ProjectorState &state)
     if (state.lampResult != 0)
         cells.lampTime = Placeholder(state.lampResult);
     else if (!state.lamps.empty())
-        cells.lampTime = FormatText(LoadString(kLampHoursFormat),
+        cells.lampTime = FormatText(LoadString(STR_LAMP_HOURS_FORMAT),
                                     {QString::number(state.lamps.front().GetHours())});
     return cells;
 }

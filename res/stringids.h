@@ -170,6 +170,15 @@ enum StringId : int {
     STR_NEXT_START_NOTE = 926,
     STR_PJLINK_SITE = 32799,
     STR_APPLICATION_TITLE = 57344,
-    STR_INPUT_COMBO_NAME = 136,
-    STR_MUTE_COMBO_NAME = 137,
+    // The projector list's column titles; Input and Mute also name the two drop-down lists.
+    STR_NAME = 133,
+    STR_MANUFACTURER = 134,
+    STR_POWER = 135,
+    STR_INPUT = 136,
+    STR_MUTE = 137,
+    STR_ERROR = 138,
+    STR_IP_ADDRESS_COLUMN = 139,
+    STR_GROUP_PATH = 140,
+    STR_LAMP_TIME = 32790,
+    STR_LAMP_HOURS_FORMAT = 32791,
 };

@@ -40,7 +40,6 @@ constexpr std::chrono::milliseconds kPowerWait{3000};
 constexpr std::chrono::milliseconds kInputWait{1500};
 constexpr std::chrono::milliseconds kMuteWait{1000};
 
-constexpr int kFirstInputTypeText = 211;
 constexpr int kMaxInputNumber = 9;
 
 using Sender = std::function<int(const std::vector<ProjectorNode *> &, std::vector<Projector *> &,
@@ -127,7 +126,7 @@ int ParseInputType(const QString &text)
     if (isNumber)
         return number >= InputStatus::RGB && number <= InputStatus::Network ? number : -1;
     for (int type = InputStatus::RGB; type <= InputStatus::Network; ++type) {
-        const int id = kFirstInputTypeText + type - 1;
+        const int id = STR_INPUT_TYPE_BASE + type;
         for (StringLanguage language : {StringLanguage::English, StringLanguage::Japanese}) {
             if (text.compare(LoadStringFor(id, language), Qt::CaseInsensitive) == 0)
                 return type;

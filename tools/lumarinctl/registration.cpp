@@ -262,7 +262,8 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
         }
     }
 
-    QList<QStringList> rows{{LoadString(139), LoadString(165), LoadString(166)}};
+    QList<QStringList> rows{{LoadString(STR_IP_ADDRESS_COLUMN), LoadString(STR_PROJECTOR_NAME),
+                             LoadString(STR_PASSWORD_COLUMN)}};
     if (doRegister)
         rows.front() << LoadString(CTL_HEADING_REGISTERED);
     QJsonArray array;
