@@ -85,6 +85,19 @@ bool TestNamespace::LinkTo(TestNamespace &peer, const QString &ownCidr, const QS
     return false;
 }
 
+SplitNetwork::SplitNetwork(const QString &prefix, int netOctet, int farOctet)
+    : controller(prefix + u"ctl"_s), fleet(prefix + u"fleet"_s),
+      net(u"10.%1.%2"_s.arg(netOctet).arg(::getpid() % 250)),
+      far(u"10.%1.%2"_s.arg(farOctet).arg(::getpid() % 250))
+{}
+
+bool SplitNetwork::Link(int maskBits, const QStringList &hosts)
+{
+    const QString mask = u"/"_s + QString::number(maskBits);
+    return controller.LinkTo(fleet, net + u".1"_s + mask, net + u".2"_s + mask, hosts) &&
+           controller.Ip({u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s});
+}
+
 QStringList TestNamespace::ExecArgs(const QString &program, const QStringList &args) const
 {
     return QStringList{u"netns"_s, u"exec"_s, m_name, program} + args;

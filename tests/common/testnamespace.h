@@ -42,6 +42,26 @@ private:
     bool m_created = false;
 };
 
+// A controller namespace joined to a fleet namespace, for searches and broadcasts that must reach
+// nothing else. The controller holds NET.1 and the fleet NET.2 (NET is 10.netOctet.PID, so that
+// parallel runs differ); FAR (10.farOctet.PID) is routed through the fleet, beyond any network
+// the controller sweeps, for projectors that only a broadcast finds.
+struct SplitNetwork
+{
+    SplitNetwork(const QString &prefix, int netOctet, int farOctet);
+
+    bool IsCreated() const { return controller.IsCreated() && fleet.IsCreated(); }
+    QString Error() const { return controller.GetError() + fleet.GetError(); }
+    // Links the two with a /maskBits network and puts each host (in NET or FAR) on the fleet's
+    // loopback; false at the first step that fails (Error says which).
+    bool Link(int maskBits, const QStringList &hosts);
+
+    TestNamespace controller; // PREFIXctl-PID
+    TestNamespace fleet;      // PREFIXfleet-PID
+    const QString net;
+    const QString far;
+};
+
 struct ProcessRun
 {
     bool finished = false; // ended by itself within the time allowed

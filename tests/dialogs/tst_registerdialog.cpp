@@ -760,19 +760,16 @@ void TestRegisterDialogLauncher::autoSearch_broadcast_insideOwnNamespaces()
 {
     if (const QString why = TestNamespace::SkipReason(); !why.isEmpty())
         QSKIP(qPrintable(u"needs root for a network namespace: "_s + why));
-    TestNamespace controller(u"lumarin-regctl"_s);
-    TestNamespace fleet(u"lumarin-regfleet"_s);
-    if (!controller.IsCreated() || !fleet.IsCreated())
-        QSKIP(qPrintable(u"cannot create a network namespace: "_s + controller.GetError() +
-                         fleet.GetError()));
-    const QString net = u"10.221.%1"_s.arg(::getpid() % 250);
-    const QString far = u"10.222.%1"_s.arg(::getpid() % 250);
-    QVERIFY2(controller.LinkTo(fleet, net + u".1/27"_s, net + u".2/27"_s,
-                               {net + u".10"_s, net + u".11"_s, far + u".5"_s}),
-             qPrintable(controller.GetError()));
+    SplitNetwork split(u"lumarin-reg"_s, 221, 222);
+    if (!split.IsCreated())
+        QSKIP(qPrintable(u"cannot create a network namespace: "_s + split.Error()));
+    const QString &net = split.net;
+    const QString &far = split.far;
+    TestNamespace &controller = split.controller;
+    TestNamespace &fleet = split.fleet;
     // The far projector is reachable, but not on any network the sweep walks.
-    QVERIFY2(controller.Ip({u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s}),
-             qPrintable(controller.GetError()));
+    QVERIFY2(split.Link(27, {net + u".10"_s, net + u".11"_s, far + u".5"_s}),
+             qPrintable(split.Error()));
     QTemporaryDir dir;
     QFile json(dir.filePath(u"fleet.json"_s));
     QVERIFY(json.open(QIODevice::WriteOnly));

@@ -1853,18 +1853,13 @@ void TestLumarinctl::searchBroadcast_insideOwnNamespaces()
     if (const QString why = TestNamespace::SkipReason(); !why.isEmpty())
         QSKIP(qPrintable(why));
     QVERIFY2(QFile::exists(kEmulatorProgram), qPrintable(kEmulatorProgram));
-    TestNamespace controller(u"lumarin-ctlbc"_s);
-    TestNamespace fleetNs(u"lumarin-ctlbf"_s);
-    if (!controller.IsCreated() || !fleetNs.IsCreated())
-        QSKIP(qPrintable(u"cannot create a network namespace: "_s + controller.GetError() +
-                         fleetNs.GetError()));
-    const QString net = u"10.219.%1"_s.arg(::getpid() % 250);
-    const QString far = u"10.221.%1"_s.arg(::getpid() % 250);
-    QVERIFY2(controller.LinkTo(fleetNs, net + u".1/24"_s, net + u".2/24"_s,
-                               {net + u".10"_s, net + u".11"_s, far + u".5"_s}),
-             qPrintable(controller.GetError()));
-    QVERIFY2(controller.Ip({u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s}),
-             qPrintable(controller.GetError()));
+    SplitNetwork split(u"lumarin-ctlb"_s, 219, 221);
+    if (!split.IsCreated())
+        QSKIP(qPrintable(u"cannot create a network namespace: "_s + split.Error()));
+    const QString &net = split.net;
+    const QString &far = split.far;
+    QVERIFY2(split.Link(24, {net + u".10"_s, net + u".11"_s, far + u".5"_s}),
+             qPrintable(split.Error()));
 
     const QString fleetFile = m_dir.filePath(u"broadcast-fleet.json"_s);
     const QJsonArray fleet{
@@ -1882,15 +1877,16 @@ void TestLumarinctl::searchBroadcast_insideOwnNamespaces()
     QVERIFY(WriteFile(fleetFile, QJsonDocument(fleet).toJson()));
     QProcess emulator;
     const auto stopEmulator = qScopeGuard([&] { StopEmulator(emulator); });
-    QVERIFY(StartEmulatorIn(fleetNs, fleetFile, int(fleet.size()), emulator));
+    QVERIFY(StartEmulatorIn(split.fleet, fleetFile, int(fleet.size()), emulator));
 
     const QString settings = NewSettings(SettingsContent({}, {}));
     const auto search = [&](const QStringList &args) {
-        return RunProgram(u"ip"_s,
-                          controller.ExecArgs(kLumarinctl, QStringList{u"--settings"_s, settings,
-                                                                       u"--json"_s, u"search"_s} +
-                                                               args),
-                          120000);
+        return RunProgram(
+            u"ip"_s,
+            split.controller.ExecArgs(
+                kLumarinctl,
+                QStringList{u"--settings"_s, settings, u"--json"_s, u"search"_s} + args),
+            120000);
     };
     const QStringList swept{net + u".10 One open -"_s, net + u".11 Two open -"_s};
 

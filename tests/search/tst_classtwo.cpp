@@ -266,20 +266,17 @@ void TestClassTwo::broadcastSearch_insideOwnNamespaces()
 {
     if (const QString why = TestNamespace::SkipReason(); !why.isEmpty())
         QSKIP(qPrintable(why));
-    TestNamespace controller(u"lumarin-udpctl"_s);
-    TestNamespace fleet(u"lumarin-udpfleet"_s);
-    if (!controller.IsCreated() || !fleet.IsCreated())
-        QSKIP(qPrintable(u"cannot create a network namespace: "_s + controller.GetError() +
-                         fleet.GetError()));
-    const QString net = u"10.215.%1"_s.arg(::getpid() % 250);
-    const QString far = u"10.217.%1"_s.arg(::getpid() % 250);
-    QVERIFY2(controller.LinkTo(
-                 fleet, net + u".1/24"_s, net + u".2/24"_s,
-                 {net + u".10"_s, net + u".11"_s, net + u".12"_s, net + u".13"_s, far + u".5"_s}),
-             qPrintable(controller.GetError()));
+    SplitNetwork split(u"lumarin-udp"_s, 215, 217);
+    if (!split.IsCreated())
+        QSKIP(qPrintable(u"cannot create a network namespace: "_s + split.Error()));
+    const QString &net = split.net;
+    const QString &far = split.far;
+    TestNamespace &controller = split.controller;
+    TestNamespace &fleet = split.fleet;
     // The far projector is reachable, but not on any network the sweep walks.
-    QVERIFY2(controller.Ip({u"route"_s, u"add"_s, far + u".0/24"_s, u"via"_s, net + u".2"_s}),
-             qPrintable(controller.GetError()));
+    QVERIFY2(split.Link(24, {net + u".10"_s, net + u".11"_s, net + u".12"_s, net + u".13"_s,
+                             far + u".5"_s}),
+             qPrintable(split.Error()));
 
     QTemporaryDir dir;
     QFile json(dir.filePath(u"fleet.json"_s));
