@@ -1,7 +1,5 @@
 #pragma once
 
-#include "store/usermessage.h"
-
 #include <QDialog>
 
 #include <functional>
