@@ -30,11 +30,6 @@ constexpr int kProjectors = 100;
 constexpr int kTickMs = 5;
 constexpr int kRebuilds = 50;
 
-bool CycleEnded(const CVantelView &view)
-{
-    return !view.IsRefreshing() && !view.IsWorkerRunning();
-}
-
 bool WaitForCycleEnd(const CVantelView &view)
 {
     QElapsedTimer guard;

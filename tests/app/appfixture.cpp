@@ -1,6 +1,7 @@
 #include "tests/app/appfixture.h"
 
 #include "app/apptimings.h"
+#include "app/cprojectorlistctrl.h"
 #include "app/cmainframe.h"
 #include "app/cmessagebox.h"
 #include "app/cvantelapp.h"
@@ -184,4 +185,17 @@ CVantelView *AppFixture::View() const
 QStringList AppFixture::TakeMessages()
 {
     return CMessageBox::TakeShown();
+}
+
+bool CycleEnded(const CVantelView &view)
+{
+    return !view.IsRefreshing() && !view.IsWorkerRunning();
+}
+
+QStringList ListNames(const CProjectorListCtrl &list)
+{
+    QStringList names;
+    for (int row = 0; row < list.RowCount(); ++row)
+        names.append(list.topLevelItem(row)->text(COLUMN_NAME));
+    return names;
 }

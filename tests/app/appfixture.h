@@ -11,8 +11,14 @@
 #include <vector>
 
 class CMainFrame;
+class CProjectorListCtrl;
 class CVantelApp;
 class CVantelView;
+
+// The view's refresh cycle and any command's worker have ended.
+bool CycleEnded(const CVantelView &view);
+// The names the projector list shows, row by row.
+QStringList ListNames(const CProjectorListCtrl &list);
 
 // The application started in this process on a settings file of a temporary directory, with
 // the splash wait and the close poll shortened and every message box answered in advance.

@@ -79,7 +79,7 @@ void TestDragDrop::init()
     m_fixture->WriteSettings(kRegistry);
     QVERIFY(m_fixture->Start());
     m_view = m_fixture->View();
-    QTRY_VERIFY_WITH_TIMEOUT(!m_view->IsRefreshing() && !m_view->IsWorkerRunning(), kCycleMs);
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*m_view), kCycleMs);
     m_tree = m_fixture->Control<CGroupTreeCtrl>(IDC_GROUP_TREE);
     m_list = m_fixture->Control<CProjectorListCtrl>(IDC_PROJECTOR_LIST);
     QVERIFY(m_tree && m_list);

@@ -51,14 +51,6 @@ QString Cell(const CProjectorListCtrl &list, const QString &name, int column)
     return row < 0 ? u"<no row>"_s : list.topLevelItem(row)->text(column);
 }
 
-QStringList Names(const CProjectorListCtrl &list)
-{
-    QStringList names;
-    for (int row = 0; row < list.RowCount(); ++row)
-        names.append(list.topLevelItem(row)->text(COLUMN_NAME));
-    return names;
-}
-
 QStringList SelectedNames(const CVantelView &view)
 {
     QStringList names;
@@ -72,11 +64,6 @@ QPoint ChosenInput(const CVantelView &view)
 {
     const std::optional<InputStatus> input = view.GetChosenInput();
     return input ? QPoint(input->GetType(), input->GetNumber()) : QPoint(-1, -1);
-}
-
-bool CycleEnded(const CVantelView &view)
-{
-    return !view.IsRefreshing() && !view.IsWorkerRunning();
 }
 
 QString ReadFile(const QString &path)
@@ -206,7 +193,7 @@ void TestFleetView::treeSelection_choosesListContent()
     };
     for (const auto &expected : cases) {
         tree->setCurrentItem(expected.item);
-        QCOMPARE(Names(*list), expected.names);
+        QCOMPARE(ListNames(*list), expected.names);
         QCOMPARE(view->GetTreeSelection(), expected.group);
         QVERIFY(view->GetListSelection().empty());
     }
@@ -218,7 +205,7 @@ void TestFleetView::treeSelection_choosesListContent()
     QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
     QCOMPARE(view->GetTreeSelection(), a);
     QVERIFY(tree->ItemOfGroup(a)->isExpanded());
-    QCOMPARE(Names(*list), (QStringList{u"B"_s, u"InA"_s}));
+    QCOMPARE(ListNames(*list), (QStringList{u"B"_s, u"InA"_s}));
 }
 
 // The list sorted by Power: a cycle that swaps the two projectors' places keeps the selection
@@ -240,7 +227,7 @@ void TestFleetView::refresh_changesStatesAndKeepsSelectedProjectors()
     CProjectorListCtrl *list = view->GetProjectorList();
     list->SortByColumn(COLUMN_POWER); // descending: off before on
     list->SortByColumn(COLUMN_POWER); // ascending: on before off
-    QCOMPARE(Names(*list), (QStringList{u"First"_s, u"Second"_s}));
+    QCOMPARE(ListNames(*list), (QStringList{u"First"_s, u"Second"_s}));
 
     list->topLevelItem(RowOf(*list, u"First"_s))->setSelected(true);
     QCOMPARE(SelectedNames(*view), QStringList{u"First"_s});
@@ -258,7 +245,7 @@ void TestFleetView::refresh_changesStatesAndKeepsSelectedProjectors()
     view->findChild<QPushButton *>(QString::number(IDC_REFRESH))->click();
     QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
 
-    QCOMPARE(Names(*list), (QStringList{u"Second"_s, u"First"_s}));
+    QCOMPARE(ListNames(*list), (QStringList{u"Second"_s, u"First"_s}));
     QCOMPARE(Cell(*list, u"First"_s, COLUMN_POWER), LoadString(200));
     QCOMPARE(SelectedNames(*view), QStringList{u"First"_s});
     QCOMPARE(inputs->count(), 5);
@@ -369,10 +356,10 @@ void TestFleetView::open_duringCycle_waitsForItsEndThenShowsTheImport()
     QCOMPARE(CFileDialog::LastFilter(), u"All Files (*)"_s);
     // The cycle goes on over the registry it started with.
     QVERIFY(scheduler.IsRunning());
-    QCOMPARE(Names(*view->GetProjectorList()), QStringList{u"Old"_s});
+    QCOMPARE(ListNames(*view->GetProjectorList()), QStringList{u"Old"_s});
 
     // At its end the import replaces the registry, and a cycle refreshes it.
-    QTRY_COMPARE_WITH_TIMEOUT(Names(*view->GetProjectorList()),
+    QTRY_COMPARE_WITH_TIMEOUT(ListNames(*view->GetProjectorList()),
                               (QStringList{u"Imported1"_s, u"Imported2"_s}), kCycleMs);
     QVERIFY(scheduler.CyclesStarted() > started);
     QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
@@ -414,7 +401,7 @@ void TestFleetView::open_refusedFile_keepsRegistryShown()
         fixture.Frame()->FindCommand(kFileOpen)->trigger();
         QCOMPARE(fixture.TakeMessages(),
                  refused.message.isEmpty() ? QStringList() : QStringList{refused.message});
-        QCOMPARE(Names(*view->GetProjectorList()), QStringList{u"Kept"_s});
+        QCOMPARE(ListNames(*view->GetProjectorList()), QStringList{u"Kept"_s});
         QVERIFY(view->GetGroupTree()->RootItem());
         QCOMPARE(fixture.SettingsText(), settings);
     }
@@ -446,7 +433,7 @@ void TestFleetView::saveAsThenSave_writeTheChosenFile()
     QTest::keyClick(fixture.Frame(), Qt::Key_N, Qt::ControlModifier);
     QCOMPARE(view->GetScheduler()->CyclesStarted(), started + 1);
     QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
-    QCOMPARE(Names(*view->GetProjectorList()), QStringList{u"Saved"_s});
+    QCOMPARE(ListNames(*view->GetProjectorList()), QStringList{u"Saved"_s});
     QVERIFY(fixture.TakeMessages().isEmpty());
 }
 

@@ -38,17 +38,9 @@ QString Address(const EmulatedProjector &emulator)
     return QString::fromStdString(emulator.config().address);
 }
 
-QStringList Names(const CProjectorListCtrl &list)
-{
-    QStringList names;
-    for (int row = 0; row < list.RowCount(); ++row)
-        names.append(list.topLevelItem(row)->text(COLUMN_NAME));
-    return names;
-}
-
 bool Idle(const CVantelView &view)
 {
-    return !view.IsRefreshing() && !view.IsWorkerRunning() && !view.IsReplacementPending();
+    return CycleEnded(view) && !view.IsReplacementPending();
 }
 
 void ClickItem(QTreeWidget *control, QTreeWidgetItem *item)
@@ -197,7 +189,7 @@ void TestOpenWhileHeld::openDuringHold_waitsForCycleAndHolder()
         QVERIFY2(item, qPrintable(row));
         ClickItem(m_list, item);
     }
-    const QStringList before = Names(*m_list);
+    const QStringList before = ListNames(*m_list);
     QAction *open = m_fixture->Frame()->FindCommand(newInstead ? kFileNew : kFileOpen);
     StartSlowCycle();
     const int cyclesBefore = m_view->GetScheduler()->CyclesStarted();
@@ -225,7 +217,7 @@ void TestOpenWhileHeld::openDuringHold_waitsForCycleAndHolder()
             if (m_view->GetScheduler()->IsRunning())
                 return false;
             // The cycle ended inside the dialog's loop: nothing was replaced.
-            askedAndWaited = m_view->IsReplacementPending() && Names(*m_list) == before &&
+            askedAndWaited = m_view->IsReplacementPending() && ListNames(*m_list) == before &&
                              m_fixture->App()->GetDocument()->GetProjectors().size() == 3;
             ScriptedUser::Modal<QDialog>()->reject();
             return true;
@@ -252,7 +244,7 @@ void TestOpenWhileHeld::openDuringHold_waitsForCycleAndHolder()
             m_view->GetScheduler()->CyclesStarted() > cyclesBefore && Idle(*m_view), kCycleMs);
         QCOMPARE(m_fixture->App()->GetDocument()->GetProjectors().size(), size_t(3));
     } else {
-        QTRY_COMPARE_WITH_TIMEOUT(Names(*m_list), (QStringList{u"Imported1"_s, u"Imported2"_s}),
+        QTRY_COMPARE_WITH_TIMEOUT(ListNames(*m_list), (QStringList{u"Imported1"_s, u"Imported2"_s}),
                                   kCycleMs);
         QTRY_VERIFY_WITH_TIMEOUT(Idle(*m_view), kCycleMs);
         QCOMPARE(m_tree->RootItem()->childCount(), 1);
@@ -282,10 +274,10 @@ void TestOpenWhileHeld::secondOpenWhilePending_runsOnlyTheFirst()
     open->trigger();
     m_fixture->Frame()->OnFileOpen();
     m_fixture->Frame()->OnFileNew();
-    QTRY_COMPARE_WITH_TIMEOUT(Names(*m_list), (QStringList{u"Imported1"_s, u"Imported2"_s}),
+    QTRY_COMPARE_WITH_TIMEOUT(ListNames(*m_list), (QStringList{u"Imported1"_s, u"Imported2"_s}),
                               kCycleMs);
     QTRY_VERIFY_WITH_TIMEOUT(Idle(*m_view), kCycleMs);
-    QCOMPARE(Names(*m_list), (QStringList{u"Imported1"_s, u"Imported2"_s}));
+    QCOMPARE(ListNames(*m_list), (QStringList{u"Imported1"_s, u"Imported2"_s}));
     // The second name was never asked for.
     QCOMPARE(CFileDialog::GetOpenFileName(nullptr, QString(), QString()), third);
 }
@@ -310,7 +302,7 @@ void TestOpenWhileHeld::refusedOpen_keepsSelectionAndList()
     QTRY_VERIFY_WITH_TIMEOUT(Idle(*m_view), kCycleMs);
     QCOMPARE(m_fixture->TakeMessages(), QStringList{LoadString(MSG_SETTING_FILE_CANNOT_BE_OPENED)});
     QCOMPARE(m_view->GetTreeSelection(), g);
-    QCOMPARE(Names(*m_list), QStringList{u"Slow"_s});
+    QCOMPARE(ListNames(*m_list), QStringList{u"Slow"_s});
     QVERIFY(m_view->GetListSelection() ==
             std::vector<ProjectorNode *>{g->GetChildren().front().get()});
 }

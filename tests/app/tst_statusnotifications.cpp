@@ -54,11 +54,6 @@ int EventRows(const CActionEventListCtrl &events, const QString &part)
     return count;
 }
 
-bool CycleEnded(const CVantelView &view)
-{
-    return !view.IsRefreshing() && !view.IsWorkerRunning();
-}
-
 // A UDP socket on loopback: sends datagrams, or holds a port.
 class UdpSocket
 {

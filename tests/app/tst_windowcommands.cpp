@@ -40,11 +40,6 @@ QString Address(const EmulatedProjector &emulator)
     return QString::fromStdString(emulator.config().address);
 }
 
-bool CycleEnded(const CVantelView &view)
-{
-    return !view.IsRefreshing() && !view.IsWorkerRunning();
-}
-
 void Click(QWidget *widget)
 {
     QVERIFY2(widget && widget->isVisible() && widget->isEnabled(),

@@ -100,7 +100,7 @@ void TestWindowCues::cue()
         {{u"Slow"_s, Address(*slow), u"/"_s}, {u"Silent"_s, u"127.61.0.250"_s, u"/"_s}});
     QVERIFY(fixture.Start(StringLanguage(language)));
     CVantelView *view = fixture.View();
-    QTRY_VERIFY_WITH_TIMEOUT(!view->IsRefreshing() && !view->IsWorkerRunning(), kCycleMs);
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
     fixture.TakeMessages();
     CProjectorListCtrl *list = view->GetProjectorList();
     const auto selectRow = [list](const QString &name) {
