@@ -42,8 +42,16 @@ build() {
 
 run_tests() {
     local preset=$1
+    shift
     echo "=== tests: $preset"
-    ctest --preset "$preset"
+    ctest --preset "$preset" "$@"
+}
+
+# Every C++ source is formatted as .clang-format says (the `format` target rewrites them).
+check_format() {
+    echo "=== clang-format"
+    git ls-files -- pjlink platform res model store app dialogs tools tests bench |
+        grep -E '\.(cpp|h)$' | xargs clang-format --dry-run --Werror
 }
 
 case "${1:-}" in
@@ -82,10 +90,17 @@ demo)
 test)
     deps
     export QT_QPA_PLATFORM=offscreen
+    check_format
+    cmake --preset dev >/dev/null
+    bash "$here/tools/check-deps.sh" "$here/build/dev"
     build dev
     run_tests dev
     build asan
     run_tests asan
+    # ThreadSanitizer on the suites whose code runs on several threads (label "concurrent").
+    cmake --preset tsan >/dev/null
+    cmake --build --preset tsan --target concurrent_tests
+    run_tests tsan -L concurrent
     build fuzz
     run_tests fuzz
     ;;
