@@ -1,5 +1,6 @@
 #include "store/actioneventmanager.h"
 
+#include "store/settingslocation.h"
 #include "store/usermessage.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@ std::mutex g_instanceLock;
 std::unique_ptr<ActionEventManager> g_instance;
 std::atomic<bool> g_errorsOnly{false};
 std::atomic<bool> g_logFileEnabled{true};
+QString g_logPath; // guarded by g_instanceLock
 } // namespace
 
 void SetEventFilter(bool errorsOnly)
@@ -29,9 +31,14 @@ ActionEventManager *ActionEventManager::GetInstance()
 {
     std::lock_guard guard(g_instanceLock);
     if (!g_instance)
-        g_instance.reset(new ActionEventManager(
-            g_logFileEnabled ? QDir::current().absoluteFilePath(u"event.log"_s) : QString()));
+        g_instance.reset(new ActionEventManager(g_logFileEnabled ? g_logPath : QString()));
     return g_instance.get();
+}
+
+void ActionEventManager::SetLogFileFor(const QString &settingsPath)
+{
+    std::lock_guard guard(g_instanceLock);
+    g_logPath = EventLogPathFor(settingsPath);
 }
 
 void ActionEventManager::SetLogFileEnabled(bool enabled)
@@ -43,6 +50,7 @@ void ActionEventManager::DestroyInstance()
 {
     std::lock_guard guard(g_instanceLock);
     g_instance.reset();
+    g_logPath.clear();
 }
 
 ActionEventManager::ActionEventManager(const QString &logPath) : m_logPath(logPath), m_log(logPath)

@@ -10,19 +10,22 @@
 #include <mutex>
 
 // Receives events from the user-interface thread and the refresh worker, writes each accepted
-// one to "event.log" and queues those to be shown. Every member is thread-safe: one lock guards
-// the queue and the file.
+// one to the register's "event.log" and queues those to be shown. Every member is thread-safe: one
+// lock guards the queue and the file.
 class ActionEventManager
 {
 public:
-    // The process-wide manager, created on first use; the log file is created afresh (emptied)
-    // in the working directory at that moment.
+    // The process-wide manager, created on first use; the log file named by SetLogFileFor is
+    // created afresh (emptied) at that moment. Without one, no log file is kept.
     static ActionEventManager *GetInstance();
-    // Destroys the manager (queued events are dropped, the log is closed); the next GetInstance
-    // starts a fresh log.
+    // Destroys the manager (queued events are dropped, the log is closed) and forgets the
+    // register's log: a later manager keeps none until SetLogFileFor names one again.
     static void DestroyInstance();
+    // Before the first GetInstance: the log is the one of the register whose settings file is
+    // settingsPath, at EventLogPathFor (store/settingslocation.h).
+    static void SetLogFileFor(const QString &settingsPath);
     // Before the first GetInstance: keep no log file at all (tools that must leave the
-    // application's "event.log" alone); events are only queued.
+    // register's "event.log" alone), whatever SetLogFileFor says; events are only queued.
     static void SetLogFileEnabled(bool enabled);
 
     // Takes ownership. Debug events vanish; with the errors-only filter, information events are

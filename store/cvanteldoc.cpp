@@ -52,6 +52,8 @@ CVantelDoc::CVantelDoc(const QString &settingsPath, Access access)
     if (m_manager->GetProjectorCount() == 0 && !m_refused)
         ShowUserMessage(LoadString(MSG_REGISTER_PROJECTORS));
 
+    // The register's log sits beside its settings file, however that file was chosen.
+    ActionEventManager::SetLogFileFor(m_settingsPath);
     m_events = ActionEventManager::GetInstance();
 }
 

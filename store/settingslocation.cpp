@@ -58,3 +58,10 @@ QString ResolveSettingsPathFor(const QString &executablePath, const QString &con
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
     return path;
 }
+
+QString EventLogPathFor(const QString &settingsPath)
+{
+    if (settingsPath.isEmpty())
+        return QString();
+    return QFileInfo(settingsPath).absoluteDir().filePath(u"event.log"_s);
+}

@@ -14,9 +14,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The register's folder, apart from the working directory the tests run in.
+const QString kRegister = u"register"_s;
+
+QString logPath()
+{
+    return kRegister + u"/event.log"_s;
+}
+
 QByteArray readLog()
 {
-    QFile file(u"event.log"_s);
+    QFile file(logPath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
@@ -44,6 +52,7 @@ private slots:
     void restart_emptiesLog();
     void unwritableLog_reportedOnceAndEventsStillShown();
     void disabledLog_leavesFileAloneAndQueues();
+    void noRegister_keepsNoLogAndQueues();
 
 private:
     QTemporaryDir m_dir;
@@ -57,6 +66,8 @@ void TestEventLog::init()
     QVERIFY(m_dir.isValid());
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
+    QVERIFY(QDir().mkpath(kRegister));
+    ActionEventManager::SetLogFileFor(kRegister + u"/lumarin.ini"_s);
     m_sink.Clear();
     SetUserMessageSink(&m_sink);
     SetEventFilter(false);
@@ -125,6 +136,7 @@ void TestEventLog::restart_emptiesLog()
         std::make_unique<ActionEvent>(u"P1"_s, u"first run"_s, ActionEvent::Warning));
     QVERIFY(readLog().contains("first run"));
     ActionEventManager::DestroyInstance();
+    ActionEventManager::SetLogFileFor(kRegister + u"/lumarin.ini"_s);
     ActionEventManager::GetInstance();
     QCOMPARE(readLog(), QByteArray());
 }
@@ -135,11 +147,11 @@ void TestEventLog::unwritableLog_reportedOnceAndEventsStillShown()
         // Root writes into read-only directories; a full device fails the writes instead.
         if (!QFile::exists(u"/dev/full"_s))
             QSKIP("needs /dev/full to make the log unwritable as root");
-        QFile::remove(u"event.log"_s);
-        QVERIFY(QFile::link(u"/dev/full"_s, u"event.log"_s));
+        QFile::remove(logPath());
+        QVERIFY(QFile::link(u"/dev/full"_s, logPath()));
     } else {
-        QFile::remove(u"event.log"_s);
-        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        QFile::remove(logPath());
+        QVERIFY(QFile::setPermissions(kRegister, QFile::ReadOwner | QFile::ExeOwner));
     }
 
     auto *manager = ActionEventManager::GetInstance();
@@ -150,14 +162,14 @@ void TestEventLog::unwritableLog_reportedOnceAndEventsStillShown()
     QCOMPARE(m_sink.Texts().size(), 1);
     QVERIFY(m_sink.Texts().first().contains(u"event.log"_s));
     QCOMPARE(takeAllShown(), (QStringList{u"warning 0"_s, u"warning 1"_s, u"warning 2"_s}));
-    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(kRegister, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 void TestEventLog::disabledLog_leavesFileAloneAndQueues()
 {
-    QFile::remove(u"event.log"_s);
+    QFile::remove(logPath());
     {
-        QFile existing(u"event.log"_s);
+        QFile existing(logPath());
         QVERIFY(existing.open(QIODevice::WriteOnly));
         existing.write("the application's log\r\n");
     }
@@ -167,6 +179,20 @@ void TestEventLog::disabledLog_leavesFileAloneAndQueues()
     ActionEventManager::SetLogFileEnabled(true);
     QCOMPARE(readLog(), QByteArray("the application's log\r\n"));
     QCOMPARE(takeAllShown(), QStringList{u"quiet"_s});
+    QVERIFY(m_sink.Texts().isEmpty());
+}
+
+// A manager that no register named (a tool, or a test without a document) writes nowhere; above
+// all not into the working directory, where the log used to land.
+void TestEventLog::noRegister_keepsNoLogAndQueues()
+{
+    QFile::remove(logPath());
+    ActionEventManager::SetLogFileFor(QString());
+    ActionEventManager::GetInstance()->AddEvent(
+        std::make_unique<ActionEvent>(u"P1"_s, u"nowhere"_s, ActionEvent::Error));
+    QCOMPARE(takeAllShown(), QStringList{u"nowhere"_s});
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{kRegister});
+    QCOMPARE(readLog(), QByteArray("<missing>"));
     QVERIFY(m_sink.Texts().isEmpty());
 }
 
