@@ -57,7 +57,7 @@ int EmulatorNet()
 AppFixture::AppFixture() : m_previousDir(QDir::currentPath())
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QDir::setCurrent(m_dir->path()); // event.log goes here
+    QDir::setCurrent(m_dir->path()); // files a test names go here, beside the register
     Timings().splashMs = 0;
     Timings().closePollMs = 20;
     CMessageBox::SetAnswerInAdvance(true);

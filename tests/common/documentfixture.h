@@ -13,7 +13,7 @@ class CVantelDoc;
 class Group;
 class Projector;
 
-// A document on an empty register in a temporary working directory (where event.log goes),
+// A document on an empty register in a temporary directory that is also the working directory,
 // with messages silenced, the library initialised and a response wait time of 1 second, and
 // a fleet of emulated projectors to register in it. Open in a test's init, Close in its
 // cleanup.
@@ -55,5 +55,6 @@ private:
 
 // Pending events as "source: message", oldest first; the queue is emptied.
 QStringList TakeEvents();
-// event.log of the working directory, "<missing>" when there is none.
+// The register's event.log (the working directory holds the register), "<missing>" when there
+// is none.
 QByteArray ReadEventLog();
