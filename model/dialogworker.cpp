@@ -29,10 +29,10 @@ bool DialogWorker::Start(std::function<void()> job, std::function<void()> done)
                 if (m_thread.joinable())
                     m_thread.join();
                 m_busy = false;
-                std::function<void()> done = std::exchange(m_done, {});
+                std::function<void()> callback = std::exchange(m_done, {});
                 const QPointer<DialogWorker> alive(this);
-                if (done)
-                    done(); // may destroy this object
+                if (callback)
+                    callback(); // may destroy this object
                 if (alive)
                     emit finished();
             },
