@@ -131,6 +131,7 @@ private slots:
     void cleanup();
 
     void metricsAndHealth_settingsFileNeverWritten();
+    void projectorInfo_identityInOneSeries();
     void followsTheRegister_whenTheFileChanges();
     void slowClients_doNotStopAnswersOrReads();
     void greedyClients_areClosed();
@@ -151,11 +152,19 @@ void TestExporter::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_settings = m_dir->filePath(u"north.ini"_s);
+    // Aula speaks Class 1, Lab Class 2.
     for (const auto &[host, name, power] : {std::tuple{11, "Aula", 1}, std::tuple{12, "Lab", 0}}) {
         EmulatorConfig config;
         config.address = Address(host).toStdString();
         config.name = name;
         config.power = power;
+        if (host == 12) {
+            config.pjlinkClass = 2;
+            config.manufacturer = "Emulux \"Pro\"";
+            config.product = "EP-200";
+            config.serialNumber = "LAB-0042";
+            config.softwareVersion = "2.10";
+        }
         auto projector = std::make_unique<EmulatedProjector>(config);
         std::string error;
         QVERIFY2(projector->start(&error), error.c_str());
@@ -224,6 +233,45 @@ void TestExporter::metricsAndHealth_settingsFileNeverWritten()
     QCOMPARE(ReadFile(m_settings), before);
     QCOMPARE(QFileInfo(m_settings).lastModified(), mtime);
     QVERIFY(!QFile::exists(m_settings + u".bak"_s));
+}
+
+// Identity once per projector that told it: Class 2 adds serial number and software version, a
+// projector that never answered has no sample; label values escaped as the format requires.
+void TestExporter::projectorInfo_identityInOneSeries()
+{
+    Child exporter;
+    quint16 port = 0;
+    QVERIFY(StartExporter(exporter, port));
+    const QByteArray metrics = WaitForMetrics(port, "serial_number=");
+    QVERIFY2(!metrics.isEmpty(), "no Class 2 identity");
+
+    QByteArrayList info;
+    for (const QByteArray &line : metrics.split('\n')) {
+        if (line.startsWith("lumarin_projector_info{"))
+            info.append(line);
+    }
+    const QByteArray at = "{register=\"north\",name=\"";
+    QCOMPARE(info,
+             QByteArrayList(
+                 {"lumarin_projector_info" + at + "Aula\",address=\"" + Address(11).toLatin1() +
+                      "\",group=\"/\",manufacturer=\"Emulux\","
+                      "product=\"EP-100\",class=\"1\"} 1",
+                  "lumarin_projector_info" + at + "Lab\",address=\"" + Address(12).toLatin1() +
+                      "\",group=\"/\",manufacturer=\"Emulux \\\"Pro\\\"\","
+                      "product=\"EP-200\",class=\"2\",serial_number=\"LAB-0042\","
+                      "software_version=\"2.10\"} 1"}));
+
+    // Every per-projector family tells that a scrape does not read the projector.
+    int projectorFamilies = 0;
+    for (const QByteArray &line : metrics.split('\n')) {
+        if (!line.startsWith("# HELP lumarin_projector_"))
+            continue;
+        ++projectorFamilies;
+        QVERIFY2(line.endsWith("As of the last background read of the register, not read at "
+                               "scrape time."),
+                 line.constData());
+    }
+    QCOMPARE(projectorFamilies, 8);
 }
 
 void TestExporter::followsTheRegister_whenTheFileChanges()
