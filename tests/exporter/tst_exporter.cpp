@@ -104,6 +104,29 @@ double ReadTimestamp(const QByteArray &metrics)
     return -1;
 }
 
+// Writes request on a new connection and reads until the exporter closes it (bounded).
+QByteArray Exchange(quint16 port, const QByteArray &request, int timeoutMs = 5000)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(timeoutMs))
+        return QByteArray();
+    socket.write(request);
+    QByteArray all;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs && socket.state() == QAbstractSocket::ConnectedState) {
+        socket.waitForReadyRead(100);
+        all += socket.readAll();
+    }
+    return all + socket.readAll();
+}
+
+const QByteArray kHealthzThenClose = "GET /healthz HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                     "Connection: close\r\n\r\n";
+const QByteArray kHealthzClosed = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                                  "Content-Length: 3\r\nConnection: close\r\n\r\nok\n";
+
 // A child process ended by its PID when the test ends, however it ends.
 struct Child
 {
@@ -135,6 +158,10 @@ private slots:
     void followsTheRegister_whenTheFileChanges();
     void slowClients_doNotStopAnswersOrReads();
     void greedyClients_areClosed();
+    void fullSlots_makeRoomForEveryScrape();
+    void methods_data();
+    void methods();
+    void pipelinedRequests_allAnsweredInOrder();
     void prometheus_scrapesTheProjectors();
 
 private:
@@ -360,6 +387,115 @@ void TestExporter::greedyClients_areClosed()
                                                                          : u"flooding"_s)));
     }
     QCOMPARE(Get(port, "/healthz").status, 200);
+}
+
+// Every slot held by clients that send nothing or half a request: each new scrape still gets its
+// answer, because the connection that has waited the longest makes room for it.
+void TestExporter::fullSlots_makeRoomForEveryScrape()
+{
+    Child exporter;
+    quint16 port = 0;
+    QVERIFY(StartExporter(exporter, port));
+    QVERIFY(!WaitForMetrics(port, "lumarin_projector_up{").isEmpty());
+
+    std::vector<std::unique_ptr<QTcpSocket>> hostile;
+    for (int i = 0; i < 256; ++i) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(socket->waitForConnected(5000));
+        if (i % 2 == 1)
+            socket->write("GET /metrics HTTP/1.1\r\nX-Slow: ");
+        socket->flush();
+        hostile.push_back(std::move(socket));
+    }
+    QTest::qWait(300); // every one of them taken by the exporter
+
+    int answered = 0;
+    for (int scrape = 0; scrape < 16; ++scrape)
+        answered += Get(port, "/metrics", 3000).status == 200 ? 1 : 0;
+    QCOMPARE(answered, 16);
+    // The oldest made room; the newest are still open.
+    QTRY_VERIFY_WITH_TIMEOUT(hostile.front()->state() != QAbstractSocket::ConnectedState, 5000);
+    QCOMPARE(hostile.back()->state(), QAbstractSocket::ConnectedState);
+}
+
+// What comes back, byte for byte, for one request followed on the same connection by a GET
+// that asks to close: a HEAD has no body, so the GET's answer follows its headers at once; a
+// method that is not served, a request that is not HTTP and HTTP/1.0 end the connection.
+void TestExporter::methods_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("connectionGoesOn");
+
+    const QByteArray notAllowed = "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain\r\n"
+                                  "Content-Length: 18\r\nAllow: GET, HEAD\r\n"
+                                  "Connection: close\r\n\r\nonly GET and HEAD\n";
+    QTest::newRow("HEAD of a page")
+        << QByteArray("HEAD /healthz HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 3\r\n\r\n")
+        << true;
+    QTest::newRow("HEAD of no page")
+        << QByteArray("HEAD /nothing HTTP/1.1\r\n\r\n")
+        << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\n"
+                      "Content-Length: 10\r\n\r\n")
+        << true;
+    QTest::newRow("GET with a query, lines ended by LF")
+        << QByteArray("GET /healthz?probe=1 HTTP/1.1\nHost: 127.0.0.1\n\n")
+        << QByteArray(
+               "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 3\r\n\r\nok\n")
+        << true;
+    QTest::newRow("POST with a body")
+        << QByteArray("POST /metrics HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello") << notAllowed
+        << false;
+    QTest::newRow("DELETE") << QByteArray("DELETE /metrics HTTP/1.1\r\n\r\n") << notAllowed
+                            << false;
+    QTest::newRow("OPTIONS") << QByteArray("OPTIONS * HTTP/1.1\r\n\r\n") << notAllowed << false;
+    QTest::newRow("HTTP/1.0")
+        << QByteArray("GET /healthz HTTP/1.0\r\n\r\n")
+        << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 3\r\n"
+                      "Connection: close\r\n\r\nok\n")
+        << false;
+    QTest::newRow("not HTTP") << QByteArray("HELLO THERE\r\n\r\n")
+                              << QByteArray(
+                                     "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain\r\n"
+                                     "Content-Length: 12\r\nConnection: close\r\n\r\nbad request\n")
+                              << false;
+}
+
+void TestExporter::methods()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, connectionGoesOn);
+    Child exporter;
+    quint16 port = 0;
+    QVERIFY(StartExporter(exporter, port));
+    QVERIFY(!WaitForMetrics(port, "lumarin_projector_up{").isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(Get(port, "/healthz").status, 200, 10000);
+    QCOMPARE(Exchange(port, request + kHealthzThenClose),
+             connectionGoesOn ? answer + kHealthzClosed : answer);
+}
+
+// 800 small requests sent at once on one connection (27 KB, under the 64 KiB of unread bytes)
+// are all answered, in order.
+void TestExporter::pipelinedRequests_allAnsweredInOrder()
+{
+    Child exporter;
+    quint16 port = 0;
+    QVERIFY(StartExporter(exporter, port));
+    QVERIFY(!WaitForMetrics(port, "lumarin_projector_up{").isEmpty());
+
+    QByteArray requests;
+    for (int i = 0; i < 799; ++i)
+        requests +=
+            i % 2 ? "GET /healthz HTTP/1.1\r\nHost: a\r\n\r\n" : "HEAD /nothing HTTP/1.1\r\n\r\n";
+    requests += kHealthzThenClose;
+    const QByteArray all = Exchange(port, requests, 20000);
+    QCOMPARE(all.count("HTTP/1.1 "), 800);
+    QCOMPARE(all.count("HTTP/1.1 404 "), 400);
+    QVERIFY(all.startsWith("HTTP/1.1 404 "));
+    QVERIFY(all.endsWith(kHealthzClosed));
 }
 
 void TestExporter::prometheus_scrapesTheProjectors()
