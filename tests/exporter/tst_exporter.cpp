@@ -7,6 +7,7 @@
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -21,6 +23,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -127,6 +130,53 @@ const QByteArray kHealthzThenClose = "GET /healthz HTTP/1.1\r\nHost: 127.0.0.1\r
 const QByteArray kHealthzClosed = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
                                   "Content-Length: 3\r\nConnection: close\r\n\r\nok\n";
 
+// A webhook receiver on loopback: keeps the body of every POST and answers 200.
+class WebhookListener : public QTcpServer
+{
+public:
+    QByteArrayList bodies;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setSocketDescriptor(descriptor);
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QIODevice::readyRead, this, [this, socket, buffer] {
+            *buffer += socket->readAll();
+            for (;;) {
+                const qsizetype end = buffer->indexOf("\r\n\r\n");
+                if (end < 0)
+                    return;
+                const QByteArray head = buffer->left(end).toLower();
+                const qsizetype at = head.indexOf("content-length:");
+                const int length =
+                    at < 0 ? 0
+                           : head.mid(at + 15, head.indexOf('\r', at) - at - 15).trimmed().toInt();
+                if (buffer->size() < end + 4 + length)
+                    return;
+                bodies.append(buffer->mid(end + 4, length));
+                buffer->remove(0, end + 4 + length);
+                socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+            }
+        });
+    }
+};
+
+// The mails an SMTP sink stored in a maildir, quoted-printable undone.
+QByteArrayList Mails(const QString &maildir)
+{
+    QByteArrayList mails;
+    const QDir folder(maildir + u"/new"_s);
+    for (const QString &name : folder.entryList(QDir::Files, QDir::Name)) {
+        QByteArray text = ReadFile(folder.filePath(name));
+        text.replace("=\r\n", "").replace("=\n", "");
+        mails.append(QByteArray::fromPercentEncoding(text, '='));
+    }
+    return mails;
+}
+
 // A child process ended by its PID when the test ends, however it ends.
 struct Child
 {
@@ -163,6 +213,7 @@ private slots:
     void methods();
     void pipelinedRequests_allAnsweredInOrder();
     void prometheus_scrapesTheProjectors();
+    void alertDelivery_lampErrorMailedOnceThenResolved();
 
 private:
     bool StartExporter(Child &child, quint16 &port, const QStringList &extra = {});
@@ -540,6 +591,149 @@ void TestExporter::prometheus_scrapesTheProjectors()
     QCOMPARE(up.value(u"Aula"_s), u"1"_s);
     QCOMPARE(up.value(u"Gone"_s), u"0"_s);
     QCOMPARE(result.first()[u"metric"_s][u"register"_s].toString(), u"north"_s);
+}
+
+// The whole path to a person, with the real servers on loopback: an emulated projector reports a
+// lamp error, the exporter shows it, Prometheus (with the shipped rules, their waits shortened)
+// fires the alert, and Alertmanager sends exactly one e-mail naming the projector to an SMTP
+// sink and one notice to a webhook; when the error clears, one resolved notice of each follows.
+void TestExporter::alertDelivery_lampErrorMailedOnceThenResolved()
+{
+    const QString prometheus = QStandardPaths::findExecutable(u"prometheus"_s);
+    const QString alertmanager = QStandardPaths::findExecutable(u"prometheus-alertmanager"_s);
+    const QString python = QStandardPaths::findExecutable(u"python3"_s, {u"/usr/bin"_s});
+    if (prometheus.isEmpty() || alertmanager.isEmpty() || python.isEmpty())
+        QSKIP("needs the Debian packages prometheus, prometheus-alertmanager, python3-aiosmtpd");
+    const QString source = qEnvironmentVariable("LUMARIN_SOURCE_DIR");
+    if (source.isEmpty())
+        QSKIP("LUMARIN_SOURCE_DIR is not set (run through ctest)");
+
+    // Aula alone in the register, so that no other alert can fire.
+    QVERIFY(WriteFile(m_settings, SettingsContent({{u"Aula"_s, Address(11)}})));
+    Child exporter;
+    quint16 port = 0;
+    QVERIFY(StartExporter(exporter, port));
+    QVERIFY(!WaitForMetrics(port, "lumarin_projector_up{").isEmpty());
+
+    // The SMTP sink stores every mail in a maildir.
+    const QString maildir = m_dir->filePath(u"mail"_s);
+    const quint16 smtpPort = FreePort();
+    Child smtp;
+    smtp.process->setProcessChannelMode(QProcess::ForwardedChannels);
+    smtp.process->start(python,
+                        {u"-m"_s, u"aiosmtpd"_s, u"-n"_s, u"-l"_s, u"127.0.0.1:%1"_s.arg(smtpPort),
+                         u"-c"_s, u"aiosmtpd.handlers.Mailbox"_s, maildir});
+    QVERIFY(smtp.process->waitForStarted(10000));
+    WebhookListener webhook;
+    QVERIFY(webhook.listen(QHostAddress::LocalHost, 0));
+
+    // Alertmanager as the README shows it, with short waits; no cluster port.
+    const quint16 amPort = FreePort();
+    const QString amConfig = m_dir->filePath(u"alertmanager.yml"_s);
+    QVERIFY(WriteFile(
+        amConfig,
+        QString(u"global:\n"
+                "  smtp_smarthost: '127.0.0.1:%1'\n"
+                "  smtp_from: 'lumarin@example.org'\n"
+                "  smtp_require_tls: false\n"
+                "route:\n"
+                "  receiver: projector-team\n"
+                "  group_by: [alertname, register, address]\n"
+                "  group_wait: 1s\n"
+                "  group_interval: 1s\n"
+                "  repeat_interval: 4h\n"
+                "receivers:\n"
+                "  - name: projector-team\n"
+                "    email_configs:\n"
+                "      - to: 'av-team@example.org'\n"
+                "        send_resolved: true\n"
+                "        headers:\n"
+                "          Subject: '[{{ .Status | toUpper }}] {{ .CommonAnnotations.summary }}'\n"
+                "        text: '{{ range .Alerts }}{{ .Annotations.description }}\n\n{{ end }}'\n"
+                "    webhook_configs:\n"
+                "      - url: 'http://127.0.0.1:%2/lumarin'\n"
+                "        send_resolved: true\n"_s)
+            .arg(smtpPort)
+            .arg(webhook.serverPort())
+            .toUtf8()));
+    Child am;
+    am.process->setProcessChannelMode(QProcess::MergedChannels);
+    am.process->start(alertmanager, {u"--config.file="_s + amConfig,
+                                     u"--storage.path="_s + m_dir->filePath(u"am"_s),
+                                     u"--web.listen-address=127.0.0.1:%1"_s.arg(amPort),
+                                     u"--cluster.listen-address="_s});
+    QVERIFY(am.process->waitForStarted(10000));
+
+    // The shipped rules, every for: shortened to a second.
+    QByteArray rules = ReadFile(source + u"/tools/prometheus/lumarin-alerts.yml"_s);
+    QVERIFY(!rules.isEmpty());
+    rules = QString::fromUtf8(rules)
+                .replace(QRegularExpression(u"\\bfor: \\w+"_s), u"for: 1s"_s)
+                .replace(QRegularExpression(u"\\binterval: \\w+"_s), u"interval: 1s"_s)
+                .toUtf8();
+    QVERIFY(WriteFile(m_dir->filePath(u"lumarin-alerts.yml"_s), rules));
+    const quint16 webPort = FreePort();
+    const QString config = m_dir->filePath(u"prometheus.yml"_s);
+    QVERIFY(WriteFile(config, QString(u"global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
+                                      "rule_files: ['lumarin-alerts.yml']\n"
+                                      "alerting:\n  alertmanagers:\n"
+                                      "    - static_configs:\n        - targets: ['127.0.0.1:%1']\n"
+                                      "scrape_configs:\n  - job_name: lumarin\n"
+                                      "    static_configs:\n"
+                                      "      - targets: ['127.0.0.1:%2']\n"_s)
+                                  .arg(amPort)
+                                  .arg(port)
+                                  .toUtf8()));
+    Child server;
+    server.process->setProcessChannelMode(QProcess::MergedChannels);
+    server.process->start(prometheus, {u"--config.file="_s + config,
+                                       u"--storage.tsdb.path="_s + m_dir->filePath(u"tsdb"_s),
+                                       u"--web.listen-address=127.0.0.1:%1"_s.arg(webPort)});
+    QVERIFY(server.process->waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Get(webPort, "/api/v1/query?query=lumarin_projector_up").body.contains("\"Aula\""), 60000);
+
+    // The lamp fails.
+    m_projectors[0]->update([](EmulatorConfig &c) { c.errors[1] = 2; });
+    const auto notices = [&](const QByteArray &status) {
+        return int(std::count_if(
+            webhook.bodies.cbegin(), webhook.bodies.cend(), [&](const QByteArray &body) {
+                return body.contains(QByteArray("\"status\":\"" + status + "\""));
+            }));
+    };
+    const auto mails = [&](const QByteArray &status) {
+        const QByteArrayList all = Mails(maildir);
+        return int(std::count_if(all.cbegin(), all.cend(), [&](const QByteArray &mail) {
+            return mail.contains(QByteArray("Subject: [" + status + "] "));
+        }));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(notices("firing") == 1 && mails("FIRING") == 1, 60000);
+    const QJsonObject firing = QJsonDocument::fromJson(webhook.bodies.constFirst()).object();
+    const QJsonObject alert = firing[u"alerts"_s].toArray().first().toObject();
+    QCOMPARE(alert[u"labels"_s][u"alertname"_s].toString(), u"LumarinProjectorError"_s);
+    QCOMPARE(alert[u"labels"_s][u"name"_s].toString(), u"Aula"_s);
+    QCOMPARE(alert[u"labels"_s][u"address"_s].toString(), Address(11));
+    QCOMPARE(alert[u"labels"_s][u"category"_s].toString(), u"lamp"_s);
+    QCOMPARE(alert[u"labels"_s][u"severity"_s].toString(), u"critical"_s);
+    const QByteArray mail = Mails(maildir).constFirst();
+    QVERIFY2(mail.contains(QByteArray("Subject: [FIRING] Projector Aula (" +
+                                      Address(11).toLatin1() + ") in north /: lamp error")),
+             mail.constData());
+    QVERIFY2(
+        mail.contains(QByteArray("Projector Aula (group /, register north, address " +
+                                 Address(11).toLatin1() + ") reports an error in category lamp")),
+        mail.constData());
+    QVERIFY(mail.contains("replace the lamp."));
+    QVERIFY(mail.contains("To: av-team@example.org"));
+
+    // Repaired: one resolved notice of each, and no second firing one.
+    m_projectors[0]->update([](EmulatorConfig &c) { c.errors[1] = 0; });
+    QTRY_VERIFY_WITH_TIMEOUT(notices("resolved") == 1 && mails("RESOLVED") == 1, 60000);
+    QTest::qWait(3000); // several group intervals: nothing is sent twice
+    QCOMPARE(notices("firing"), 1);
+    QCOMPARE(notices("resolved"), 1);
+    QCOMPARE(Mails(maildir).size(), 2);
+    QCOMPARE(mails("FIRING"), 1);
 }
 
 QTEST_MAIN(TestExporter)
