@@ -214,6 +214,7 @@ private slots:
     void pipelinedRequests_allAnsweredInOrder();
     void prometheus_scrapesTheProjectors();
     void alertDelivery_lampErrorMailedOnceThenResolved();
+    void federation_globalServerHoldsEverySiteProjector();
 
 private:
     bool StartExporter(Child &child, quint16 &port, const QStringList &extra = {});
@@ -734,6 +735,89 @@ void TestExporter::alertDelivery_lampErrorMailedOnceThenResolved()
     QCOMPARE(notices("resolved"), 1);
     QCOMPARE(Mails(maildir).size(), 2);
     QCOMPARE(mails("FIRING"), 1);
+}
+
+// Many registers, many sites: a site Prometheus scrapes two exporters (north, south); a global
+// one federates the site's lumarin_ series with honor_labels and holds every projector with its
+// register, its site and the job it was scraped under.
+void TestExporter::federation_globalServerHoldsEverySiteProjector()
+{
+    const QString prometheus = QStandardPaths::findExecutable(u"prometheus"_s);
+    if (prometheus.isEmpty())
+        QSKIP("Prometheus is not installed (Debian package prometheus)");
+    Child north, south;
+    quint16 northPort = 0, southPort = 0;
+    QVERIFY(WriteFile(m_settings,
+                      SettingsContent({{u"Aula"_s, Address(11)}, {u"Gone"_s, Address(13)}})));
+    QVERIFY(StartExporter(north, northPort));
+    const QString southSettings = m_dir->filePath(u"south.ini"_s);
+    QVERIFY(WriteFile(southSettings, SettingsContent({{u"Lab"_s, Address(12)}})));
+    {
+        const QString northSettings = m_settings;
+        m_settings = southSettings;
+        QVERIFY(StartExporter(south, southPort));
+        m_settings = northSettings;
+    }
+    QVERIFY(!WaitForMetrics(northPort, "lumarin_projector_up{").isEmpty());
+    QVERIFY(!WaitForMetrics(southPort, "lumarin_projector_up{").isEmpty());
+
+    const auto start = [&](Child &server, const QString &name, const QByteArray &config) {
+        const quint16 webPort = FreePort();
+        const QString file = m_dir->filePath(name + u".yml"_s);
+        if (!WriteFile(file, config))
+            return quint16(0);
+        server.process->setProcessChannelMode(QProcess::MergedChannels);
+        server.process->start(prometheus,
+                              {u"--config.file="_s + file,
+                               u"--storage.tsdb.path="_s + m_dir->filePath(name + u"-tsdb"_s),
+                               u"--web.listen-address=127.0.0.1:%1"_s.arg(webPort)});
+        return server.process->waitForStarted(10000) ? webPort : quint16(0);
+    };
+    Child site, global;
+    const quint16 sitePort =
+        start(site, u"site"_s,
+              QString(u"global:\n  scrape_interval: 1s\n  external_labels:\n    site: campus-a\n"
+                      "scrape_configs:\n  - job_name: lumarin\n    static_configs:\n"
+                      "      - targets: ['127.0.0.1:%1', '127.0.0.1:%2']\n"_s)
+                  .arg(northPort)
+                  .arg(southPort)
+                  .toUtf8());
+    QVERIFY(sitePort != 0);
+    const quint16 globalPort =
+        start(global, u"global"_s,
+              QString(u"global:\n  scrape_interval: 1s\n"
+                      "scrape_configs:\n  - job_name: federate\n    honor_labels: true\n"
+                      "    metrics_path: /federate\n"
+                      "    params:\n      'match[]': ['{__name__=~\"lumarin_.*\"}']\n"
+                      "    static_configs:\n      - targets: ['127.0.0.1:%1']\n"_s)
+                  .arg(sitePort)
+                  .toUtf8());
+    QVERIFY(globalPort != 0);
+
+    QJsonArray result;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 60000 && result.size() < 3) {
+        QTest::qWait(500);
+        const Reply reply = Get(globalPort, "/api/v1/query?query=lumarin_projector_up");
+        if (reply.status == 200)
+            result = QJsonDocument::fromJson(reply.body).object()[u"data"_s][u"result"_s].toArray();
+    }
+    QVERIFY2(result.size() == 3, QJsonDocument(result).toJson().constData());
+    QStringList seen;
+    for (const QJsonValue &sample : result) {
+        const QJsonObject metric = sample[u"metric"_s].toObject();
+        seen.append(metric[u"register"_s].toString() + u'/' + metric[u"name"_s].toString());
+        QCOMPARE(metric[u"site"_s].toString(), u"campus-a"_s);
+        QCOMPARE(metric[u"job"_s].toString(), u"lumarin"_s); // the site's, kept by honor_labels
+    }
+    seen.sort();
+    QCOMPARE(seen, QStringList({u"north/Aula"_s, u"north/Gone"_s, u"south/Lab"_s}));
+    // The identity and the register counts come along too.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Get(globalPort, "/api/v1/query?query=sum(lumarin_projectors_registered)")
+            .body.contains("\"3\"]"),
+        20000);
 }
 
 QTEST_MAIN(TestExporter)
