@@ -46,6 +46,12 @@ if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/res/icons/hicolor)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 endif()
 
+# Prometheus's alerting rules, with their unit tests: a site that edits the rules (its
+# replacement hours) checks them with promtool test rules in that folder.
+install(FILES ${PROJECT_SOURCE_DIR}/tools/prometheus/lumarin-alerts.yml
+              ${PROJECT_SOURCE_DIR}/tools/prometheus/lumarin-alerts.test.yml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lumarin/prometheus)
+
 # The Debian package. Its library dependencies are read from the installed programs by
 # dpkg-shlibdeps, so the main window's Qt Widgets is required only once it is packaged.
 set(CPACK_PACKAGE_NAME lumarin)

@@ -32,6 +32,14 @@ public:
         m_text += u"# TYPE "_s + name + u' ' + type + u'\n';
     }
 
+    // A family of per-projector values, which a scrape never reads from the projector itself.
+    void ProjectorFamily(const QString &name, const QString &type, const QString &help)
+    {
+        Family(name, type,
+               help +
+                   u" As of the last background read of the register, not read at scrape time."_s);
+    }
+
     // A sample of the current family; labels after "register" as name="value" pairs.
     void Sample(const QStringList &labels, double value)
     {
@@ -89,21 +97,46 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
                u"How long the last read of the projectors took."_s);
     out.Sample({}, read.durationSeconds);
 
-    out.Family(u"lumarin_projector_up"_s, u"gauge"_s,
-               u"1 when the projector answered and took its stored password at the last read."_s);
+    out.ProjectorFamily(
+        u"lumarin_projector_up"_s, u"gauge"_s,
+        u"1 when the projector answered and took its stored password at the last read."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         out.Sample(labels, state.connectResult == 0 ? 1 : 0);
     });
 
-    out.Family(u"lumarin_projector_power_state"_s, u"gauge"_s,
-               u"Power: 0 off, 1 on, 2 cooling, 3 warm-up."_s);
+    // Identity in one series, for alerts and dashboards to join (on register and address) rather
+    // than repeat on every sample; only when the projector told some of it at this read.
+    out.ProjectorFamily(u"lumarin_projector_info"_s, u"gauge"_s,
+                        u"The projector's manufacturer, product and class (Class 2 also serial "
+                        u"number and software version) in labels; always 1."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        if (state.manufacturerResult != 0 && state.modelResult != 0 && state.classResult != 0)
+            return;
+        QStringList identity = labels;
+        identity << u"manufacturer"_s
+                 << (state.manufacturerResult == 0 ? state.manufacturer : QString()) << u"product"_s
+                 << (state.modelResult == 0 ? state.modelInfo : QString()) << u"class"_s
+                 << (state.classResult == 0 && state.pjlinkClass > 0
+                         ? QString::number(state.pjlinkClass)
+                         : QString());
+        if (state.classResult == 0 && state.pjlinkClass == 2) {
+            if (!state.class2.serialNumber.isEmpty())
+                identity << u"serial_number"_s << state.class2.serialNumber;
+            if (!state.class2.softwareVersion.isEmpty())
+                identity << u"software_version"_s << state.class2.softwareVersion;
+        }
+        out.Sample(identity, 1);
+    });
+
+    out.ProjectorFamily(u"lumarin_projector_power_state"_s, u"gauge"_s,
+                        u"Power: 0 off, 1 on, 2 cooling, 3 warm-up."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         if (state.powerResult == 0 && state.power.GetCode() >= PowerStatus::Off)
             out.Sample(labels, state.power.GetCode());
     });
 
-    out.Family(u"lumarin_projector_error_state"_s, u"gauge"_s,
-               u"Error status per category: 0 ok, 1 warning, 2 error."_s);
+    out.ProjectorFamily(u"lumarin_projector_error_state"_s, u"gauge"_s,
+                        u"Error status per category: 0 ok, 1 warning, 2 error."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         if (state.errorResult != 0)
             return;
@@ -118,8 +151,8 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
     });
 
     // Prometheus's base unit of time is the second; the projector counts whole hours.
-    out.Family(u"lumarin_projector_lamp_usage_seconds"_s, u"gauge"_s,
-               u"How long each lamp has burnt (the projector counts whole hours)."_s);
+    out.ProjectorFamily(u"lumarin_projector_lamp_usage_seconds"_s, u"gauge"_s,
+                        u"How long each lamp has burnt (the projector counts whole hours)."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         if (state.lampResult != 0)
             return;
@@ -129,15 +162,16 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
     });
 
     // Class 2 projectors only; the others have no sample.
-    out.Family(u"lumarin_projector_filter_usage_seconds"_s, u"gauge"_s,
-               u"How long the filter has been used (Class 2; the projector counts whole hours)."_s);
+    out.ProjectorFamily(
+        u"lumarin_projector_filter_usage_seconds"_s, u"gauge"_s,
+        u"How long the filter has been used (Class 2; the projector counts whole hours)."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         if (state.class2.filterHours)
             out.Sample(labels, *state.class2.filterHours * 3600.0);
     });
 
-    out.Family(u"lumarin_projector_input_info"_s, u"gauge"_s,
-               u"The input selected, in the labels type and number; always 1."_s);
+    out.ProjectorFamily(u"lumarin_projector_input_info"_s, u"gauge"_s,
+                        u"The input selected, in the labels type and number; always 1."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         const int type = state.input.GetType();
         if (state.inputResult != 0 || type < InputStatus::RGB || type > InputStatus::Network)
@@ -147,8 +181,8 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
                    1);
     });
 
-    out.Family(u"lumarin_projector_mute"_s, u"gauge"_s,
-               u"1 when the picture (kind video) or the sound (kind audio) is muted."_s);
+    out.ProjectorFamily(u"lumarin_projector_mute"_s, u"gauge"_s,
+                        u"1 when the picture (kind video) or the sound (kind audio) is muted."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         const int code = state.mute.GetCode();
         if (state.muteResult != 0 || code < MuteStatus::Off)

@@ -13,7 +13,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     clang libclang-rt-14-dev clang-format
     iproute2 iputils-ping procps
-    prometheus qt6-httpserver-dev qt6-websockets-dev
+    prometheus prometheus-alertmanager python3-aiosmtpd
     fonts-dejavu-core fonts-dejavu-extra fonts-ipafont-gothic
 )
 

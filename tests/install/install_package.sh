@@ -20,7 +20,8 @@ root="$work/destdir/usr"
 for f in bin/lumarinctl bin/pjlink-cli bin/lumarin-exporter \
     lib/systemd/system/lumarin-exporter.service lib/systemd/user/lumarin-exporter.service \
     share/man/man1/lumarinctl.1 share/man/man1/pjlink-cli.1 share/man/ja/man1/lumarinctl.1 \
-    share/bash-completion/completions/lumarinctl share/bash-completion/completions/pjlink-cli; do
+    share/bash-completion/completions/lumarinctl share/bash-completion/completions/pjlink-cli \
+    share/lumarin/prometheus/lumarin-alerts.yml; do
     [ -e "$root/$f" ] || fail "cmake --install left out /usr/$f"
 done
 if [ -e "$root/bin/lumarin" ]; then

@@ -12,12 +12,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QHttpServer>
-#include <QHttpServerResponse>
 #include <QStandardPaths>
 #include <QTextStream>
 
 #include <csignal>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -128,31 +127,30 @@ int main(int argc, char *argv[])
     ActionEventManager::SetLogFileEnabled(false);
     MetricsCollector collector(options);
 
-    QHttpServer server;
-    server.route(u"/metrics"_s, [&collector] {
-        const QByteArray text = collector.Latest();
-        if (text.isEmpty())
-            return QHttpServerResponse("text/plain", "the first read has not ended yet\n",
-                                       QHttpServerResponse::StatusCode::ServiceUnavailable);
-        return QHttpServerResponse("text/plain; version=0.0.4; charset=utf-8", text);
-    });
-    server.route(u"/healthz"_s, [&collector] {
-        // Healthy while reads keep coming: the last one ended within three intervals.
-        const QDateTime at = collector.LatestAt();
-        const qint64 limit = 3 * qint64(collector.Interval().count()) + 60;
-        const bool fresh = at.isValid() && at.secsTo(QDateTime::currentDateTimeUtc()) <= limit;
-        return fresh ? QHttpServerResponse("text/plain", "ok\n")
-                     : QHttpServerResponse("text/plain", "no recent read\n",
-                                           QHttpServerResponse::StatusCode::ServiceUnavailable);
-    });
-    auto *tcp = new GuardedTcpServer(requestSeconds, idleSeconds);
-    if (!tcp->listen(address, port)) {
+    // Every answer comes from the latest read; none waits for a projector.
+    const auto pages = [&collector](const QByteArray &path) -> std::optional<HttpAnswer> {
+        if (path == "/metrics") {
+            const QByteArray text = collector.Latest();
+            if (text.isEmpty())
+                return HttpAnswer{503, "text/plain", "the first read has not ended yet\n"};
+            return HttpAnswer{200, "text/plain; version=0.0.4; charset=utf-8", text};
+        }
+        if (path == "/healthz") {
+            // Healthy while reads keep coming: the last one ended within three intervals.
+            const QDateTime at = collector.LatestAt();
+            const qint64 limit = 3 * qint64(collector.Interval().count()) + 60;
+            const bool fresh = at.isValid() && at.secsTo(QDateTime::currentDateTimeUtc()) <= limit;
+            return fresh ? HttpAnswer{200, "text/plain", "ok\n"}
+                         : HttpAnswer{503, "text/plain", "no recent read\n"};
+        }
+        return std::nullopt;
+    };
+    GuardedTcpServer server(pages, requestSeconds, idleSeconds);
+    if (!server.listen(address, port)) {
         QTextStream(stderr) << "lumarin-exporter: cannot listen on " << address.toString() << ':'
                             << port << Qt::endl;
-        delete tcp;
         return 1;
     }
-    server.bind(tcp); // the HTTP server takes it over
     collector.Start();
     std::signal(SIGTERM, Quit);
     std::signal(SIGINT, Quit);

@@ -1,6 +1,7 @@
 #include "tools/exporter/metricscollector.h"
 
 #include "model/actionevent.h"
+#include "model/connectionwindow.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "store/actioneventmanager.h"
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <map>
 #include <memory>
 
 MetricsCollector::MetricsCollector(Options options) : m_options(std::move(options))
@@ -61,12 +63,16 @@ void MetricsCollector::Run()
     const QString registerName = m_options.registerName.isEmpty()
                                      ? QFileInfo(m_options.settingsPath).completeBaseName()
                                      : m_options.registerName;
+    // The product (INF2) is not part of a refresh; it is asked once of each address that answers
+    // and kept, for lumarin_projector_info.
+    std::map<QString, QString> products;
     for (;;) {
         const QDateTime mtime = QFileInfo(m_options.settingsPath).lastModified();
         if (mtime != loadedMTime) {
             // Changed by the window or lumarinctl: read the register as it is now.
             doc.Reload();
             loadedMTime = mtime;
+            products.clear();
         }
         const std::vector<Projector *> projectors = doc.GetProjectors();
         QElapsedTimer clock;
@@ -80,8 +86,22 @@ void MetricsCollector::Run()
         read.readAt = QDateTime::currentDateTimeUtc();
         read.registerName = registerName;
         read.registered = int(projectors.size());
-        for (const Projector *projector : projectors)
-            read.projectors.push_back(projector->GetState());
+        for (Projector *projector : projectors) {
+            ProjectorState state = projector->GetState();
+            auto product = products.find(state.ipAddress);
+            if (product == products.end() && state.connectResult == 0) {
+                QString text;
+                ConnectionWindow window(*projector, 0);
+                if (window.GetResult() == 0 && projector->GetModelInfo(text) == 0)
+                    product = products.emplace(state.ipAddress, text).first;
+                window.Close();
+            }
+            if (product != products.end()) {
+                state.modelResult = 0;
+                state.modelInfo = product->second;
+            }
+            read.projectors.push_back(std::move(state));
+        }
         const QByteArray text = FormatPrometheusMetrics(read);
 
         std::unique_lock lock(m_mutex);
