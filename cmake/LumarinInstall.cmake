@@ -15,15 +15,46 @@ install(FILES ${PROJECT_SOURCE_DIR}/tools/exporter/lumarin-exporter.service
 install(FILES ${PROJECT_SOURCE_DIR}/tools/exporter/lumarin-exporter-user.service
         DESTINATION lib/systemd/user RENAME lumarin-exporter.service)
 
-install(FILES ${PROJECT_SOURCE_DIR}/tools/lumarinctl/lumarinctl.1
-              ${PROJECT_SOURCE_DIR}/tools/cli/pjlink-cli.1
-        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-file(GLOB lumarin_ja_man_pages ${PROJECT_SOURCE_DIR}/tools/*/*.ja.1)
-foreach(page IN LISTS lumarin_ja_man_pages)
+# Manual pages, English and Japanese, installed gzipped as Debian wants them: PROGRAM.1 and
+# PROGRAM.ja.1 beside each program's sources.
+set(lumarin_man_pages tools/lumarinctl/lumarinctl tools/cli/pjlink-cli
+                      tools/exporter/lumarin-exporter)
+if(TARGET lumarin)
+    list(APPEND lumarin_man_pages app/lumarin)
+endif()
+find_program(LUMARIN_GZIP gzip REQUIRED)
+set(lumarin_gz_pages)
+foreach(page IN LISTS lumarin_man_pages)
     get_filename_component(name ${page} NAME)
-    string(REPLACE ".ja.1" ".1" name ${name})
-    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man1 RENAME ${name})
+    foreach(lang IN ITEMS "" ja)
+        if(lang)
+            set(source ${PROJECT_SOURCE_DIR}/${page}.${lang}.1)
+            set(dir ${CMAKE_INSTALL_MANDIR}/${lang}/man1)
+        else()
+            set(source ${PROJECT_SOURCE_DIR}/${page}.1)
+            set(dir ${CMAKE_INSTALL_MANDIR}/man1)
+        endif()
+        set(gz ${CMAKE_BINARY_DIR}/man/${dir}/${name}.1.gz)
+        # -n: no name or time stamp inside, so the package is the same at every build.
+        add_custom_command(OUTPUT ${gz}
+                           COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/${dir}
+                           COMMAND ${LUMARIN_GZIP} -9n -c ${source} > ${gz}
+                           DEPENDS ${source} VERBATIM)
+        list(APPEND lumarin_gz_pages ${gz})
+        install(FILES ${gz} DESTINATION ${dir})
+    endforeach()
 endforeach()
+
+# What Debian wants of every package in its documentation folder.
+set(lumarin_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/lumarin)
+set(lumarin_changelog_gz ${CMAKE_BINARY_DIR}/man/changelog.gz)
+add_custom_command(OUTPUT ${lumarin_changelog_gz}
+                   COMMAND ${LUMARIN_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog
+                           > ${lumarin_changelog_gz}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog VERBATIM)
+add_custom_target(lumarin_docs ALL DEPENDS ${lumarin_gz_pages} ${lumarin_changelog_gz})
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${lumarin_changelog_gz}
+        DESTINATION ${lumarin_doc_dir})
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/completion/lumarinctl.bash
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME lumarinctl)
@@ -56,11 +87,21 @@ install(FILES ${PROJECT_SOURCE_DIR}/tools/prometheus/lumarin-alerts.yml
 # dpkg-shlibdeps, so the main window's Qt Widgets is required only once it is packaged.
 set(CPACK_PACKAGE_NAME lumarin)
 set(CPACK_PACKAGE_VENDOR "Lumarin developers")
-set(CPACK_PACKAGE_CONTACT "Lumarin developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Register, watch and command PJLink network projectors")
-set(CPACK_PACKAGE_DESCRIPTION "Lumarin keeps a register of up to 100 PJLink Class 1 projectors \
-in groups, reads their state and switches their power, input and mute. lumarinctl does the same \
-from scripts and monitoring systems; pjlink-cli talks to one projector directly.")
+# The address that answers for the package; a site that builds its own sets its own.
+set(LUMARIN_PACKAGE_MAINTAINER "Lumarin developers <lumarin@example.org>"
+    CACHE STRING "The Debian package's Maintainer field: a name and an e-mail address")
+set(CPACK_PACKAGE_CONTACT "${LUMARIN_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${LUMARIN_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "register, watch and command PJLink network projectors")
+# Lines of at most 80 columns; CPack indents them and marks the empty one.
+set(CPACK_PACKAGE_DESCRIPTION "Lumarin keeps a register of up to 100 PJLink projectors in a tree
+of groups, watches their power, input, mute, errors and lamp hours, logs
+events, and switches their power, input and mute, one projector, several or
+whole groups at a time.
+
+The package holds the main window (lumarin), lumarinctl for scripts, cron and
+monitoring systems, lumarin-exporter to serve the register to Prometheus, and
+pjlink-cli to talk to one projector directly.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)

@@ -14,6 +14,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     iproute2 iputils-ping procps
     prometheus prometheus-alertmanager python3-aiosmtpd
+    lintian man-db bash-completion
     fonts-dejavu-core fonts-dejavu-extra fonts-ipafont-gothic
 )
 

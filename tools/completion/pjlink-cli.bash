@@ -11,7 +11,7 @@ _pjlink_cli()
         ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "--password --port --timeout --json --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "--password --port --timeout --json --help --help-all --version" -- "$cur"))
         return
     fi
 

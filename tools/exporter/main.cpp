@@ -62,11 +62,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"lumarin-exporter"_s);
+    QCoreApplication::setApplicationVersion(u"" LUMARIN_VERSION ""_s);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         u"Serves the projectors of a Lumarin register as Prometheus metrics on /metrics."_s);
-    parser.addHelpOption();
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption settings(
         u"settings"_s, u"The settings file (default: ~/.config/lumarin/lumarin.ini)."_s, u"FILE"_s);
     const QCommandLineOption listen(
@@ -86,7 +88,18 @@ int main(int argc, char *argv[])
         u"Seconds a connection may wait without a request (default: 60); then it is closed."_s,
         u"SECONDS"_s);
     parser.addOptions({settings, listen, registerName, interval, requestTimeout, idleTimeout});
-    parser.process(app);
+    // parse, not process: process ends with status 1 on an unknown option, which a service
+    // manager could not tell from a port that is taken.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return Usage(parser.errorText());
+    if (parser.isSet(helpOption)) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        QTextStream(stdout) << "lumarin-exporter " LUMARIN_VERSION "\n";
+        return 0;
+    }
     if (!parser.positionalArguments().isEmpty())
         return Usage(u"takes no arguments; see --help"_s);
 
