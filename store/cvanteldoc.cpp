@@ -103,11 +103,13 @@ void CVantelDoc::LoadSettingsFile()
     if (!valid && mayWrite) {
         // The repair rewrites the whole file; what the user had is kept beside it first.
         const QString backup = m_settingsPath + u".bak"_s;
-        QString reason;
-        if (content.trimmed().isEmpty() ||
-            WriteSettingsFile(backup, content, &reason) == SettingsWritten) {
+        const SettingsWriteResult backedUp = content.trimmed().isEmpty()
+                                                 ? SettingsWriteResult()
+                                                 : WriteSettingsFile(backup, content);
+        if (backedUp.IsWritten()) {
             SaveSettings();
         } else {
+            const QString &reason = backedUp.GetError().reason;
             ShowUserMessage(u"Failed to save document.\n%1: %2"_s.arg(
                 QDir::toNativeSeparators(backup),
                 reason.isEmpty() ? u"it cannot be written"_s : reason));

@@ -243,29 +243,32 @@ QByteArray SettingsContent(const Group &root, const std::vector<Projector *> &pr
     return out;
 }
 
-int WriteSettingsFile(const QString &path, const QByteArray &content, QString *reason)
+const SettingsWriteError &SettingsWriteResult::GetError() const
 {
+    Q_ASSERT(m_error.has_value());
+    return *m_error;
+}
+
+SettingsWriteResult WriteSettingsFile(const QString &path, const QByteArray &content)
+{
+    using Kind = SettingsWriteError::Kind;
     const QFileInfo target(path);
     const QFileInfo directory(target.absolutePath());
     if ((target.exists() && !target.isWritable()) || (directory.isDir() && !directory.isWritable()))
-        return SettingsAccessDenied;
+        return SettingsWriteError{Kind::AccessDenied, QString()};
     if (target.exists() && !IsSettingsFileOrMissing(path))
-        return SettingsNotSettingsFile;
+        return SettingsWriteError{Kind::NotSettingsFile, QString()};
 
     QSaveFile file(path);
-    const auto fail = [&file, reason] {
-        if (reason)
-            *reason = file.errorString();
+    const auto fail = [&file] {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return SettingsWriteFailed;
+        return SettingsWriteError{Kind::WriteFailed, reason};
     };
     // Unbuffered, so that a full disk shows in the write's own result rather than in a flush
     // that could go unnoticed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        if (reason)
-            *reason = file.errorString();
-        return SettingsWriteFailed;
-    }
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return SettingsWriteError{Kind::WriteFailed, file.errorString()};
     // Before any content: a new file would otherwise be readable by everyone, and a replaced
     // one keeps whatever mode it had.
     if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
@@ -275,12 +278,9 @@ int WriteSettingsFile(const QString &path, const QByteArray &content, QString *r
         return fail();
     if (void (*hook)() = g_beforeCommit.load())
         hook();
-    if (!file.commit()) {
-        if (reason)
-            *reason = file.errorString();
-        return SettingsWriteFailed;
-    }
-    return SettingsWritten;
+    if (!file.commit())
+        return SettingsWriteError{Kind::WriteFailed, file.errorString()};
+    return {};
 }
 
 bool SaveSettingsContent(const QString &path, const QByteArray &content, bool lock)
@@ -304,20 +304,21 @@ bool SaveSettingsContent(const QString &path, const QByteArray &content, bool lo
             return false;
         }
     }
-    QString reason;
-    switch (WriteSettingsFile(path, content, &reason)) {
-    case SettingsWritten:
+    const SettingsWriteResult written = WriteSettingsFile(path, content);
+    if (written.IsWritten())
         return true;
-    case SettingsAccessDenied:
+    switch (written.GetError().kind) {
+    case SettingsWriteError::Kind::AccessDenied:
         ShowUserMessage(denied);
-        return false;
-    case SettingsNotSettingsFile:
+        break;
+    case SettingsWriteError::Kind::NotSettingsFile:
         ShowUserMessage(u"Failed to save document.\n"_s + NotSettingsFileMessage(path));
-        return false;
-    default:
-        ShowUserMessage(u"Failed to save document.\n%1: %2"_s.arg(file, reason));
-        return false;
+        break;
+    case SettingsWriteError::Kind::WriteFailed:
+        ShowUserMessage(u"Failed to save document.\n%1: %2"_s.arg(file, written.GetError().reason));
+        break;
     }
+    return false;
 }
 
 bool CreateEmptySettingsFile(const QString &path)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class Group;
@@ -61,21 +62,40 @@ void WriteProperties(QByteArray &out, const Preferences &prefs);
 QByteArray SettingsContent(const Group &root, const std::vector<Projector *> &projectors,
                            const Preferences &prefs);
 
-// Results of WriteSettingsFile.
-enum SettingsWriteResult {
-    SettingsWritten = 0,
-    SettingsAccessDenied = 1,   // the file or its directory may not be written
-    SettingsWriteFailed = 2,    // anything else: missing directory, full disk, I/O error
-    SettingsNotSettingsFile = 3 // the target holds something else and is left alone
+// Why WriteSettingsFile did not write.
+struct SettingsWriteError
+{
+    enum class Kind {
+        AccessDenied,   // the file or its directory may not be written
+        WriteFailed,    // anything else: missing directory, full disk, I/O error
+        NotSettingsFile // the target holds something else and is left alone
+    };
+    Kind kind = Kind::WriteFailed;
+    QString reason; // the system's reason, for WriteFailed; may be empty
+};
+
+// What WriteSettingsFile answers: written, or the error, in one value.
+class [[nodiscard]] SettingsWriteResult
+{
+public:
+    SettingsWriteResult() = default; // written
+    SettingsWriteResult(SettingsWriteError error) : m_error(std::move(error)) {}
+
+    bool IsWritten() const { return !m_error.has_value(); }
+    // Only for a result that is not written.
+    const SettingsWriteError &GetError() const;
+
+private:
+    std::optional<SettingsWriteError> m_error;
 };
 
 // Replaces the file's whole content atomically: the content goes to a temporary file in the
 // same directory, every write and the flush are checked, and only a complete file is renamed
 // over the old one; on any failure the temporary file is removed and the old file stays as it
 // was, also after a crash or on a full disk. The file is readable and writable by its owner
-// only: it holds projector passwords. reason, when given, receives the system's reason for
-// SettingsWriteFailed. The caller holds the file's SettingsLock (store/settingslock.h).
-int WriteSettingsFile(const QString &path, const QByteArray &content, QString *reason = nullptr);
+// only: it holds projector passwords. The caller holds the file's SettingsLock
+// (store/settingslock.h).
+SettingsWriteResult WriteSettingsFile(const QString &path, const QByteArray &content);
 
 // WriteSettingsFile, holding the file's SettingsLock when lock is set, with every failure told
 // to the user: the save-failure messages, naming the file and the system's reason. Whether the

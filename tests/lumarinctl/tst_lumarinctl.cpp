@@ -340,6 +340,8 @@ void TestLumarinctl::usageErrors_exit2_data()
     QTest::newRow("group add without a leading slash") << QStringList{u"group"_s, u"add"_s, u"A"_s};
     QTest::newRow("too many arguments") << QStringList{u"export"_s, u"a"_s, u"b"_s};
     QTest::newRow("empty --settings") << QStringList{u"--settings"_s, QString(), u"list"_s};
+    QTest::newRow("empty --settings after the command")
+        << QStringList{u"list"_s, u"--settings"_s, QString()};
 }
 
 // Refused before anything is read or sent; the settings file stays as it was.
@@ -554,13 +556,22 @@ void TestLumarinctl::japaneseLocale_helpAndMessagesTranslated()
 
 void TestLumarinctl::check_answersAsMonitoringPlugin_data()
 {
+    QTest::addColumn<QStringList>("before"); // words before "check"
     QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("foreign"); // the settings file's content instead of the fleet's
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("summary");   // the first line of text; empty: not checked
+    QTest::addColumn<QString>("summary");   // the first line of text; %1: the settings file
     QTest::addColumn<QStringList>("found"); // name=state:reasons of each projector, JSON
     const auto row = [](const char *name, const QStringList &args, int exitCode,
                         const QString &summary, const QStringList &found) {
-        QTest::newRow(name) << args << exitCode << summary << found;
+        QTest::newRow(name) << QStringList() << args << QByteArray() << exitCode << summary
+                            << found;
+    };
+    // Every way of not judging: UNKNOWN, its reason as the only line.
+    const auto unknown = [](const char *name, const QStringList &before, const QStringList &args,
+                            const QByteArray &foreign, const QString &reason) {
+        QTest::newRow(name) << before << args << foreign << 3 << u"LUMARIN UNKNOWN - "_s + reason
+                            << QStringList();
     };
     row("all well", {u"Fine"_s}, 0,
         u"LUMARIN OK - 1 of 1 projectors reached, 0 with warnings, 0 with errors, highest lamp "
@@ -590,19 +601,38 @@ void TestLumarinctl::check_answersAsMonitoringPlugin_data()
         {u"Fine=ok:"_s, u"Filter=warning:warning:filter"_s, u"Hot=critical:error:temperature"_s,
          u"Silent=critical:no-answer"_s, u"Locked=critical:password-refused"_s,
          u"Old=warning:lamp-hours"_s});
-    row("empty group", {u"/Empty"_s}, 3, u"LUMARIN UNKNOWN - no projector to check"_s, {});
-    row("threshold not a number", {u"--lamp-warn"_s, u"many"_s}, 3, QString(), {});
-    row("warning above critical", {u"--lamp-warn"_s, u"900"_s, u"--lamp-crit"_s, u"800"_s}, 3,
-        QString(), {});
-    row("unknown option", {u"--lamp"_s, u"9"_s}, 3, QString(), {});
-    row("unknown target", {u"Nobody"_s}, 3, QString(), {});
+
+    const QString thresholds = u"--lamp-warn, --lamp-crit, --filter-warn and --filter-crit take "
+                               "a whole number of hours, and a warning threshold may not exceed "
+                               "its critical one."_s;
+    unknown("empty group", {}, {u"/Empty"_s}, {}, u"no projector to check"_s);
+    unknown("threshold not a number", {}, {u"--lamp-warn"_s, u"many"_s}, {}, thresholds);
+    unknown("warning above critical", {}, {u"--lamp-warn"_s, u"900"_s, u"--lamp-crit"_s, u"800"_s},
+            {}, thresholds);
+    unknown("unknown option", {}, {u"--lamp"_s, u"9"_s}, {}, u"Unknown option 'lamp'."_s);
+    unknown("unknown option before the command", {u"--lamp"_s}, {}, {},
+            u"Unknown option 'lamp'."_s);
+    unknown("unknown target", {}, {u"Nobody"_s}, {},
+            u"No projector is named \"Nobody\" or has that IP address."_s);
+    unknown("empty --settings before the command", {u"--settings"_s, QString()}, {}, {},
+            u"--settings needs a file name"_s);
+    unknown("empty --settings after the command", {}, {u"--settings"_s, QString()}, {},
+            u"--settings needs a file name"_s);
+    unknown("not a settings file", {}, {}, "<html><body>Lumarin</body></html>\n",
+            u"%1 is not a settings file: it has none of the sections [Group], [Projector] and "
+            "[Property]. It is left as it is."_s);
+    unknown("settings file cannot be read", {}, {u"--settings"_s, u"/"_s}, {},
+            u"/ cannot be read: "_s);
 }
 
 // One emulated projector in each state; check answers with the plugin's exit status, a summary
-// with performance data, and the reason for every projector that is not OK.
+// with performance data, and the reason for every projector that is not OK. When it cannot
+// judge, the summary is the message shown on standard error, on one line.
 void TestLumarinctl::check_answersAsMonitoringPlugin()
 {
+    QFETCH(QStringList, before);
     QFETCH(QStringList, args);
+    QFETCH(QByteArray, foreign);
     QFETCH(int, exitCode);
     QFETCH(QString, summary);
     QFETCH(QStringList, found);
@@ -619,31 +649,35 @@ void TestLumarinctl::check_answersAsMonitoringPlugin()
     QVERIFY(fleet.Start(75, [](EmulatorConfig &c) { c.name = "Locked", c.password = "right"; }));
     QVERIFY(fleet.Start(76, [](EmulatorConfig &c) { c.name = "Old", c.lamps = {{1600, 0}}; }));
     const QByteArray content =
-        SettingsContent({{u"Empty"_s, u"/"_s}}, {{u"Fine"_s, Address(71), QString(), u"/"_s},
-                                                 {u"Filter"_s, Address(72), QString(), u"/"_s},
-                                                 {u"Hot"_s, Address(73), QString(), u"/"_s},
-                                                 {u"Silent"_s, Address(74), QString(), u"/"_s},
-                                                 {u"Locked"_s, Address(75), u"wrong"_s, u"/"_s},
-                                                 {u"Old"_s, Address(76), QString(), u"/"_s}});
+        !foreign.isEmpty() ? foreign
+                           : SettingsContent({{u"Empty"_s, u"/"_s}},
+                                             {{u"Fine"_s, Address(71), QString(), u"/"_s},
+                                              {u"Filter"_s, Address(72), QString(), u"/"_s},
+                                              {u"Hot"_s, Address(73), QString(), u"/"_s},
+                                              {u"Silent"_s, Address(74), QString(), u"/"_s},
+                                              {u"Locked"_s, Address(75), u"wrong"_s, u"/"_s},
+                                              {u"Old"_s, Address(76), QString(), u"/"_s}});
     const QString settings = NewSettings(content);
+    summary.replace(u"%1"_s, settings);
 
-    const CtlRun text = Ctl(settings, QStringList{u"check"_s} + args);
+    const CtlRun text = Ctl(settings, before + QStringList{u"check"_s} + args);
     QVERIFY2(text.finished && text.exitCode == exitCode, qPrintable(Describe(text)));
     const QStringList lines = QString::fromUtf8(text.out).split(u'\n', Qt::SkipEmptyParts);
-    if (!summary.isEmpty()) {
-        QVERIFY2(!lines.isEmpty() && lines.front().startsWith(summary), qPrintable(Describe(text)));
-        // A line per projector that is not OK, naming it with its address and group.
-        const qsizetype notOk = std::count_if(
-            found.begin(), found.end(), [](const QString &f) { return !f.contains(u"=ok:"_s); });
-        QCOMPARE(lines.size(), 1 + notOk);
-        for (const QString &line : lines.mid(1))
-            QVERIFY2(line.contains(u" (127.0.8.7"_s) && line.contains(u", /): "_s),
-                     qPrintable(line));
-    } else {
-        QVERIFY2(!text.err.isEmpty(), qPrintable(Describe(text)));
+    QVERIFY2(!lines.isEmpty() && lines.front().startsWith(summary), qPrintable(Describe(text)));
+    // A line per projector that is not OK, naming it with its address and group.
+    const qsizetype notOk = std::count_if(found.begin(), found.end(),
+                                          [](const QString &f) { return !f.contains(u"=ok:"_s); });
+    QCOMPARE(lines.size(), 1 + notOk);
+    for (const QString &line : lines.mid(1))
+        QVERIFY2(line.contains(u" (127.0.8.7"_s) && line.contains(u", /): "_s), qPrintable(line));
+    if (exitCode == 3) {
+        // The reason is the message on standard error, where scripts and people read it.
+        const QString reason = lines.front().mid(qsizetype(strlen("LUMARIN UNKNOWN - ")));
+        QVERIFY2(text.err.contains(reason), qPrintable(Describe(text)));
     }
 
-    const CtlRun json = Ctl(settings, QStringList{u"--json"_s, u"check"_s} + args);
+    const CtlRun json =
+        Ctl(settings, QStringList{u"--json"_s} + before + QStringList{u"check"_s} + args);
     QCOMPARE(json.exitCode, exitCode);
     QStringList states;
     for (const QJsonValue &p : json.json[u"projectors"_s].toArray()) {
@@ -654,10 +688,10 @@ void TestLumarinctl::check_answersAsMonitoringPlugin()
                       reasons.join(u',');
     }
     QCOMPARE(states, found);
-    if (!summary.isEmpty())
-        QCOMPARE(json.json[u"status"_s].toString(),
-                 QStringList({u"ok"_s, u"warning"_s, u"critical"_s, u"unknown"_s})[exitCode]);
-    QCOMPARE(ReadFile(settings), content); // a check writes nothing
+    QCOMPARE(json.json[u"status"_s].toString(),
+             QStringList({u"ok"_s, u"warning"_s, u"critical"_s, u"unknown"_s})[exitCode]);
+    QVERIFY2(json.json[u"summary"_s].toString().startsWith(summary), qPrintable(Describe(json)));
+    QCOMPARE(ReadFile(settings), content); // a check writes nothing, nor over a foreign file
 }
 
 void TestLumarinctl::importCsv_allOrNothing_data()

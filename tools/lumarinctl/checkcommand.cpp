@@ -157,6 +157,17 @@ QString OptionalNumber(const std::optional<int> &value)
 
 } // namespace
 
+void ReportCheckUnknown(Report &report, const QString &reason)
+{
+    // One line, whatever the message: a monitoring system reads only the first.
+    const QString line = u"LUMARIN UNKNOWN - "_s + reason.simplified();
+    report.Line(line);
+    report.Set(u"status"_s, u"unknown"_s);
+    report.Set(u"summary"_s, line);
+}
+
+// Every way of not judging returns CheckUnknown after telling why; main then answers it as
+// ReportCheckUnknown does, as for a usage error or a refused settings file.
 int RunCheck(CommandContext &context, const CommandArgs &args)
 {
     Thresholds thresholds;
@@ -176,10 +187,7 @@ int RunCheck(CommandContext &context, const CommandArgs &args)
         return CheckUnknown;
     const std::vector<Projector *> projectors = ProjectorsOf(selection);
     if (projectors.empty()) {
-        const QString line = u"LUMARIN UNKNOWN - "_s + LoadString(CTL_CHECK_NOTHING);
-        context.report.Line(line);
-        context.report.Set(u"status"_s, u"unknown"_s);
-        context.report.Set(u"summary"_s, line);
+        ShowUserMessage(LoadString(CTL_CHECK_NOTHING));
         return CheckUnknown;
     }
     for (Projector *projector : projectors)

@@ -25,6 +25,8 @@ int RunFreeze(CommandContext &context, const CommandArgs &args);
 
 // checkcommand.cpp; answers a CheckStatus
 int RunCheck(CommandContext &context, const CommandArgs &args);
+// check's answer when it cannot judge, beside the message: "LUMARIN UNKNOWN - reason".
+void ReportCheckUnknown(Report &report, const QString &reason);
 
 // fleetcommands.cpp
 int RunImportCsv(CommandContext &context, const CommandArgs &args);

@@ -43,6 +43,19 @@ int UsageError(const QString &text, const QString &helpTopic = QString())
     return ExitUsage;
 }
 
+// A usage error of a known command, answered with that command's usage status and, where the
+// command answers its failures on standard output too, there as well.
+int CommandUsageError(const CommandSpec &spec, const QString &text, bool json)
+{
+    UsageError(text, spec.name);
+    if (spec.reportFailure) {
+        Report report(json);
+        spec.reportFailure(report, text);
+        report.Finish(spec.usageStatus, {text});
+    }
+    return spec.usageStatus;
+}
+
 // Help and version end the run before any command: parsing answers this instead of ExitDone.
 constexpr int kPrinted = -1;
 
@@ -65,7 +78,7 @@ struct Invocation
 {
     const CommandSpec *spec = nullptr;
     CommandArgs args;
-    QString settings;
+    std::optional<QString> settings; // --settings, before or after the command's words
     bool json = false;
     bool verbose = false;
 };
@@ -86,19 +99,17 @@ int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &
                     : QCommandLineOption(option.name, QString(), option.valueName));
         parser.addOption(own.back());
     }
-    if (!parser.parse(QStringList{u"lumarinctl"_s} + words)) {
-        UsageError(parser.errorText(), spec.name);
-        return spec.usageStatus;
-    }
+    const bool parsed = parser.parse(QStringList{u"lumarinctl"_s} + words);
+    invocation.json = invocation.json || parser.isSet(json);
+    if (!parsed)
+        return CommandUsageError(spec, parser.errorText(), invocation.json);
     if (parser.isSet(help))
         return PrintText(CommandHelpText(spec));
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() < spec.minArgs ||
-        (spec.maxArgs >= 0 && positional.size() > spec.maxArgs)) {
-        UsageError(FormatText(LoadString(CTL_USAGE_LINE), {CommandLineOf(spec)}), spec.name);
-        return spec.usageStatus;
-    }
+    if (positional.size() < spec.minArgs || (spec.maxArgs >= 0 && positional.size() > spec.maxArgs))
+        return CommandUsageError(
+            spec, FormatText(LoadString(CTL_USAGE_LINE), {CommandLineOf(spec)}), invocation.json);
 
     invocation.spec = &spec;
     invocation.args.positional = positional;
@@ -106,14 +117,12 @@ int ParseCommand(const CommandSpec &spec, const QStringList &words, Invocation &
         if (parser.isSet(option))
             invocation.args.values.insert(option.names().front(), parser.value(option));
     }
-    invocation.json = invocation.json || parser.isSet(json);
     invocation.verbose = invocation.verbose || parser.isSet(verbose);
-    if (parser.isSet(settings)) {
+    if (parser.isSet(settings))
         invocation.settings = parser.value(settings);
-        // An empty name would quietly stand for the application's own file.
-        if (invocation.settings.isEmpty())
-            return UsageError(u"--settings needs a file name"_s);
-    }
+    // An empty name would quietly stand for the application's own file.
+    if (invocation.settings && invocation.settings->isEmpty())
+        return CommandUsageError(spec, u"--settings needs a file name"_s, invocation.json);
     return ExitDone;
 }
 
@@ -128,8 +137,13 @@ int ParseInvocation(const QStringList &arguments, Invocation &invocation)
     const QCommandLineOption verbose(u"verbose"_s);
     const QCommandLineOption settings(u"settings"_s, QString(), u"FILE"_s);
     parser.addOptions({help, version, json, verbose, settings});
-    if (!parser.parse(arguments))
+    if (!parser.parse(arguments)) {
+        // The words after a wrong option are still read: a command named there answers the
+        // error as its own usage error (check as a monitoring plugin).
+        if (const CommandSpec *spec = FindCommand(parser.positionalArguments()))
+            return CommandUsageError(*spec, parser.errorText(), parser.isSet(json));
         return UsageError(parser.errorText());
+    }
     if (parser.isSet(version))
         return PrintText(u"lumarinctl " LUMARIN_VERSION "\n"_s);
 
@@ -164,12 +178,8 @@ int ParseInvocation(const QStringList &arguments, Invocation &invocation)
     }
     invocation.json = parser.isSet(json);
     invocation.verbose = parser.isSet(verbose);
-    if (parser.isSet(settings)) {
+    if (parser.isSet(settings))
         invocation.settings = parser.value(settings);
-        // An empty name would quietly stand for the application's own file.
-        if (invocation.settings.isEmpty())
-            return UsageError(u"--settings needs a file name"_s);
-    }
     if (parser.isSet(help))
         return PrintText(CommandHelpText(*spec));
     return ParseCommand(*spec, words.mid(used), invocation);
@@ -180,12 +190,19 @@ int Run(const Invocation &invocation)
     MessageCapture messages;
     Report report(invocation.json);
     const CommandSpec &spec = *invocation.spec;
+    const auto finish = [&](int status) {
+        const QStringList shown = messages.GetShown();
+        // The reason is the last message: the one shown when the command gave up.
+        if (status == spec.failureStatus && spec.reportFailure)
+            spec.reportFailure(report, shown.isEmpty() ? QString() : shown.back());
+        report.Finish(status, shown);
+        return status;
+    };
 
     const bool changes = spec.changes && spec.changes(invocation.args);
     if (changes && platform::InstanceLock::IsHeldElsewhere(kApplicationName)) {
         ShowUserMessage(LoadString(CTL_APP_RUNNING));
-        report.Finish(ExitRefused, messages.GetShown());
-        return ExitRefused;
+        return finish(spec.failureStatus);
     }
 
     InstallFallbackNotice(invocation.verbose);
@@ -193,15 +210,12 @@ int Run(const Invocation &invocation)
     ProjectorManager::InitProjectors();
     // The application's "event.log" stays as it is; events are printed instead.
     ActionEventManager::SetLogFileEnabled(false);
-    const QString settingsPath = invocation.settings.isEmpty()
-                                     ? ApplicationSettingsPath()
-                                     : QFileInfo(invocation.settings).absoluteFilePath();
+    const QString settingsPath = invocation.settings
+                                     ? QFileInfo(*invocation.settings).absoluteFilePath()
+                                     : ApplicationSettingsPath();
 
     // A change holds the settings file's lock from reading the file to writing it back, so
     // that changes of programs running at the same time all land. Other commands only read.
-    // add and search talk to projectors first, which may take long: they take the lock when
-    // they are about to change the register, and read the file again then.
-    const bool talksFirst = spec.name == u"add"_s || spec.name == u"search"_s;
     std::optional<SettingsLock> lock;
     const auto takeLock = [&]() {
         lock.emplace(settingsPath);
@@ -209,22 +223,18 @@ int Run(const Invocation &invocation)
             ShowUserMessage(lock->GetError());
         return lock->IsHeld();
     };
-    if (changes && !talksFirst && !takeLock()) {
-        report.Finish(ExitRefused, messages.GetShown());
-        return ExitRefused;
-    }
+    if (changes && !spec.locksLate && !takeLock())
+        return finish(spec.failureStatus);
 
     // "Register the projectors" greets a user with an empty register; here it is shown only
-    // where it explains the answer, by the commands that show the register's projectors.
+    // by the commands for which it explains the answer.
     messages.Hold();
     CVantelDoc doc(settingsPath,
                    changes ? CVantelDoc::Access::WriteOnChange : CVantelDoc::Access::ReadOnly);
-    const bool greets = spec.name == u"list"_s || spec.name == u"status"_s;
-    messages.Release(greets ? QStringList() : QStringList{LoadString(MSG_REGISTER_PROJECTORS)});
-    if (doc.IsSettingsFileRefused()) {
-        report.Finish(ExitRefused, messages.GetShown());
-        return ExitRefused;
-    }
+    messages.Release(spec.greetsEmptyRegister ? QStringList()
+                                              : QStringList{LoadString(MSG_REGISTER_PROJECTORS)});
+    if (doc.IsSettingsFileRefused())
+        return finish(spec.failureStatus);
 
     const auto lockForChange = [&]() {
         if (lock && lock->IsHeld())
@@ -232,9 +242,7 @@ int Run(const Invocation &invocation)
         return changes && takeLock() && doc.Reload();
     };
     CommandContext context{doc, *ProjectorManager::GetInstance(), report, lockForChange};
-    const int status = spec.run(context, invocation.args);
-    report.Finish(status, messages.GetShown());
-    return status;
+    return finish(spec.run(context, invocation.args));
 }
 
 } // namespace
