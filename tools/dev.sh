@@ -12,7 +12,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     clang libclang-rt-14-dev clang-format
-    iproute2 iputils-ping procps
+    iproute2 iputils-ping procps xvfb
     prometheus qt6-httpserver-dev qt6-websockets-dev
     fonts-dejavu-core fonts-dejavu-extra fonts-ipafont-gothic
 )
