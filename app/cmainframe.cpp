@@ -88,7 +88,7 @@ void CMainFrame::CreateMenus()
     connect(FindCommand(ID_FILE_SAVE_AS), &QAction::triggered, this, &CMainFrame::OnFileSaveAs);
     connect(FindCommand(ID_FILE_SAVE), &QAction::triggered, this, [this] { m_doc.Save(); });
     connect(FindCommand(ID_FILE_NEW), &QAction::triggered, this, &CMainFrame::OnFileNew);
-    connect(FindCommand(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+    connect(FindCommand(ID_APP_EXIT), &QAction::triggered, this, &CMainFrame::OnAppExit);
     // Triggered, not toggled: the document's value decides, the check mark follows it.
     connect(m_showInformation, &QAction::triggered, m_view, &CVantelView::ToggleInformationField);
     connect(m_onlyErrors, &QAction::triggered, m_view, &CVantelView::ToggleDisplayOnlyError);
@@ -254,6 +254,11 @@ void CMainFrame::closeEvent(QCloseEvent *event)
     m_closed = true;
     event->accept();
     emit closed();
+}
+
+void CMainFrame::OnAppExit()
+{
+    close();
 }
 
 void CMainFrame::PollWorkerForClose()

@@ -32,6 +32,8 @@ public:
     void OnFileOpen();
     void OnFileSaveAs();
     void OnFileNew();
+    // File > Exit, and a request to end from outside (SIGTERM, SIGHUP): the close handling.
+    void OnAppExit();
 
 signals:
     // The frame has closed for good (after the refresh worker ended, when one was running).

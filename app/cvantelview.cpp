@@ -144,6 +144,11 @@ CVantelView::CVantelView(CVantelDoc &doc, QWidget *parent)
 
 CVantelView::~CVantelView()
 {
+    EndBackgroundWork();
+}
+
+void CVantelView::EndBackgroundWork()
+{
     // The listener and the workers post to this view: each ends while the view is whole.
     m_notifications.reset();
     m_scheduler.reset();
@@ -550,7 +555,8 @@ void CVantelView::TryReplaceRegistry()
 bool CVantelView::event(QEvent *event)
 {
     if (event->type() == RefreshFinishedEvent) {
-        m_scheduler->OnCycleFinished();
+        if (m_scheduler)
+            m_scheduler->OnCycleFinished();
         return true;
     }
     if (event->type() == ProjectorsChangedEvent) {

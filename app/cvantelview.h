@@ -61,6 +61,9 @@ public:
     bool IsRefreshing() const; // the refresh's wait text is up
     // Whether a refresh worker is still running; the close handling waits for this.
     bool IsWorkerRunning() const;
+    // Stops the notification listener and waits for a refresh cycle that runs; the view
+    // refreshes no more. For the end of the process only: the destructor, and exit().
+    void EndBackgroundWork();
 
     void ApplyInformationField(bool shown);
     // Tool menu: both save the settings file at once.

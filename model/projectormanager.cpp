@@ -18,7 +18,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-std::unique_ptr<ProjectorManager> s_instance;
+// A plain pointer, not an owning static: the instance ends only by DestroyInstance, in order
+// with the document, never among the static objects that exit() destroys, while a worker may
+// still be using it.
+ProjectorManager *s_instance = nullptr;
 
 // Depth-first over the selection, groups through their children.
 template <typename Visit> void ForEachProjector(const ProjectorNode *node, Visit &visit)
@@ -36,15 +39,15 @@ template <typename Visit> void ForEachProjector(const ProjectorNode *node, Visit
 ProjectorManager *ProjectorManager::GetInstance()
 {
     if (!s_instance)
-        s_instance.reset(new ProjectorManager);
-    return s_instance.get();
+        s_instance = new ProjectorManager;
+    return s_instance;
 }
 
 void ProjectorManager::DestroyInstance()
 {
     if (s_instance)
         s_instance->DeleteSearchWorkers();
-    s_instance.reset();
+    delete std::exchange(s_instance, nullptr);
 }
 
 ProjectorManager::ProjectorManager() : m_root(std::make_unique<Group>(LoadString(STR_ROOT))) {}

@@ -13,10 +13,12 @@ struct Library
     pjlink::Connection connection;
 };
 
+// Never destroyed: a worker may still be inside a call while exit() destroys the static objects
+// (Qt ends the process that way when its display goes away). PJLDestroy closes the connection.
 Library &library()
 {
-    static Library instance;
-    return instance;
+    static Library *const instance = new Library;
+    return *instance;
 }
 
 // Runs one call on the library's connection under its lock.

@@ -68,8 +68,9 @@ struct OverrideSlot
 
 OverrideSlot &Override()
 {
-    static OverrideSlot slot;
-    return slot;
+    // Never destroyed: a probe may still run while exit() destroys static objects.
+    static OverrideSlot *const slot = new OverrideSlot;
+    return *slot;
 }
 
 Request NextRequest()

@@ -45,10 +45,11 @@ struct Table
 
 const QMap<int, QString> &TableOf(StringLanguage language)
 {
-    static Table english;
-    static Table japanese;
+    // Never destroyed: workers may still look texts up while exit() destroys static objects.
+    static Table *const english = new Table;
+    static Table *const japanese = new Table;
     const bool isJapanese = Resolve(language) == StringLanguage::Japanese;
-    Table &table = isJapanese ? japanese : english;
+    Table &table = isJapanese ? *japanese : *english;
     std::call_once(table.loaded, [&table, isJapanese] {
         static std::once_flag registered;
         std::call_once(registered, RegisterStringResources);

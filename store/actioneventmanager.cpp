@@ -6,12 +6,14 @@
 #include <QDir>
 
 #include <atomic>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 std::mutex g_instanceLock;
-std::unique_ptr<ActionEventManager> g_instance;
+// Not an owning static: see ProjectorManager's instance (model/projectormanager.cpp).
+ActionEventManager *g_instance = nullptr;
 std::atomic<bool> g_errorsOnly{false};
 std::atomic<bool> g_logFileEnabled{true};
 QString g_logPath; // guarded by g_instanceLock
@@ -31,8 +33,8 @@ ActionEventManager *ActionEventManager::GetInstance()
 {
     std::lock_guard guard(g_instanceLock);
     if (!g_instance)
-        g_instance.reset(new ActionEventManager(g_logFileEnabled ? g_logPath : QString()));
-    return g_instance.get();
+        g_instance = new ActionEventManager(g_logFileEnabled ? g_logPath : QString());
+    return g_instance;
 }
 
 void ActionEventManager::SetLogFileFor(const QString &settingsPath)
@@ -49,7 +51,7 @@ void ActionEventManager::SetLogFileEnabled(bool enabled)
 void ActionEventManager::DestroyInstance()
 {
     std::lock_guard guard(g_instanceLock);
-    g_instance.reset();
+    delete std::exchange(g_instance, nullptr);
     g_logPath.clear();
 }
 

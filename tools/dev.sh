@@ -12,7 +12,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     clang libclang-rt-14-dev clang-format
-    iproute2 iputils-ping procps
+    iproute2 iputils-ping procps xvfb
     prometheus prometheus-alertmanager python3-aiosmtpd
     lintian man-db bash-completion
     fonts-dejavu-core fonts-dejavu-extra fonts-ipafont-gothic

@@ -312,6 +312,12 @@ void TestExporter::metricsAndHealth_settingsFileNeverWritten()
     QCOMPARE(ReadFile(m_settings), before);
     QCOMPARE(QFileInfo(m_settings).lastModified(), mtime);
     QVERIFY(!QFile::exists(m_settings + u".bak"_s));
+
+    // A service manager stops it with SIGTERM: it ends from its event loop, with status 0.
+    exporter.process->terminate();
+    QVERIFY(exporter.process->waitForFinished(20000));
+    QCOMPARE(exporter.process->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(exporter.process->exitCode(), 0);
 }
 
 // Identity once per projector that told it: Class 2 adds serial number and software version, a

@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <csignal>
 #include <utility>
 #include <map>
 #include <memory>
@@ -278,6 +279,8 @@ private slots:
     void concurrentChanges_allLand();
     void addWhileAnotherChangeLands_keepsBoth();
     void diskFull_changeFailsAndFileStays();
+    void endedAtCommit_fileIsOldOrNew_data();
+    void endedAtCommit_fileIsOldOrNew();
     void search_insideOwnNamespace();
     void searchBroadcast_insideOwnNamespaces();
     void watch_json_linePerNotificationUntilSigterm();
@@ -1799,6 +1802,67 @@ void TestLumarinctl::diskFull_changeFailsAndFileStays()
     QVERIFY2(run.err.contains(u"Failed to save document."_s) &&
                  run.err.contains(u"No space left on device"_s),
              qPrintable(run.err));
+}
+
+// A change is written aside and renamed over the settings file: lumarinctl stopped right
+// before that rename and ended there by a signal leaves the file with its old bytes, and the
+// next change goes through (no lock is left behind); let go, it writes the whole change.
+void TestLumarinctl::endedAtCommit_fileIsOldOrNew_data()
+{
+    QTest::addColumn<int>("signalNumber"); // 0: let go
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("let go") << 0;
+}
+
+void TestLumarinctl::endedAtCommit_fileIsOldOrNew()
+{
+    QFETCH(int, signalNumber);
+    const QByteArray before =
+        SettingsContent({{u"A"_s, u"/"_s}}, {{u"P1"_s, Address(201), QString(), u"/A"_s}});
+    const QString settings = NewSettings(before);
+
+    QProcessEnvironment environment = CtlEnvironment();
+    environment.insert(u"LD_PRELOAD"_s, QStringLiteral(STOP_BEFORE_RENAME_PATH));
+    environment.insert(u"LUMARIN_TEST_STOP_BEFORE_RENAME"_s, settings);
+    // The sanitizers' runtime wants to be loaded first; the preloaded library uses none.
+    const QString asan = environment.value(u"ASAN_OPTIONS"_s);
+    environment.insert(u"ASAN_OPTIONS"_s,
+                       (asan.isEmpty() ? QString() : asan + u':') + u"verify_asan_link_order=0"_s);
+    QProcess ctl;
+    ctl.setProcessEnvironment(environment);
+    ctl.start(kLumarinctl, {u"--settings"_s, settings, u"group"_s, u"add"_s, u"/B"_s});
+    QVERIFY(ctl.waitForStarted(10000));
+    const QString stat = u"/proc/%1/stat"_s.arg(ctl.processId());
+    const auto stopped = [&stat] {
+        const QByteArray line = ReadFile(stat);
+        const qsizetype end = line.lastIndexOf(')'); // the state follows the name
+        return end > 0 && line.mid(end + 2, 1) == "T";
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(stopped() || ctl.state() == QProcess::NotRunning, 30000);
+    QVERIFY2(ctl.state() == QProcess::Running, ctl.readAllStandardError().constData());
+    QCOMPARE(ReadFile(settings), before); // the change is all written aside by now
+
+    if (signalNumber != 0)
+        QCOMPARE(::kill(pid_t(ctl.processId()), signalNumber), 0);
+    QCOMPARE(::kill(pid_t(ctl.processId()), SIGCONT), 0);
+    QVERIFY(ctl.waitForFinished(30000));
+    const QString errors = QString::fromUtf8(ctl.readAllStandardError());
+    QVERIFY2(!errors.contains(u"Sanitizer"_s) && !errors.contains(u"runtime error:"_s),
+             qPrintable(errors));
+    if (signalNumber != 0) {
+        QCOMPARE(ctl.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(ReadFile(settings), before);
+        QCOMPARE(Listing(settings), u"/A | P1@/A"_s);
+        const CtlRun again = Ctl(settings, {u"group"_s, u"add"_s, u"/B"_s});
+        QVERIFY2(again.finished && again.exitCode == 0, qPrintable(Describe(again)));
+    } else {
+        QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(ctl.exitCode() == 0, qPrintable(errors));
+    }
+    QCOMPARE(Listing(settings), u"/A /B | P1@/A"_s);
 }
 
 // The search walks every adapter's network, so it runs only inside a namespace of this test's

@@ -5,6 +5,7 @@
 #include "tools/exporter/guardedtcpserver.h"
 #include "tools/exporter/metricscollector.h"
 
+#include "platform/stop_signals.h"
 #include "store/actioneventmanager.h"
 
 #include <QCommandLineParser>
@@ -49,11 +50,6 @@ bool ParseListen(const QString &text, QHostAddress &address, quint16 &port)
     if (host.isEmpty())
         host = u"127.0.0.1"_s;
     return address.setAddress(host);
-}
-
-void Quit(int)
-{
-    QCoreApplication::quit();
 }
 
 } // namespace
@@ -165,7 +161,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     collector.Start();
-    std::signal(SIGTERM, Quit);
-    std::signal(SIGINT, Quit);
+    // Taken to the event loop: quitting from inside a signal handler is not safe.
+    const platform::StopSignals stop({SIGTERM, SIGINT});
+    QObject::connect(&stop, &platform::StopSignals::received, &app, &QCoreApplication::quit);
     return app.exec();
 }
