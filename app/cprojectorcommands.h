@@ -36,8 +36,6 @@ class CProjectorCommands : public QObject
 
 public:
     using Selection = std::function<std::vector<ProjectorNode *>()>;
-    // Shows a message to the user (the window's one message box); may return before it is
-    // answered or after.
 
     // The fixed waits between a command and the read-back, in milliseconds.
     struct Waits
