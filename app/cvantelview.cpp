@@ -26,6 +26,7 @@
 #include "model/projector.h"
 #include "model/editrules.h"
 #include "model/projectormanager.h"
+#include "model/projectorschangedevent.h"
 #include "model/refreshworker.h"
 #include "model/selectionrules.h"
 #include "res/stringtable.h"
