@@ -4,6 +4,7 @@
 #include "dialogs/cipaddressctrl.h"
 #include "dialogs/editdialogparts.h"
 #include "model/dialogworker.h"
+#include "model/linkresult.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "res/stringids.h"
@@ -19,12 +20,6 @@
 
 #include <array>
 #include <memory>
-
-namespace {
-
-constexpr int kAuthenticationFailed = 10;
-
-} // namespace
 
 CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(ProjectorManager &manager, QWidget *parent)
     : QWidget(parent), m_manager(manager)
@@ -153,7 +148,7 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
         emit idle(); // nothing confirmed, nothing asked
         return;
     }
-    if (result == kAuthenticationFailed) {
+    if (result == LinkResult::AuthFailed) {
         // The first refusal only asks; a password that was tried and refused is told first.
         if (m_passwordTried)
             ShowUserMessage(RegistrationMessageText(MSG_PASSWORD_INVALID));
