@@ -23,7 +23,7 @@ std::function<bool(const QUrl &)> &UrlOpener()
 
 CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("100"));
+    setObjectName(QString::number(IDD_ABOUTBOX));
     setWindowTitle(LoadString(STR_VERSION_INFORMATION));
     setAccessibleName(windowTitle());
     QVBoxLayout *texts = BuildTitlePanel(this);
@@ -31,11 +31,11 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *website =
         buttons->addButton(LoadString(STR_PJLINK_WEBSITE), QDialogButtonBox::ActionRole);
-    website->setObjectName(QStringLiteral("1004"));
+    website->setObjectName(QString::number(IDC_WEBSITE));
     website->setAccessibleName(website->text());
     website->setAutoDefault(false);
     QPushButton *ok = buttons->addButton(LoadString(STR_ABOUT_OK), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(QString::number(IDOK));
     ok->setAccessibleName(ok->text());
     ok->setDefault(true);
     texts->addStretch(1);

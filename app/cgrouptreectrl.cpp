@@ -5,7 +5,7 @@
 #include "res/skinbitmap.h"
 #include "model/group.h"
 #include "model/projector.h"
-#include "model/refreshworker.h"
+#include "model/projectorschangedevent.h"
 #include "res/stringtable.h"
 
 #include <QCoreApplication>

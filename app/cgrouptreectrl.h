@@ -47,7 +47,6 @@ public:
     // Expands every item below group whose group has its expanded flag set.
     void RestoreExpansion(Group *group);
 
-    const ProblemMarkers &GetMarkers() const { return m_markers; }
     // Each item keeps the index of the picture it shows under this role.
     static constexpr int ImageIndexRole = ROLE_IMAGE_INDEX;
 

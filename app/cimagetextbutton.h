@@ -33,12 +33,8 @@ public:
     // Where the caption's top left goes; (-1, -1) centres it in the picture.
     void SetTextPosition(int x, int y);
 
-    bool HasBitmaps() const { return m_loaded; }
-    int BitmapCount() const { return int(m_images.size()); }
     QSize BitmapSize() const { return m_size; }
     QString Caption() const { return m_caption; }
-    QColor TextColor() const { return m_textColor; }
-    QColor DisabledTextColor() const { return m_disabledTextColor; }
     QFont CaptionFont() const { return m_font; }
 
     // The picture index (0 normal, 1 pressed, 2 disabled) and caption colour for a state.

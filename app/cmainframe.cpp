@@ -41,7 +41,7 @@ enum Command : int {
 
 CMainFrame::CMainFrame(CVantelDoc &doc, QWidget *parent) : QMainWindow(parent), m_doc(doc)
 {
-    setObjectName(u"128"_s);
+    setObjectName(QString::number(IDR_MAINFRAME));
     setAccessibleName(LoadString(STR_APPLICATION_TITLE));
     m_view = new CVantelView(doc, this);
     setCentralWidget(m_view);

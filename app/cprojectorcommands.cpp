@@ -43,9 +43,9 @@ void CProjectorCommands::Finish()
     emit finished();
 }
 
-void CProjectorCommands::Power(int value)
+void CProjectorCommands::Power(PowerStatus::Code code)
 {
-    const PowerStatus power(value);
+    const PowerStatus power(code);
     RunProjectorCommand(
         [this, power](const auto &selection, auto &touched, auto *outcomes) {
             return m_doc.SendPower(selection, touched, power, outcomes);

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "store/commandoutcome.h"
+#include "model/commandoutcome.h"
 
 #include "app/commandbusy.h"
 #include "app/nodeholds.h"
 #include "model/dialogworker.h"
 #include "model/inputstatus.h"
+#include "model/powerstatus.h"
 
 #include <QObject>
 #include <QTimer>
@@ -36,8 +37,6 @@ class CProjectorCommands : public QObject
 
 public:
     using Selection = std::function<std::vector<ProjectorNode *>()>;
-    // Shows a message to the user (the window's one message box); may return before it is
-    // answered or after.
 
     // The fixed waits between a command and the read-back, in milliseconds.
     struct Waits
@@ -60,8 +59,8 @@ public:
         m_busy.SetNodeHolds(holds);
     }
 
-    // Power on (1) or off (0), wait 3000 ms.
-    void Power(int value);
+    // Power on or off, wait 3000 ms.
+    void Power(PowerStatus::Code code);
     // The input of the drop-down list's current entry; none: nothing at all. Wait 1500 ms.
     void SetInput(std::optional<InputStatus> input);
     // The mute kind of the drop-down list's entry (-1: none selected, nothing at all), on or

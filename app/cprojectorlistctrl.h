@@ -52,7 +52,6 @@ public:
     // Sorting as a click on the column's header does: descending unless it is already
     // descending on that column.
     void SortByColumn(int column);
-    int GetSortColumn() const { return m_sortColumn; }
     bool IsSortAscending() const { return m_ascending; }
 
     ProjectorNode *NodeOfRow(int row) const;

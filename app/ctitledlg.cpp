@@ -16,7 +16,7 @@ constexpr int ICON_APPLICATION = 235;
 
 CTitleDlg::CTitleDlg(QWidget *parent) : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
-    setObjectName(QStringLiteral("155"));
+    setObjectName(QString::number(IDD_TITLE));
     setAccessibleName(LoadString(STR_APPLICATION_TITLE));
     setModal(false);
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -26,6 +26,7 @@
 #include "model/projector.h"
 #include "model/editrules.h"
 #include "model/projectormanager.h"
+#include "model/projectorschangedevent.h"
 #include "model/refreshworker.h"
 #include "model/selectionrules.h"
 #include "res/stringtable.h"
@@ -648,8 +649,8 @@ void CVantelView::ConnectCommands()
         if (auto *button = Control<QPushButton>(id))
             connect(button, &QPushButton::clicked, m_commands, command);
     };
-    onClick(IDC_POWER_ON, [this] { m_commands->Power(1); });
-    onClick(IDC_POWER_OFF, [this] { m_commands->Power(0); });
+    onClick(IDC_POWER_ON, [this] { m_commands->Power(PowerStatus::On); });
+    onClick(IDC_POWER_OFF, [this] { m_commands->Power(PowerStatus::Off); });
     onClick(IDC_SET_INPUT, [this] { m_commands->SetInput(GetChosenInput()); });
     onClick(IDC_MUTE_ON, [this] { m_commands->Mute(m_muteCombo->currentIndex(), true); });
     onClick(IDC_MUTE_OFF, [this] { m_commands->Mute(m_muteCombo->currentIndex(), false); });

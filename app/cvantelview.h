@@ -51,7 +51,6 @@ public:
     // the part after the splash wait runs from a timer. initialUpdateFinished tells its end,
     // also when the start-up stopped early. Later calls (after Open) refill and refresh.
     void OnInitialUpdate();
-    bool IsInitialUpdateFinished() const { return m_initialUpdateFinished; }
 
     Tab GetTab() const { return m_tab; }
     void SetTab(Tab tab); // as the tab buttons do
@@ -80,15 +79,12 @@ public:
     bool IsReplacementPending() const { return bool(m_pendingReplacement); }
     // The window has closed: a pending replacement never runs.
     void CancelReplacement();
-    NodeHolds *GetNodeHolds() const { return m_holds; }
     RefreshScheduler *GetScheduler() const { return m_scheduler.get(); }
     // Status notifications of Class 2 projectors, from the first initial update on.
     StatusNotifications *GetNotifications() const { return m_notifications.get(); }
 
     // Power, input, mute, detail information and the timing dialogs.
     CProjectorCommands *GetCommands() const { return m_commands; }
-    // Change Password, Change IP Address, Regroup, Rename Group and Delete.
-    CEditCommands *GetEditCommands() const { return m_editCommands; }
     CNodeDrag *GetNodeDrag() const { return m_nodeDrag; }
 
     CProjectorListCtrl *GetProjectorList() const { return m_projectorList; }

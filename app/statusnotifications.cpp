@@ -2,7 +2,7 @@
 
 #include "model/automaticsearch.h"
 #include "model/projectormanager.h"
-#include "model/refreshworker.h"
+#include "model/projectorschangedevent.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"

@@ -36,7 +36,7 @@ QVBoxLayout *BuildTitlePanel(QWidget *window)
     auto *texts = new QVBoxLayout;
     row->addLayout(texts, 1);
     QLabel *title = AddLabel(texts, LoadString(STR_APPLICATION_TITLE), window);
-    title->setObjectName(QStringLiteral("1061"));
+    title->setObjectName(QString::number(IDC_TITLE_TEXT));
     title->setFont(TitleFont());
     AddLabel(texts, LoadString(STR_PJLINK_CLASS), window);
     AddLabel(texts, LoadString(STR_VERSION), window);

@@ -10,7 +10,7 @@
 #include "app/cvantelview.h"
 #include "model/refreshscheduler.h"
 #include "model/projectorlistorder.h"
-#include "model/refreshworker.h"
+#include "model/projectorschangedevent.h"
 #include "store/actioneventmanager.h"
 #include "tests/app/appfixture.h"
 

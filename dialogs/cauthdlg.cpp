@@ -29,7 +29,7 @@ QString g_lastAddress;
 
 CAuthDlg::CAuthDlg(QWidget *parent, const QString &address) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("143"));
+    setObjectName(QString::number(IDD_AUTH));
     // Several prompts may follow each other (a wrong password, another address): the user
     // must see which projector this one is for.
     setWindowTitle(address.isEmpty() ? LoadString(STR_AUTHENTICATION)
@@ -37,24 +37,24 @@ CAuthDlg::CAuthDlg(QWidget *parent, const QString &address) : QDialog(parent)
     setAccessibleName(windowTitle());
 
     auto *prompt = new QLabel(LoadString(STR_ENTER_PASSWORD), this);
-    prompt->setObjectName(QStringLiteral("65535"));
+    prompt->setObjectName(QString::number(IDC_STATIC));
     prompt->setAccessibleName(prompt->text());
     auto *label = new QLabel(LoadString(STR_PASSWORD_LABEL), this);
-    label->setObjectName(QStringLiteral("1041"));
+    label->setObjectName(QString::number(IDC_AUTH_LABEL));
     label->setAccessibleName(label->text().trimmed());
     m_edit = new QLineEdit(this);
-    m_edit->setObjectName(QStringLiteral("1040"));
+    m_edit->setObjectName(QString::number(IDC_AUTH_PASSWORD));
     m_edit->setAccessibleName(label->text().trimmed());
     m_edit->setEchoMode(QLineEdit::Password);
     label->setBuddy(m_edit);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(LoadString(STR_OK), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(QString::number(IDOK));
     ok->setAccessibleName(ok->text());
     ok->setDefault(true);
     QPushButton *cancel = buttons->addButton(LoadString(STR_CANCEL), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    cancel->setObjectName(QString::number(IDCANCEL));
     cancel->setAccessibleName(cancel->text());
     connect(buttons, &QDialogButtonBox::accepted, this, &CAuthDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CAuthDlg::reject);

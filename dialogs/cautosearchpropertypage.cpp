@@ -35,19 +35,19 @@ CAutoSearchPropertyPage::CAutoSearchPropertyPage(ProjectorManager &manager,
                                                  QWidget *parent)
     : QWidget(parent), m_manager(manager), m_isRefreshing(std::move(isRefreshing))
 {
-    setObjectName(QStringLiteral("241"));
+    setObjectName(QString::number(IDD_AUTO_SEARCH_PAGE));
     setAccessibleName(LoadString(STR_AUTO_SEARCH_PAGE));
 
     m_btnAutoSearch = new QPushButton(LoadString(STR_AUTO_SEARCH_BUTTON), this);
-    m_btnAutoSearch->setObjectName(QStringLiteral("1002"));
+    m_btnAutoSearch->setObjectName(QString::number(IDC_AUTO_SEARCH));
     m_btnAutoSearch->setAccessibleName(m_btnAutoSearch->text());
     m_btnRegister = new QPushButton(LoadString(STR_REGISTER), this);
-    m_btnRegister->setObjectName(QStringLiteral("1030"));
+    m_btnRegister->setObjectName(QString::number(IDC_REGISTER_PROJECTORS));
     m_btnRegister->setAccessibleName(m_btnRegister->text());
     m_btnRegister->setEnabled(false);
 
     m_listCtrl = new QTreeWidget(this);
-    m_listCtrl->setObjectName(QStringLiteral("1036"));
+    m_listCtrl->setObjectName(QString::number(IDC_FOUND_LIST));
     m_listCtrl->setAccessibleName(LoadString(STR_REGISTER_PROJECTOR));
     m_listCtrl->setRootIsDecorated(false);
     m_listCtrl->setUniformRowHeights(true);

@@ -18,14 +18,14 @@
 CDetailInfoDlg::CDetailInfoDlg(Projector &projector, QWidget *parent)
     : QDialog(parent), m_pProjector(&projector)
 {
-    setObjectName(QStringLiteral("141"));
+    setObjectName(QString::number(IDD_DETAIL_INFO));
     setWindowTitle(LoadString(STR_DETAIL_INFORMATION));
     setAccessibleName(windowTitle());
     setModal(true);
     resize(420, 330);
 
     m_list = new QTreeWidget(this);
-    m_list->setObjectName(QStringLiteral("1028"));
+    m_list->setObjectName(QString::number(IDC_DETAIL_LIST));
     m_list->setAccessibleName(windowTitle());
     m_list->setColumnCount(2);
     m_list->setHeaderLabels({LoadString(STR_ITEMS), LoadString(STR_DETAIL_STATUS_HEADER)});
@@ -43,11 +43,9 @@ CDetailInfoDlg::CDetailInfoDlg(Projector &projector, QWidget *parent)
     m_waitText->setAccessibleName(m_waitText->text());
     m_waitText->hide();
 
-    // Destroyed with the dialog, waiting for a read still running.
-
     auto *buttons = new QDialogButtonBox(this);
     m_ok = buttons->addButton(LoadString(STR_OK), QDialogButtonBox::AcceptRole);
-    m_ok->setObjectName(QStringLiteral("1"));
+    m_ok->setObjectName(QString::number(IDOK));
     m_ok->setAccessibleName(m_ok->text());
     m_ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

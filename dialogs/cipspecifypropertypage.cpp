@@ -4,6 +4,7 @@
 #include "dialogs/cipaddressctrl.h"
 #include "dialogs/editdialogparts.h"
 #include "model/dialogworker.h"
+#include "model/linkresult.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "res/stringids.h"
@@ -20,26 +21,20 @@
 #include <array>
 #include <memory>
 
-namespace {
-
-constexpr int kAuthenticationFailed = 10;
-
-} // namespace
-
 CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(ProjectorManager &manager, QWidget *parent)
     : QWidget(parent), m_manager(manager)
 {
-    setObjectName(QStringLiteral("108"));
+    setObjectName(QString::number(IDD_IP_SPECIFY_PAGE));
     setAccessibleName(LoadString(STR_SPECIFY_IP_PAGE));
 
     auto *addressLabel = MakePageStaticText(STR_IP_ADDRESS, this);
     m_ipAddressCtrl = new CIpAddressCtrl(this);
-    m_ipAddressCtrl->setObjectName(QStringLiteral("1033"));
+    m_ipAddressCtrl->setObjectName(QString::number(IDC_IP_ADDRESS));
     m_ipAddressCtrl->setAccessibleName(addressLabel->text());
     addressLabel->setBuddy(m_ipAddressCtrl);
     auto *nameLabel = MakePageStaticText(STR_PROJECTOR_NAME, this);
     m_staticProjectorName = new QLabel(this);
-    m_staticProjectorName->setObjectName(QStringLiteral("1068"));
+    m_staticProjectorName->setObjectName(QString::number(IDC_PROJECTOR_NAME));
     m_staticProjectorName->setAccessibleName(nameLabel->text());
     m_staticProjectorName->setFrameShape(QFrame::StyledPanel);
     m_staticProjectorName->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -47,10 +42,10 @@ CIpSpecifyPropertyPage::CIpSpecifyPropertyPage(ProjectorManager &manager, QWidge
     m_staticProjectorName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     m_btnConfirm = new QPushButton(LoadString(STR_CONFIRM), this);
-    m_btnConfirm->setObjectName(QStringLiteral("1035"));
+    m_btnConfirm->setObjectName(QString::number(IDC_CONFIRM_PROJECTOR));
     m_btnConfirm->setAccessibleName(m_btnConfirm->text());
     m_btnRegister = new QPushButton(LoadString(STR_REGISTER), this);
-    m_btnRegister->setObjectName(QStringLiteral("1030"));
+    m_btnRegister->setObjectName(QString::number(IDC_REGISTER_PROJECTORS));
     m_btnRegister->setAccessibleName(m_btnRegister->text());
     m_btnRegister->setEnabled(false);
 
@@ -153,7 +148,7 @@ void CIpSpecifyPropertyPage::OnProbed(std::unique_ptr<Projector> candidate, int 
         emit idle(); // nothing confirmed, nothing asked
         return;
     }
-    if (result == kAuthenticationFailed) {
+    if (result == LinkResult::AuthFailed) {
         // The first refusal only asks; a password that was tried and refused is told first.
         if (m_passwordTried)
             ShowUserMessage(RegistrationMessageText(MSG_PASSWORD_INVALID));

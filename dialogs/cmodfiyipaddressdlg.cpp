@@ -31,23 +31,24 @@ CModfiyIPAddressDlg::CModfiyIPAddressDlg(ProjectorManager &manager, Projector &p
       m_strCurrentIpAddress(projector.GetIPAddress()),
       m_strOpeningPassword(projector.GetPassword()), m_strNewPassword(m_strOpeningPassword)
 {
-    setObjectName(u"145"_s);
+    setObjectName(QString::number(IDD_MODIFY_IP_ADDRESS));
     setWindowTitle(LoadString(TXT_CHANGE_IP_ADDRESS));
     setAccessibleName(windowTitle());
     setModal(true);
 
     m_address = new CIpAddressCtrl(this);
-    m_address->setObjectName(u"1047"_s);
+    m_address->setObjectName(QString::number(IDC_NEW_IP_ADDRESS));
     m_address->setAccessibleName(LoadString(TXT_NEW_IP_ADDRESS));
-    m_newName = MakeEditLabel(QString(), u"1065"_s, this);
+    m_newName = MakeEditLabel(QString(), QString::number(IDC_NEW_NAME), this);
     m_newName->setAccessibleName(LoadString(TXT_NEW_NAME));
     m_newName->setTextFormat(Qt::PlainText);
-    QLabel *currentName = MakeEditLabel(projector.GetName(), u"1054"_s, this);
+    QLabel *currentName =
+        MakeEditLabel(projector.GetName(), QString::number(IDC_CURRENT_NAME), this);
     currentName->setTextFormat(Qt::PlainText);
 
-    m_confirm = MakeEditButton(TXT_CONFIRM, u"1002"_s, this);
-    m_ok = MakeEditButton(TXT_OK, u"1"_s, this);
-    QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
+    m_confirm = MakeEditButton(TXT_CONFIRM, QString::number(IDC_CONFIRM_ADDRESS), this);
+    m_ok = MakeEditButton(TXT_OK, QString::number(IDOK), this);
+    QPushButton *cancel = MakeEditButton(TXT_CANCEL, QString::number(IDCANCEL), this);
     m_ok->setEnabled(false);
     connect(m_confirm, &QPushButton::clicked, this, &CModfiyIPAddressDlg::OnConfirm);
     connect(m_address, &CIpAddressCtrl::returnPressed, this, &CModfiyIPAddressDlg::OnConfirm);
@@ -66,7 +67,8 @@ CModfiyIPAddressDlg::CModfiyIPAddressDlg(ProjectorManager &manager, Projector &p
     auto *fields = new QGridLayout;
     fields->addWidget(MakeEditLabel(LoadString(TXT_CURRENT_IP_ADDRESS), u"currentIpLabel"_s, this),
                       0, 0);
-    fields->addWidget(MakeEditLabel(m_strCurrentIpAddress, u"1044"_s, this), 0, 1);
+    fields->addWidget(
+        MakeEditLabel(m_strCurrentIpAddress, QString::number(IDC_CURRENT_IP_ADDRESS), this), 0, 1);
     fields->addWidget(MakeEditLabel(LoadString(TXT_NEW_IP_ADDRESS), u"newIpLabel"_s, this), 1, 0);
     fields->addWidget(m_address, 1, 1);
     fields->addWidget(m_confirm, 1, 2);

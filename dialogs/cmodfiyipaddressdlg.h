@@ -30,7 +30,6 @@ public:
     ~CModfiyIPAddressDlg() override; // waits for a connect still running
 
     bool IsBusy() const;
-    const QString &GetNewIpAddress() const { return m_strNewIpAddress; }
     const QString &GetNewName() const { return m_strNewName; }
 
 public slots:

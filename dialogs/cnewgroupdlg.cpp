@@ -2,6 +2,7 @@
 
 #include "dialogs/editdialogparts.h"
 #include "model/registryrules.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QGridLayout>
@@ -15,18 +16,18 @@ using namespace Qt::StringLiterals;
 
 CNewGroupDlg::CNewGroupDlg(QWidget *parent) : QDialog(parent)
 {
-    setObjectName(u"151"_s);
+    setObjectName(QString::number(IDD_NEW_GROUP));
     setWindowTitle(LoadString(TXT_CREATE_GROUP));
     setAccessibleName(windowTitle());
     setModal(true);
 
     m_edit = new QLineEdit(this);
-    m_edit->setObjectName(u"1049"_s);
+    m_edit->setObjectName(QString::number(IDC_NEW_GROUP_NAME));
     m_edit->setAccessibleName(LoadString(TXT_NEW_GROUP_NAME));
     LimitGroupNameField(m_edit);
 
-    QPushButton *ok = MakeEditButton(TXT_OK, u"1"_s, this);
-    QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
+    QPushButton *ok = MakeEditButton(TXT_OK, QString::number(IDOK), this);
+    QPushButton *cancel = MakeEditButton(TXT_CANCEL, QString::number(IDCANCEL), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CNewGroupDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CNewGroupDlg::reject);

@@ -21,18 +21,18 @@ CPasswordModifyDlg::CPasswordModifyDlg(Projector &projector, QWidget *parent)
     : QDialog(parent), m_pProjector(&projector),
       m_strOldPassword(projector.HasPassword() ? projector.GetPassword() : QString())
 {
-    setObjectName(u"144"_s);
+    setObjectName(QString::number(IDD_PASSWORD_MODIFY));
     setWindowTitle(LoadString(TXT_CHANGE_PASSWORD));
     setAccessibleName(windowTitle());
     setModal(true);
 
     m_edit = new QLineEdit(this);
-    m_edit->setObjectName(u"1043"_s);
+    m_edit->setObjectName(QString::number(IDC_NEW_PASSWORD));
     m_edit->setAccessibleName(LoadString(TXT_NEW_PASSWORD));
     m_edit->setEchoMode(QLineEdit::Password);
 
-    m_ok = MakeEditButton(TXT_OK, u"1"_s, this);
-    QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
+    m_ok = MakeEditButton(TXT_OK, QString::number(IDOK), this);
+    QPushButton *cancel = MakeEditButton(TXT_CANCEL, QString::number(IDCANCEL), this);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &CPasswordModifyDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CPasswordModifyDlg::reject);

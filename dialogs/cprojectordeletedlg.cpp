@@ -15,17 +15,17 @@ using namespace Qt::StringLiterals;
 CProjectorDeleteDlg::CProjectorDeleteDlg(const std::vector<ProjectorNode *> &nodes, QWidget *parent)
     : QDialog(parent), m_nodes(nodes), m_strQuestion(BuildQuestion(nodes))
 {
-    setObjectName(u"154"_s);
+    setObjectName(QString::number(IDD_PROJECTOR_DELETE));
     setWindowTitle(LoadString(TXT_DELETE));
     setAccessibleName(windowTitle());
     setModal(true);
 
-    QLabel *question = MakeEditLabel(m_strQuestion, u"1058"_s, this);
+    QLabel *question = MakeEditLabel(m_strQuestion, QString::number(IDC_DELETE_QUESTION), this);
     question->setWordWrap(true);
     question->setTextFormat(Qt::PlainText);
 
-    QPushButton *ok = MakeEditButton(TXT_OK, u"1"_s, this);
-    QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
+    QPushButton *ok = MakeEditButton(TXT_OK, QString::number(IDOK), this);
+    QPushButton *cancel = MakeEditButton(TXT_CANCEL, QString::number(IDCANCEL), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CProjectorDeleteDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CProjectorDeleteDlg::reject);

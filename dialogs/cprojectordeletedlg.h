@@ -17,8 +17,6 @@ public:
     explicit CProjectorDeleteDlg(const std::vector<ProjectorNode *> &nodes,
                                  QWidget *parent = nullptr);
 
-    const QString &GetQuestion() const { return m_strQuestion; }
-
     // 302 or 303 naming the one node (its name cut by ShortNodeName), else 304.
     static QString BuildQuestion(const std::vector<ProjectorNode *> &nodes);
 

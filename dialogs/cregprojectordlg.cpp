@@ -20,12 +20,12 @@ CRegProjectorDlg::CRegProjectorDlg(QWidget *owner, ProjectorManager &manager,
                                    std::function<bool()> isRefreshing)
     : QDialog(owner)
 {
-    setObjectName(QStringLiteral("174"));
+    setObjectName(QString::number(IDD_REG_PROJECTOR));
     setWindowTitle(LoadString(STR_REGISTER_PROJECTOR));
     setAccessibleName(windowTitle());
 
     m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("12320"));
+    m_tabs->setObjectName(QString::number(IDC_REGISTER_TABS));
     m_tabs->setAccessibleName(windowTitle());
     m_autoSearch = new CAutoSearchPropertyPage(manager, std::move(isRefreshing), this);
     m_ipSpecify = new CIpSpecifyPropertyPage(manager, this);
@@ -38,7 +38,7 @@ CRegProjectorDlg::CRegProjectorDlg(QWidget *owner, ProjectorManager &manager,
 
     // Only OK, standing where Cancel would stand.
     m_ok = new QPushButton(LoadString(STR_OK), this);
-    m_ok->setObjectName(QStringLiteral("1"));
+    m_ok->setObjectName(QString::number(IDOK));
     m_ok->setAccessibleName(m_ok->text());
     m_ok->setAutoDefault(false);
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);

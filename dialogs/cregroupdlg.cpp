@@ -24,21 +24,21 @@ CReGroupDlg::CReGroupDlg(ProjectorManager &manager, const std::vector<ProjectorN
                          QWidget *parent)
     : QDialog(parent), m_pManager(&manager), m_pNodes(nodes)
 {
-    setObjectName(u"150"_s);
+    setObjectName(QString::number(IDD_REGROUP));
     setWindowTitle(LoadString(TXT_REGROUP));
     setAccessibleName(windowTitle());
     setModal(true);
 
     m_groupTree = new QTreeWidget(this);
-    m_groupTree->setObjectName(u"1047"_s);
+    m_groupTree->setObjectName(QString::number(IDC_DESTINATION_TREE));
     m_groupTree->setAccessibleName(LoadString(TXT_REGROUP));
     m_groupTree->setHeaderHidden(true);
     m_groupTree->setColumnCount(1);
     m_groupTree->setSelectionMode(QAbstractItemView::SingleSelection);
 
-    QPushButton *create = MakeEditButton(TXT_CREATE_GROUP, u"1048"_s, this);
-    m_move = MakeEditButton(TXT_MOVE, u"1"_s, this);
-    QPushButton *close = MakeEditButton(TXT_CLOSE, u"2"_s, this);
+    QPushButton *create = MakeEditButton(TXT_CREATE_GROUP, QString::number(IDC_CREATE_GROUP), this);
+    m_move = MakeEditButton(TXT_MOVE, QString::number(IDOK), this);
+    QPushButton *close = MakeEditButton(TXT_CLOSE, QString::number(IDCANCEL), this);
     m_move->setDefault(true);
     connect(create, &QPushButton::clicked, this, &CReGroupDlg::OnCreateGroup);
     connect(m_move, &QPushButton::clicked, this, &CReGroupDlg::OnMove);

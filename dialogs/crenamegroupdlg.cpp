@@ -3,6 +3,7 @@
 #include "dialogs/editdialogparts.h"
 #include "model/group.h"
 #include "model/registryrules.h"
+#include "res/stringids.h"
 #include "res/stringtable.h"
 
 #include <QGridLayout>
@@ -16,18 +17,18 @@ using namespace Qt::StringLiterals;
 
 CRenameGroupDlg::CRenameGroupDlg(Group &group, QWidget *parent) : QDialog(parent), m_pGroup(&group)
 {
-    setObjectName(u"152"_s);
+    setObjectName(QString::number(IDD_RENAME_GROUP));
     setWindowTitle(LoadString(TXT_RENAME_GROUP));
     setAccessibleName(windowTitle());
     setModal(true);
 
     m_edit = new QLineEdit(this);
-    m_edit->setObjectName(u"1051"_s);
+    m_edit->setObjectName(QString::number(IDC_GROUP_NAME));
     m_edit->setAccessibleName(LoadString(TXT_NEW_GROUP_NAME));
     LimitGroupNameField(m_edit);
 
-    QPushButton *ok = MakeEditButton(TXT_OK, u"1"_s, this);
-    QPushButton *cancel = MakeEditButton(TXT_CANCEL, u"2"_s, this);
+    QPushButton *ok = MakeEditButton(TXT_OK, QString::number(IDOK), this);
+    QPushButton *cancel = MakeEditButton(TXT_CANCEL, QString::number(IDCANCEL), this);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &CRenameGroupDlg::accept);
     connect(cancel, &QPushButton::clicked, this, &CRenameGroupDlg::reject);
@@ -35,7 +36,8 @@ CRenameGroupDlg::CRenameGroupDlg(Group &group, QWidget *parent) : QDialog(parent
     auto *fields = new QGridLayout;
     fields->addWidget(MakeEditLabel(LoadString(TXT_CURRENT_GROUP_NAME), u"currentLabel"_s, this), 0,
                       0);
-    fields->addWidget(MakeEditLabel(group.GetName(), u"1055"_s, this), 0, 1);
+    fields->addWidget(MakeEditLabel(group.GetName(), QString::number(IDC_CURRENT_GROUP_NAME), this),
+                      0, 1);
     fields->addWidget(MakeEditLabel(LoadString(TXT_NEW_GROUP_NAME), u"newLabel"_s, this), 1, 0);
     fields->addWidget(m_edit, 1, 1);
     auto *buttons = new QHBoxLayout;

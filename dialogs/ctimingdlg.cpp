@@ -48,11 +48,11 @@ CTimingDlg::CTimingDlg(int templateId, int captionId, int comboId, int unitId, i
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *set = buttons->addButton(LoadString(STR_SET), QDialogButtonBox::AcceptRole);
-    set->setObjectName(QStringLiteral("1"));
+    set->setObjectName(QString::number(IDOK));
     set->setAccessibleName(set->text());
     set->setDefault(true);
     QPushButton *cancel = buttons->addButton(LoadString(STR_CANCEL), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("2"));
+    cancel->setObjectName(QString::number(IDCANCEL));
     cancel->setAccessibleName(cancel->text());
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

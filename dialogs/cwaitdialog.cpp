@@ -18,7 +18,7 @@ CWaitDialog::CWaitDialog(QWidget *owner, ProjectorManager &manager)
                          Qt::WindowCloseButtonHint),
       m_manager(manager)
 {
-    setObjectName(QStringLiteral("176"));
+    setObjectName(QString::number(IDD_WAIT));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(LoadString(STR_APPLICATION_TITLE));
     setAccessibleName(windowTitle());
@@ -27,18 +27,18 @@ CWaitDialog::CWaitDialog(QWidget *owner, ProjectorManager &manager)
     setWindowModality(Qt::WindowModal);
 
     m_icon = new QLabel(this);
-    m_icon->setObjectName(QStringLiteral("1000"));
+    m_icon->setObjectName(QString::number(IDC_WAIT_ICON));
     m_icon->setAccessibleName(LoadString(STR_APPLICATION_TITLE));
     m_icon->setFixedSize(32, 32);
     m_icon->setPixmap(LoadSkinIcon(SKIN_ICON_TITLE).pixmap(32, 32));
 
     m_text = new QLabel(LoadString(STR_SEARCHING), this);
-    m_text->setObjectName(QStringLiteral("1118"));
+    m_text->setObjectName(QString::number(IDC_WAIT_MESSAGE));
     m_text->setAccessibleName(m_text->text());
     m_text->setWordWrap(true);
 
     m_cancel = new QPushButton(LoadString(STR_CANCEL), this);
-    m_cancel->setObjectName(QStringLiteral("2"));
+    m_cancel->setObjectName(QString::number(IDCANCEL));
     m_cancel->setAccessibleName(m_cancel->text());
     connect(m_cancel, &QPushButton::clicked, this, &CWaitDialog::OnCancel);
 

@@ -46,7 +46,7 @@ void ShowFieldValue(QLabel *field, const QString &caption, const QString &shown,
 QLabel *MakePageStaticText(int textId, QWidget *parent)
 {
     auto *label = new QLabel(LoadString(textId), parent);
-    label->setObjectName(QStringLiteral("65535"));
+    label->setObjectName(QString::number(IDC_STATIC));
     label->setAccessibleName(label->text());
     label->setWordWrap(true);
     return label;

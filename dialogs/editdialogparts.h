@@ -47,10 +47,10 @@ enum EditDialogText : int {
 };
 
 // Pieces the editing and registration dialogs share; user-interface thread only. Every control
-// carries its control id as object name and its text as accessible name.
+// carries its control id (res/stringids.h) as object name and its text as accessible name.
 QLabel *MakeEditLabel(const QString &text, const QString &objectName, QWidget *parent);
 QPushButton *MakeEditButton(int textId, const QString &objectName, QWidget *parent);
-// A word-wrapped static text of a registration page (object name 65535), from the string table.
+// A word-wrapped static text of a registration page (IDC_STATIC), from the string table.
 QLabel *MakePageStaticText(int textId, QWidget *parent);
 
 // A field that shows a value the program found (a confirmed projector name): text shown, and a

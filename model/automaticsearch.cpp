@@ -4,6 +4,7 @@
 #include "model/automaticsearch.h"
 
 #include "model/connectionwindow.h"
+#include "model/linkresult.h"
 #include "model/notificationlistener.h"
 #include "model/parallelwalk.h"
 #include "model/projector.h"
@@ -304,12 +305,12 @@ void ProjectorManager::ProbeCandidate(SearchResults &results, const QString &add
     // Each candidate has a connection of its own, so probes connect side by side; the search
     // lock only guards the results.
     auto candidate = std::make_unique<Projector>(QString(), address, QString(), u"A"_s, QString());
-    int result = -1;
+    int result = ResultCode(LinkResult::NoAnswer);
     {
         const ConnectionWindow window(*candidate, 5);
         result = window.GetResult();
     }
-    if (result != 0 && result != 10)
+    if (result != LinkResult::Ok && result != LinkResult::AuthFailed)
         return;
     std::lock_guard search(m_searchLock);
     const bool known = std::any_of(results.begin(), results.end(), [&](const auto &found) {

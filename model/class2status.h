@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/inputstatus.h"
+#include "model/linkresult.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,7 @@
 #include <vector>
 
 // What a Class 2 projector tells beyond Class 1. Read only from projectors whose class query
-// answered 2; a Class 1 projector keeps it empty (result -1).
+// answered 2; a Class 1 projector keeps it empty (result NoAnswer).
 struct Class2Status
 {
     struct Resolution
@@ -22,7 +23,7 @@ struct Class2Status
 
     // 0 when the last Class 2 read got every value; else the first failure's code (-1 until a
     // read). A value that could not be read stays empty, the others are kept.
-    int result = -1;
+    int result = ResultCode(LinkResult::NoAnswer);
     QString serialNumber;
     QString softwareVersion;
     std::optional<int> filterHours;
@@ -37,7 +38,7 @@ struct Class2Status
     // once; the others at every read.
     bool identityRead = false;
 
-    bool IsRead() const { return result != -1; }
+    bool IsRead() const { return result != LinkResult::NoAnswer; }
     // The name of the terminal, empty when it has none.
     QString InputName(const InputStatus &input) const;
 };

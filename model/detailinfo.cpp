@@ -1,6 +1,7 @@
 #include "model/detailinfo.h"
 
 #include "model/connectionwindow.h"
+#include "model/linkresult.h"
 #include "model/projector.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
@@ -56,7 +57,7 @@ DetailInfo ReadDetailInfo(Projector &projector)
     DetailInfo info;
     {
         ConnectionWindow window(projector, 0);
-        if (window.GetResult() == 0) {
+        if (window.GetResult() == LinkResult::Ok) {
             projector.GetLampStatus(info.lamps);
             projector.GetAvailableInputList(info.inputs);
             projector.GetManufacturer(info.manufacturer);
@@ -70,7 +71,7 @@ DetailInfo ReadDetailInfo(Projector &projector)
         }
         window.Close();
         // After the window the maker is judged from what was just read, without another query.
-        if (window.GetResult() == 0)
+        if (window.GetResult() == LinkResult::Ok)
             info.korvane = Projector::IsKorvaneProjector(projector);
     }
     info.name = projector.GetName();
@@ -90,7 +91,7 @@ std::vector<std::pair<QString, QString>> DetailInfoRows(const DetailInfo &info)
     add(STR_DETAIL_NAME, info.name);
     add(STR_DETAIL_STATUS, LoadString(info.reachable ? STR_CONNECTED : STR_NOT_CONNECTED));
     add(STR_DETAIL_ADDRESS, info.ipAddress);
-    add(STR_DETAIL_PASSWORD, info.connectResult == -1
+    add(STR_DETAIL_PASSWORD, info.connectResult == LinkResult::NoAnswer
                                  ? QString()
                                  : LoadString(info.authorizationRequired ? STR_ON : STR_OFF));
     add(STR_DETAIL_CLASS, info.pjlinkClass == -1 ? QString()

@@ -3,6 +3,7 @@
 #include "model/class2status.h"
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
+#include "model/linkresult.h"
 
 #include <QString>
 #include <utility>
@@ -17,7 +18,7 @@ struct DetailInfo
     QString name;
     bool reachable = false;
     QString ipAddress;
-    int connectResult = -1; // -1: nothing answered
+    int connectResult = ResultCode(LinkResult::NoAnswer); // nothing answered
     bool authorizationRequired = false;
 
     // From the window's reads; unknown (-1, empty) when the connect failed.

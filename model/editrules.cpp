@@ -1,6 +1,7 @@
 #include "model/editrules.h"
 
 #include "model/group.h"
+#include "model/linkresult.h"
 #include "model/registryrules.h"
 #include "res/stringids.h"
 
@@ -10,14 +11,14 @@ int CheckChangePassword(bool authenticated, int lastConnectResult)
 {
     if (authenticated)
         return MSG_NO_NEED_FOR_CHANGE;
-    if (lastConnectResult == -1)
+    if (lastConnectResult == LinkResult::NoAnswer)
         return MSG_COMMUNICATION_FAILED;
     return 0;
 }
 
 int CheckChangeAddress(int lastConnectResult)
 {
-    return lastConnectResult == -1 ? 0 : MSG_NO_NEED_FOR_CHANGE;
+    return lastConnectResult == LinkResult::NoAnswer ? 0 : MSG_NO_NEED_FOR_CHANGE;
 }
 
 int FindGroupToRename(const std::vector<ProjectorNode *> &selection, Group *treeGroup,

@@ -1,6 +1,7 @@
 #include "model/inputchoices.h"
 
 #include "model/group.h"
+#include "model/linkresult.h"
 #include "model/projector.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
@@ -88,7 +89,7 @@ std::vector<InputChoice> MakeInputChoices(const std::vector<ProjectorState> &pro
 
 int FindInputChoice(const std::vector<InputChoice> &choices, const ProjectorState &projector)
 {
-    if (projector.connectResult != 0 || projector.inputResult != 0)
+    if (projector.connectResult != LinkResult::Ok || projector.inputResult != LinkResult::Ok)
         return -1;
     for (int i = 0; i < int(choices.size()); ++i) {
         if (choices[i].input == projector.input)

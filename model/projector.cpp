@@ -1,5 +1,6 @@
 #include "model/projector.h"
 
+#include "model/linkresult.h"
 #include "model/linkvalues.h"
 #include "pjlink/class2.h"
 #include "pjlink/connection.h"
@@ -179,7 +180,7 @@ int Projector::GetLastSocketError() const
 void Projector::Publish()
 {
     m_work.worstError = WorstOf(m_work.errors);
-    m_work.isKorvane = m_work.manufacturerResult == 0 &&
+    m_work.isKorvane = m_work.manufacturerResult == LinkResult::Ok &&
                        m_work.manufacturer.compare(KorvaneBrandName(), Qt::CaseInsensitive) == 0;
     // Copied outside the lock; the lock is held for a swap only.
     ProjectorState copy = m_work;
@@ -216,11 +217,11 @@ int Projector::Connect(int mode)
     m_work.connectResult = *connected;
     SetAllResults(m_work.connectResult);
     m_work.authorizationRequired = m_connection->IsAuthorizationRequired();
-    if (m_work.connectResult == -1) {
+    if (m_work.connectResult == LinkResult::NoAnswer) {
         ResetStatus();
         return -1;
     }
-    if (m_work.connectResult != 0) {
+    if (m_work.connectResult != LinkResult::Ok) {
         // Typically 10: the projector is there but refuses us; what was read before stays.
         m_work.reachable = true;
         return m_work.connectResult;
@@ -231,11 +232,11 @@ int Projector::Connect(int mode)
     QString name;
     const int result = GetProjectorName(name);
     SetAllResults(result);
-    if (result == 0) {
+    if (result == LinkResult::Ok) {
         m_work.reachable = true;
         m_work.authenticated = true;
         m_work.connectResult = 0;
-    } else if (result == -1) {
+    } else if (result == LinkResult::NoAnswer) {
         m_work.reachable = false;
         m_work.authenticated = false;
         ResetStatus();
@@ -300,7 +301,7 @@ int Projector::ChangeInput(InputStatus input)
     if (!InWindow() || !m_connected)
         return -1;
     m_work.inputResult = m_connection->ChangeInput(input.GetType(), input.GetNumber());
-    if (m_work.inputResult == PJL_ERR_UNAVAILABLE)
+    if (m_work.inputResult == LinkResult::Unavailable)
         m_work.input.SetType(InputStatus::Unavailable);
     return m_work.inputResult;
 }
@@ -310,7 +311,7 @@ int Projector::SetMute(MuteStatus mute, bool on)
     if (!InWindow() || !m_connected)
         return -1;
     m_work.muteResult = m_connection->Mute(mute.GetCode(), on ? 1 : 0);
-    if (m_work.muteResult == PJL_ERR_UNAVAILABLE)
+    if (m_work.muteResult == LinkResult::Unavailable)
         m_work.mute = MuteStatus(MuteStatus::Off);
     return m_work.muteResult;
 }
@@ -319,12 +320,12 @@ int Projector::GetPowerStatus(PowerStatus &power)
 {
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
-        power = m_published.powerResult == 0 ? m_published.power : PowerStatus();
+        power = m_published.powerResult == LinkResult::Ok ? m_published.power : PowerStatus();
         return m_published.powerResult;
     }
     int code = -1;
     m_work.powerResult = m_connection->GetPowerStatus(&code);
-    if (m_work.powerResult == 0) {
+    if (m_work.powerResult == LinkResult::Ok) {
         m_work.power = PowerStatus(code);
         power = m_work.power;
     }
@@ -336,7 +337,7 @@ int Projector::GetInput(InputStatus &input)
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
         const ProjectorState &s = m_published;
-        if (s.inputResult != 0 && s.input.GetType() != InputStatus::Unavailable)
+        if (s.inputResult != LinkResult::Ok && s.input.GetType() != InputStatus::Unavailable)
             input = InputStatus();
         else
             input = s.input;
@@ -345,14 +346,15 @@ int Projector::GetInput(InputStatus &input)
     int type = -1;
     int number = -1;
     m_work.inputResult = m_connection->GetInput(&type, &number);
-    if (m_work.inputResult == 0) {
+    if (m_work.inputResult == LinkResult::Ok) {
         m_work.input = InputStatus(type, number);
-    } else if (m_work.inputResult == PJL_ERR_UNAVAILABLE && m_work.connectResult == 0) {
+    } else if (m_work.inputResult == LinkResult::Unavailable &&
+               m_work.connectResult == LinkResult::Ok) {
         // No input now (standby, warm-up): a state to show, not a failure.
         m_work.input = InputStatus(InputStatus::Unavailable, number);
         m_work.inputResult = 0;
     }
-    if (m_work.inputResult == 0)
+    if (m_work.inputResult == LinkResult::Ok)
         input = m_work.input;
     return m_work.inputResult;
 }
@@ -362,23 +364,24 @@ int Projector::GetMuteStatus(MuteStatus &mute)
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
         const ProjectorState &s = m_published;
-        mute = s.muteResult == 0 || s.mute.GetCode() == MuteStatus::Off ? s.mute : MuteStatus();
+        mute = s.muteResult == LinkResult::Ok || s.mute.GetCode() == MuteStatus::Off ? s.mute
+                                                                                     : MuteStatus();
         return s.muteResult;
     }
     int value = -1;
     const int result = m_connection->GetMuteStatus(&value);
-    if (result == 0) {
+    if (result == LinkResult::Ok) {
         const int code = MuteCodeOf(value);
         m_work.muteResult = code == -1 ? -1 : 0;
         if (code != -1)
             m_work.mute = MuteStatus(code);
-    } else if (result == PJL_ERR_UNAVAILABLE && m_work.connectResult == 0) {
+    } else if (result == LinkResult::Unavailable && m_work.connectResult == LinkResult::Ok) {
         m_work.mute = MuteStatus(MuteStatus::Off);
         m_work.muteResult = 0;
     } else {
         m_work.muteResult = result;
     }
-    if (m_work.muteResult == 0)
+    if (m_work.muteResult == LinkResult::Ok)
         mute = m_work.mute;
     return m_work.muteResult;
 }
@@ -387,14 +390,14 @@ int Projector::GetErrorStatus(std::vector<ErrorStatus> &errors)
 {
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
-        if (m_published.errorResult == 0)
+        if (m_published.errorResult == LinkResult::Ok)
             errors = m_published.errors;
         return m_published.errorResult;
     }
     const int *levels = nullptr;
     int count = 0;
     m_work.errorResult = m_connection->GetErrorStatus(&levels, &count);
-    if (m_work.errorResult == 0) {
+    if (m_work.errorResult == LinkResult::Ok) {
         m_work.errors.clear();
         for (int i = 0; i < ItemCount(levels, count); ++i)
             m_work.errors.emplace_back(i, levels[i]);
@@ -407,14 +410,14 @@ int Projector::GetLampStatus(std::vector<LampStatus> &lamps)
 {
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
-        if (m_published.lampResult == 0)
+        if (m_published.lampResult == LinkResult::Ok)
             lamps = m_published.lamps;
         return m_published.lampResult;
     }
     const int *pairs = nullptr;
     int count = 0;
     m_work.lampResult = m_connection->GetLampStatus(&pairs, &count);
-    if (m_work.lampResult == 0) {
+    if (m_work.lampResult == LinkResult::Ok) {
         m_work.lamps.clear();
         for (int i = 0; i < ItemCount(pairs, count); ++i)
             m_work.lamps.emplace_back(pairs[2 * i + 1], pairs[2 * i]);
@@ -427,14 +430,14 @@ int Projector::GetAvailableInputList(std::vector<InputStatus> &inputs)
 {
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
-        if (m_published.inputListResult == 0)
+        if (m_published.inputListResult == LinkResult::Ok)
             inputs = m_published.inputs;
         return m_published.inputListResult;
     }
     const int *pairs = nullptr;
     int count = 0;
     m_work.inputListResult = m_connection->GetAvailableInputList(&pairs, &count);
-    if (m_work.inputListResult == 0) {
+    if (m_work.inputListResult == LinkResult::Ok) {
         m_work.inputs.clear();
         for (int i = 0; i < ItemCount(pairs, count); ++i) {
             // Number 0 is no input a user could switch to.
@@ -469,13 +472,13 @@ int Projector::ReadText(int (pjlink::Connection::*call)(const char **), int Proj
 {
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
-        if (m_published.*result == 0)
+        if (m_published.*result == LinkResult::Ok)
             text = m_published.*stored;
         return m_published.*result;
     }
     const char *raw = nullptr;
     m_work.*result = ((*m_connection).*call)(&raw);
-    if (m_work.*result == 0) {
+    if (m_work.*result == LinkResult::Ok) {
         if (std::optional<QString> decoded = DecodeUtf8(raw))
             m_work.*stored = *decoded;
         text = m_work.*stored;
@@ -487,13 +490,13 @@ int Projector::GetClass(int &pjlinkClass)
 {
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
-        if (m_published.classResult == 0)
+        if (m_published.classResult == LinkResult::Ok)
             pjlinkClass = m_published.pjlinkClass;
         return m_published.classResult;
     }
     int value = -1;
     m_work.classResult = m_connection->GetClss(&value);
-    if (m_work.classResult == 0) {
+    if (m_work.classResult == LinkResult::Ok) {
         m_work.pjlinkClass = value;
         pjlinkClass = value;
     }
@@ -504,12 +507,12 @@ int Projector::ReadClass2Status(bool everything)
 {
     if (!InWindow()) {
         std::lock_guard guard(m_stateLock);
-        return m_published.classResult == 0 ? m_published.pjlinkClass : -1;
+        return m_published.classResult == LinkResult::Ok ? m_published.pjlinkClass : -1;
     }
     int pjlinkClass = -1;
-    if (m_work.classResult == 0 && m_work.pjlinkClass >= 0)
+    if (m_work.classResult == LinkResult::Ok && m_work.pjlinkClass >= 0)
         pjlinkClass = m_work.pjlinkClass;
-    else if (GetClass(pjlinkClass) != 0)
+    else if (GetClass(pjlinkClass) != LinkResult::Ok)
         return -1;
     if (pjlinkClass < 2)
         return pjlinkClass;
@@ -521,10 +524,10 @@ int Projector::ReadClass2Status(bool everything)
     bool lost = false;
     // A failed read leaves its value empty; the first failure is the status's result.
     const auto note = [&first, &lost](int result) {
-        if (first == 0)
+        if (first == LinkResult::Ok)
             first = result;
-        lost = lost || result == -1;
-        return result == 0;
+        lost = lost || result == LinkResult::NoAnswer;
+        return result == LinkResult::Ok;
     };
     const auto toResolution = [](const pjlink::ResolutionAnswer &answer) {
         Class2Status::Resolution resolution;
@@ -599,7 +602,7 @@ int Projector::SetFreeze(bool on)
     if (!InWindow())
         return -1;
     const int result = pjlink::class2::Freeze(*m_connection, on);
-    if (result == 0)
+    if (result == LinkResult::Ok)
         m_work.class2.freeze = on;
     return result;
 }
@@ -612,7 +615,7 @@ int Projector::GetProjectorName(QString &name)
     }
     const char *raw = nullptr;
     const int result = m_connection->GetName(&raw);
-    if (result == 0) {
+    if (result == LinkResult::Ok) {
         // A projector without a PJLink name keeps the name it was registered with.
         std::optional<QString> decoded = DecodeUtf8(raw);
         if (decoded && !decoded->isEmpty())
@@ -626,7 +629,7 @@ int Projector::GetWorstError(std::optional<ErrorStatus> &worst)
 {
     std::vector<ErrorStatus> errors;
     const int result = GetErrorStatus(errors);
-    if (result != 0)
+    if (result != LinkResult::Ok)
         return result;
     worst = WorstOf(errors);
     return 0;
@@ -639,7 +642,7 @@ bool ApplyTo(ProjectorState &s, const pjlink::Datagram &d)
 {
     switch (d.kind) {
     case pjlink::Datagram::Power: {
-        const bool changed = s.powerResult != 0 || s.power.GetCode() != d.value;
+        const bool changed = s.powerResult != LinkResult::Ok || s.power.GetCode() != d.value;
         s.power = PowerStatus(d.value);
         s.powerResult = 0;
         // Outside "on" there is no input and no mute, as a read would find (ERR3).
@@ -652,7 +655,7 @@ bool ApplyTo(ProjectorState &s, const pjlink::Datagram &d)
         return changed;
     }
     case pjlink::Datagram::Input: {
-        const bool changed = s.inputResult != 0 || s.input.GetType() != d.inputType ||
+        const bool changed = s.inputResult != LinkResult::Ok || s.input.GetType() != d.inputType ||
                              s.input.GetNumber() != d.inputNumber;
         s.input = InputStatus(d.inputType, d.inputNumber);
         s.inputResult = 0;
@@ -660,7 +663,7 @@ bool ApplyTo(ProjectorState &s, const pjlink::Datagram &d)
     }
     case pjlink::Datagram::Mute: {
         const int code = MuteCodeOf(d.value);
-        const bool changed = s.muteResult != 0 || s.mute.GetCode() != code;
+        const bool changed = s.muteResult != LinkResult::Ok || s.mute.GetCode() != code;
         s.mute = MuteStatus(code);
         s.muteResult = 0;
         return changed;
@@ -669,7 +672,7 @@ bool ApplyTo(ProjectorState &s, const pjlink::Datagram &d)
         std::vector<ErrorStatus> errors;
         for (int i = 0; i < int(d.levels.size()); ++i)
             errors.emplace_back(i, d.levels[size_t(i)]);
-        bool changed = s.errorResult != 0 || s.errors.size() != errors.size();
+        bool changed = s.errorResult != LinkResult::Ok || s.errors.size() != errors.size();
         for (size_t i = 0; !changed && i < errors.size(); ++i)
             changed = s.errors[i].GetLevel() != errors[i].GetLevel();
         s.errors = std::move(errors);

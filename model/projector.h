@@ -3,6 +3,7 @@
 #include "model/errorstatus.h"
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
+#include "model/linkresult.h"
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
 #include "model/projectornode.h"
@@ -31,8 +32,8 @@ struct Datagram;
 // window's own thread once the window is closed, gets the published copy (ProjectorState) that
 // Disconnect makes, read under a short lock that is never held across the network.
 //
-// Results: 0 success; -1 no connection open, no answer, or a failed check; 3 the projector
-// cannot give or take the value now; 10 authentication failed; else the library's code.
+// Results are the codes of model/linkresult.h: Ok; NoAnswer also when no connection is open or a
+// check failed; Unavailable when the projector cannot give or take the value now.
 class Projector : public ProjectorNode
 {
 public:

@@ -1,5 +1,6 @@
 #include "model/projectorcells.h"
 
+#include "model/linkresult.h"
 #include "model/projector.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
@@ -15,7 +16,7 @@ constexpr int kColumnTitles[] = {
 // What a status cell shows for a failed query.
 QString Placeholder(int result)
 {
-    return result == -1 ? u"?"_s : u"X"_s;
+    return result == LinkResult::NoAnswer ? u"?"_s : u"X"_s;
 }
 
 } // namespace
@@ -32,7 +33,7 @@ ProjectorCells GetProjectorCells(const ProjectorState &state)
     cells.ipAddress = state.ipAddress;
     cells.groupPath = state.groupPath;
 
-    if (state.connectResult == -1) {
+    if (state.connectResult == LinkResult::NoAnswer) {
         const QString unknown = Placeholder(-1);
         for (QString *cell : {&cells.manufacturer, &cells.power, &cells.input, &cells.mute,
                               &cells.error, &cells.lampTime})
@@ -40,24 +41,27 @@ ProjectorCells GetProjectorCells(const ProjectorState &state)
         return cells;
     }
 
-    cells.manufacturer =
-        state.manufacturerResult == 0 ? state.manufacturer : Placeholder(state.manufacturerResult);
-    cells.power = state.powerResult == 0 ? state.power.GetText() : Placeholder(state.powerResult);
+    cells.manufacturer = state.manufacturerResult == LinkResult::Ok
+                             ? state.manufacturer
+                             : Placeholder(state.manufacturerResult);
+    cells.power = state.powerResult == LinkResult::Ok ? state.power.GetText()
+                                                      : Placeholder(state.powerResult);
 
-    if (state.inputResult != 0)
+    if (state.inputResult != LinkResult::Ok)
         cells.input = Placeholder(state.inputResult);
     else if (state.input.GetType() != InputStatus::Unavailable)
         cells.input = state.input.GetShortText(state.isKorvane);
 
     // Off and "unavailable now" both read as an empty cell.
-    cells.mute = state.muteResult == 0 ? state.mute.GetText() : Placeholder(state.muteResult);
+    cells.mute =
+        state.muteResult == LinkResult::Ok ? state.mute.GetText() : Placeholder(state.muteResult);
 
-    if (state.errorResult != 0)
+    if (state.errorResult != LinkResult::Ok)
         cells.error = Placeholder(state.errorResult);
     else if (state.worstError)
         cells.error = state.worstError->GetText();
 
-    if (state.lampResult != 0)
+    if (state.lampResult != LinkResult::Ok)
         cells.lampTime = Placeholder(state.lampResult);
     else if (!state.lamps.empty())
         cells.lampTime = FormatText(LoadString(STR_LAMP_HOURS_FORMAT),

@@ -1,5 +1,7 @@
 #include "model/projectorlistorder.h"
 
+#include "model/linkresult.h"
+
 #include <QStringList>
 #include <algorithm>
 #include <compare>
@@ -10,9 +12,9 @@ namespace {
 // got no answer has no answered query at all.
 int ResultRank(const ProjectorState &state, int result)
 {
-    if (state.connectResult == -1 || result == -1)
+    if (state.connectResult == LinkResult::NoAnswer || result == LinkResult::NoAnswer)
         return 2;
-    return result == 0 ? 0 : 1;
+    return result == LinkResult::Ok ? 0 : 1;
 }
 
 std::weak_ordering CompareInts(qint64 a, qint64 b)

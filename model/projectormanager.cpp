@@ -1,5 +1,6 @@
 #include "model/projectormanager.h"
 
+#include "model/linkresult.h"
 #include "pjlink/datagram.h"
 
 #include "model/connectionwindow.h"
@@ -311,7 +312,7 @@ std::unique_ptr<ActionEvent> ProjectorManager::WorstErrorEvent(Projector &projec
     Projector *const p = &projector;
     // Outside the connection the error read answers from what was just stored.
     std::optional<ErrorStatus> worst;
-    if (p->GetWorstError(worst) != 0 || !worst)
+    if (p->GetWorstError(worst) != LinkResult::Ok || !worst)
         return nullptr;
     if (worst->GetLevel() == ErrorStatus::Error)
         return std::make_unique<ActionEvent>(p->GetName(), LoadString(MSG_ERROR_OCCURRED),

@@ -134,7 +134,6 @@ public:
     // How long Search also collects answers to a broadcast search; 0 (the default) searches
     // without one. Set while no search runs.
     void SetBroadcastWait(std::chrono::milliseconds wait) { m_broadcastWait = wait; }
-    std::chrono::milliseconds GetBroadcastWait() const { return m_broadcastWait; }
     // What the last search's broadcast came to: 0, or BroadcastSearch's code (EADDRINUSE when
     // another process has the controller's UDP port); -1 when none was sent.
     int GetBroadcastResult() const { return m_broadcastResult.load(); }

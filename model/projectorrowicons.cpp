@@ -1,5 +1,7 @@
 #include "model/projectorrowicons.h"
 
+#include "model/linkresult.h"
+
 namespace {
 
 RowIcons NoIcons()
@@ -12,7 +14,8 @@ RowIcons NoIcons()
 int PowerIcon(const ProjectorState &state, bool selected)
 {
     const int code = state.power.GetCode();
-    if (state.powerResult != 0 || code < PowerStatus::Off || code > PowerStatus::WarmUp)
+    if (state.powerResult != LinkResult::Ok || code < PowerStatus::Off ||
+        code > PowerStatus::WarmUp)
         return ICON_NONE;
     // Cooling shows as off, warming up as on.
     const bool on = code % 2 == 1;
@@ -24,7 +27,7 @@ int PowerIcon(const ProjectorState &state, bool selected)
 int InputIcon(const ProjectorState &state, bool selected)
 {
     const InputStatus &input = state.input;
-    if (state.inputResult != 0 || input.GetShortText(state.isKorvane).isEmpty())
+    if (state.inputResult != LinkResult::Ok || input.GetShortText(state.isKorvane).isEmpty())
         return ICON_NONE;
     if (state.isKorvane && input.GetType() == InputStatus::RGB && input.GetNumber() == 9)
         return selected ? ICON_CAMERA_SELECTED : ICON_CAMERA;
@@ -34,14 +37,15 @@ int InputIcon(const ProjectorState &state, bool selected)
 int MuteIcon(const ProjectorState &state, bool selected)
 {
     const int kind = state.mute.GetCode();
-    if (state.muteResult != 0 || kind < MuteStatus::Video || kind > MuteStatus::VideoAndAudio)
+    if (state.muteResult != LinkResult::Ok || kind < MuteStatus::Video ||
+        kind > MuteStatus::VideoAndAudio)
         return ICON_NONE;
     return (selected ? ICON_MUTE_SELECTED_BASE : ICON_MUTE_BASE) + kind;
 }
 
 int ErrorIcon(const ProjectorState &state, bool selected)
 {
-    if (state.errorResult != 0 || !state.worstError)
+    if (state.errorResult != LinkResult::Ok || !state.worstError)
         return ICON_NONE;
     switch (state.worstError->GetLevel()) {
     case ErrorStatus::Warning:
@@ -77,5 +81,5 @@ RowIcons GroupRowIcons(bool selected)
 
 bool IsGreyRow(const ProjectorState &state)
 {
-    return state.connectResult != 0;
+    return state.connectResult != LinkResult::Ok;
 }

@@ -4,6 +4,7 @@
 #include "model/errorstatus.h"
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
+#include "model/linkresult.h"
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
 
@@ -13,8 +14,7 @@
 
 // What a projector shows to everyone outside its connection window: a plain copy, published
 // when a window closes (Projector::Disconnect) and read with Projector::GetState. Result codes
-// as in model/projector.h: 0 success, -1 no answer, 10 authentication failed, else the
-// library's code; -1 everywhere until the first connection.
+// as in model/linkresult.h; NoAnswer everywhere until the first connection.
 struct ProjectorState
 {
     // Identity at the time of the copy. groupPath comes from the tree, which the
@@ -26,22 +26,22 @@ struct ProjectorState
     bool reachable = false;     // answered at the last Connect
     bool authenticated = false; // the last Connect returned 0
     bool authorizationRequired = false;
-    int connectResult = -1;
+    int connectResult = ResultCode(LinkResult::NoAnswer);
     int lastSocketError = 0;
 
     // The ten result codes; a command and the matching read share one.
-    int powerResult = -1;
-    int inputResult = -1;
-    int muteResult = -1;
-    int inputListResult = -1;
-    int errorResult = -1;
-    int lampResult = -1;
-    int manufacturerResult = -1;
-    int modelResult = -1;
-    int otherInfoResult = -1;
-    int classResult = -1;
+    int powerResult = ResultCode(LinkResult::NoAnswer);
+    int inputResult = ResultCode(LinkResult::NoAnswer);
+    int muteResult = ResultCode(LinkResult::NoAnswer);
+    int inputListResult = ResultCode(LinkResult::NoAnswer);
+    int errorResult = ResultCode(LinkResult::NoAnswer);
+    int lampResult = ResultCode(LinkResult::NoAnswer);
+    int manufacturerResult = ResultCode(LinkResult::NoAnswer);
+    int modelResult = ResultCode(LinkResult::NoAnswer);
+    int otherInfoResult = ResultCode(LinkResult::NoAnswer);
+    int classResult = ResultCode(LinkResult::NoAnswer);
 
-    // The values last read; each is meaningful when its result code is 0 (input type 9 and
+    // The values last read; each is meaningful when its result code is Ok (input type 9 and
     // mute off also with another code, see Projector::GetInput and GetMuteStatus).
     PowerStatus power;
     InputStatus input;

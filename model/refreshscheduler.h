@@ -45,8 +45,6 @@ public:
     bool IsRunning() const { return m_running; }
     // Something is running or about to: what the wait text shows.
     bool IsBusy() const { return m_running || m_nowTimer.isActive() || m_requested; }
-    // A worker thread still exists (finished or not); the close handling waits for none.
-    bool HasWorker() const { return !m_workers.empty(); }
     const QTimer &IntervalTimer() const { return m_intervalTimer; }
     int CyclesStarted() const { return m_cyclesStarted; }
 

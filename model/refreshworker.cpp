@@ -1,6 +1,7 @@
 #include "model/refreshworker.h"
 
 #include "model/projectormanager.h"
+#include "model/projectorschangedevent.h"
 
 #include <QCoreApplication>
 

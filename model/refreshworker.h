@@ -12,15 +12,14 @@ class ProjectorManager;
 class QObject;
 
 // Posted by the refresh worker to its receiver, never sent.
-inline constexpr QEvent::Type ProjectorsChangedEvent = QEvent::Type(0x8001); // WM_APP+1
-inline constexpr QEvent::Type RefreshFinishedEvent = QEvent::Type(0x8002);   // WM_APP+2
+inline constexpr QEvent::Type RefreshFinishedEvent = QEvent::Type(0x8002); // WM_APP+2
 
 // One refresh cycle on a thread of its own: the list of every projector registered when the
 // cycle starts, in registration order, is handed to refreshAll (the document's
 // RefreshProjectors, which refreshes up to MAX_PARALLEL_CONNECTIONS of them at once and logs
-// their events in list order); then ProjectorsChangedEvent and RefreshFinishedEvent are posted
-// to the receiver. A projector registered meanwhile waits for the next cycle. The worker never
-// touches a window.
+// their events in list order); then ProjectorsChangedEvent (model/projectorschangedevent.h) and
+// RefreshFinishedEvent are posted to the receiver. A projector registered meanwhile waits for
+// the next cycle. The worker never touches a window.
 //
 // The receiver must outlive the worker: destroying the worker waits for the cycle to end.
 class RefreshWorker

@@ -21,7 +21,6 @@ public:
     // lock. False, with the system's reason in GetError, when the file cannot be opened or the
     // wait ran out.
     bool Lock(const QString &path, int timeoutMs);
-    void Unlock() { m_fd.reset(); }
     bool IsLocked() const { return m_fd.valid(); }
     // Why the last Lock failed; empty after a success.
     const QString &GetError() const { return m_error; }

@@ -47,7 +47,7 @@ enum StringId : int {
     STR_PASSWORD_RULES = 2030,
 
     // What became of a command at one projector, as the window's event list and lumarinctl
-    // tell it (store/commandoutcome.h).
+    // tell it (model/commandoutcome.h).
     STR_OUTCOME_LINE = 2509,
     STR_OUTCOME_UNDEFINED = 2510,
     STR_OUTCOME_OUT_OF_RANGE = 2511,
@@ -181,4 +181,55 @@ enum StringId : int {
     STR_GROUP_PATH = 140,
     STR_LAMP_TIME = 32790,
     STR_LAMP_HOURS_FORMAT = 32791,
+};
+
+// The ids of the dialogs and of their controls. Each one's objectName is its id in decimal, as
+// the main view's controls carry theirs (res/viewlayout.h), and tests find them by it.
+enum DialogControlId : int {
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDC_STATIC = 65535, // a static text that no code addresses
+
+    IDD_ABOUTBOX = 100,
+    IDD_IP_SPECIFY_PAGE = 108,
+    IDR_MAINFRAME = 128,
+    IDD_DETAIL_INFO = 141,
+    IDD_AUTH = 143,
+    IDD_PASSWORD_MODIFY = 144,
+    IDD_MODIFY_IP_ADDRESS = 145,
+    IDD_REGROUP = 150,
+    IDD_NEW_GROUP = 151,
+    IDD_RENAME_GROUP = 152,
+    IDD_PROJECTOR_DELETE = 154,
+    IDD_TITLE = 155,
+    IDD_REG_PROJECTOR = 174,
+    IDD_WAIT = 176,
+    IDD_AUTO_SEARCH_PAGE = 241,
+
+    IDC_WAIT_ICON = 1000,
+    IDC_AUTO_SEARCH = 1002,
+    IDC_CONFIRM_ADDRESS = 1002, // Change IP Address's Confirm
+    IDC_WEBSITE = 1004,
+    IDC_DETAIL_LIST = 1028,
+    IDC_REGISTER_PROJECTORS = 1030, // Register on both registration pages
+    IDC_IP_ADDRESS = 1033,
+    IDC_CONFIRM_PROJECTOR = 1035,
+    IDC_FOUND_LIST = 1036,
+    IDC_AUTH_PASSWORD = 1040,
+    IDC_AUTH_LABEL = 1041,
+    IDC_NEW_PASSWORD = 1043,
+    IDC_CURRENT_IP_ADDRESS = 1044,
+    IDC_NEW_IP_ADDRESS = 1047,
+    IDC_DESTINATION_TREE = 1047, // Regroup's tree of groups
+    IDC_CREATE_GROUP = 1048,
+    IDC_NEW_GROUP_NAME = 1049,
+    IDC_GROUP_NAME = 1051, // Rename Group's new name
+    IDC_CURRENT_NAME = 1054,
+    IDC_CURRENT_GROUP_NAME = 1055,
+    IDC_DELETE_QUESTION = 1058,
+    IDC_TITLE_TEXT = 1061,
+    IDC_NEW_NAME = 1065,
+    IDC_PROJECTOR_NAME = 1068,
+    IDC_WAIT_MESSAGE = 1118,
+    IDC_REGISTER_TABS = 12320,
 };

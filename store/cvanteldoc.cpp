@@ -1,11 +1,9 @@
 #include "store/cvanteldoc.h"
 
 #include "model/actionevent.h"
-#include "model/connectionwindow.h"
+#include "model/commandfanout.h"
 #include "model/group.h"
 #include "model/limits.h"
-#include "model/parallelwalk.h"
-#include "model/projector.h"
 #include "model/projectormanager.h"
 #include "platform/profile.h"
 #include "res/stringids.h"
@@ -22,8 +20,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <algorithm>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -33,6 +29,12 @@ platform::ProfileFile ReadProfile(const QString &path)
     platform::ProfileFile profile;
     profile.Load(path);
     return profile;
+}
+
+// The event log as the sink of the refresh and the fan-out.
+ProjectorManager::EventSink LogTo(ActionEventManager *events)
+{
+    return [events](std::unique_ptr<ActionEvent> event) { events->AddEvent(std::move(event)); };
 }
 
 } // namespace
@@ -263,200 +265,42 @@ void CVantelDoc::RefreshProjector(Projector *projector, bool direct)
 
 void CVantelDoc::RefreshProjectors(const std::vector<Projector *> &projectors, bool direct)
 {
-    m_manager->UpdateStatuses(projectors, direct, [this](std::unique_ptr<ActionEvent> event) {
-        m_events->AddEvent(std::move(event));
-    });
+    m_manager->UpdateStatuses(projectors, direct, LogTo(m_events));
 }
 
 int CVantelDoc::SendPower(const std::vector<ProjectorNode *> &selection,
                           std::vector<Projector *> &touched, PowerStatus power,
                           std::vector<ProjectorOutcome> *outcomes)
 {
-    Command command;
-    command.send = [power](Projector &projector) {
-        return Attempt{true, projector.SetPower(power)};
-    };
-    command.message = [power](Projector &) {
-        return FormatText(LoadString(MSG_POWER_TURNED), {power.GetText()});
-    };
-    return SendToSelection(selection, touched, command, outcomes);
+    return SendToSelection(*m_manager, selection, PowerCommand(power), touched, LogTo(m_events),
+                           outcomes);
 }
 
 int CVantelDoc::SendInput(const std::vector<ProjectorNode *> &selection,
                           std::vector<Projector *> &touched, InputStatus input,
                           std::vector<ProjectorOutcome> *outcomes)
 {
-    Command command;
-    command.send = [input](Projector &projector) {
-        std::vector<InputStatus> offered;
-        if (const int listed = projector.GetAvailableInputList(offered); listed != 0)
-            return Attempt{false, listed};
-        const bool found = std::any_of(offered.begin(), offered.end(),
-                                       [&](const InputStatus &i) { return i == input; });
-        if (!found)
-            return Attempt{false, 0};
-        return Attempt{true, projector.ChangeInput(input)};
-    };
-    command.message = [input](Projector &projector) {
-        // Outside the window the maker is read from what the last refresh stored.
-        return FormatText(LoadString(MSG_INPUT_SWITCHED),
-                          {input.GetShortText(Projector::IsKorvaneProjector(projector))});
-    };
-    return SendToSelection(selection, touched, command, outcomes);
+    return SendToSelection(*m_manager, selection, InputCommand(input), touched, LogTo(m_events),
+                           outcomes);
 }
 
 int CVantelDoc::SendMute(const std::vector<ProjectorNode *> &selection,
                          std::vector<Projector *> &touched, MuteStatus mute, bool on,
                          std::vector<ProjectorOutcome> *outcomes)
 {
-    Command command;
-    if (mute.GetCode() == MuteStatus::Off || mute.GetCode() == MuteStatus::Unknown)
-        return SendToSelection(selection, touched, command, outcomes);
-    command.send = [mute, on](Projector &projector) {
-        return Attempt{true, projector.SetMute(mute, on)};
-    };
-    command.message = [mute, on](Projector &) {
-        return FormatText(LoadString(on ? MSG_MUTE_ON : MSG_MUTE_OFF), {mute.GetText()});
-    };
-    return SendToSelection(selection, touched, command, outcomes);
+    return SendToSelection(*m_manager, selection, MuteCommand(mute, on), touched, LogTo(m_events),
+                           outcomes);
 }
 
 int CVantelDoc::SendFreeze(const std::vector<ProjectorNode *> &selection,
                            std::vector<Projector *> &touched, bool on,
                            std::vector<ProjectorOutcome> *outcomes)
 {
-    Command command;
-    command.send = [on](Projector &projector) { return Attempt{true, projector.SetFreeze(on)}; };
-    command.message = [on](Projector &) {
-        return LoadString(on ? STR_CLASS2_FREEZE_ON : STR_CLASS2_FREEZE_OFF);
-    };
-    return SendToSelection(selection, touched, command, outcomes);
-}
-
-namespace {
-
-// Depth-first, groups through their children in tree order: the order a walk one by one
-// reaches the projectors in. The tree changes on the user-interface thread only, like this.
-void CollectProjectors(ProjectorNode &node, std::vector<Projector *> &projectors)
-{
-    if (node.IsProjector()) {
-        projectors.push_back(static_cast<Projector *>(&node));
-        return;
-    }
-    for (const auto &child : node.GetChildren())
-        CollectProjectors(*child, projectors);
-}
-
-} // namespace
-
-int CVantelDoc::SendToSelection(const std::vector<ProjectorNode *> &selection,
-                                std::vector<Projector *> &touched, const Command &command,
-                                std::vector<ProjectorOutcome> *outcomes)
-{
-    std::vector<Projector *> projectors;
-    for (ProjectorNode *node : selection) {
-        if (node)
-            CollectProjectors(*node, projectors);
-    }
-    std::vector<Sent> sent(projectors.size());
-    int count = 0;
-    RunInParallel(
-        int(projectors.size()),
-        [&](int i) { sent[size_t(i)] = SendToProjector(*projectors[size_t(i)], command); },
-        [&](int i) {
-            Sent &at = sent[size_t(i)];
-            if (outcomes)
-                outcomes->push_back(at.outcome);
-            if (!at.counted)
-                return;
-            ++count;
-            touched.push_back(projectors[size_t(i)]);
-            if (at.event)
-                m_events->AddEvent(std::move(at.event));
-        });
-    return count;
-}
-
-CVantelDoc::Sent CVantelDoc::SendToProjector(Projector &projector, const Command &command)
-{
-    Sent sent;
-    ProjectorOutcome &outcome = sent.outcome;
-    outcome.projector = &projector;
-    if (!command.send) {
-        outcome.outcome = CommandOutcome::NotSent;
-        outcome.result = 2; // what the library answers to such a command, without traffic
-        return sent;
-    }
-    // Read from the published state: a window open elsewhere is not waited for.
-    if (!projector.IsReachable() && projector.GetConnectResult() == -1)
-        return sent; // never answered since registered or loaded: not even a connect attempt
-
-    const ProjectorManager::ProjectorLease lease = m_manager->Lease(&projector);
-    if (!lease)
-        return sent;
-    ConnectionWindow window(projector, 0);
-    outcome.result = window.GetResult();
-    if (outcome.result == -1)
-        return sent;
-    // Any other connect result (10: the password was refused) counts the projector as reached,
-    // although nothing was sent.
-    sent.counted = true;
-    if (outcome.result != 0) {
-        outcome.outcome = OutcomeOfResult(outcome.result, true);
-        return sent;
-    }
-    const Attempt attempt = command.send(projector);
-    outcome.result = attempt.result;
-    if (!attempt.sent) {
-        // Only projectors that offer the input count as reached.
-        sent.counted = false;
-        // An input that is not offered reads as the projector's own ERR2 (out of parameter),
-        // never as 0: nothing was done.
-        const bool notOffered = attempt.result == 0;
-        outcome.outcome =
-            notOffered ? CommandOutcome::InputNotOffered : OutcomeOfResult(attempt.result, true);
-        if (notOffered)
-            outcome.result = 2;
-        return sent;
-    }
-    const int result = attempt.result;
-    outcome.outcome = OutcomeOfResult(result, true);
-    if (result >= 2 && result <= 4) {
-        // The projector refused in a state of its own: read it while the window is open.
-        PowerStatus power;
-        if (projector.GetPowerStatus(power) == 0)
-            outcome.power = power;
-        std::optional<ErrorStatus> worst;
-        if (result == 4 && projector.GetWorstError(worst) == 0)
-            outcome.worstError = worst;
-    }
-    window.Close();
-    if (result == 0)
-        sent.event = std::make_unique<ActionEvent>(projector.GetName(), command.message(projector),
-                                                   ActionEvent::Information);
-    return sent;
+    return SendToSelection(*m_manager, selection, FreezeCommand(on), touched, LogTo(m_events),
+                           outcomes);
 }
 
 void CVantelDoc::RequeryStatus(const std::vector<Projector *> &touched)
 {
-    RunInParallel(
-        int(touched.size()),
-        [&](int i) {
-            Projector *projector = touched[size_t(i)];
-            // The caller waits between command and read-back; a projector deleted meanwhile is
-            // gone and must not be touched (the lease only compares the pointer).
-            const ProjectorManager::ProjectorLease lease = m_manager->Lease(projector);
-            if (!lease || projector->GetConnectResult() == -1)
-                return;
-            ConnectionWindow window(*projector, 0);
-            if (window.GetResult() == -1)
-                return;
-            PowerStatus power;
-            InputStatus input;
-            MuteStatus mute;
-            projector->GetPowerStatus(power);
-            projector->GetInput(input);
-            projector->GetMuteStatus(mute);
-        },
-        [](int) {});
+    RequeryStatuses(*m_manager, touched);
 }

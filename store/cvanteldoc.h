@@ -3,7 +3,7 @@
 #include "model/inputstatus.h"
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
-#include "store/commandoutcome.h"
+#include "model/commandoutcome.h"
 #include "store/preferences.h"
 
 #include <QString>
@@ -30,10 +30,11 @@ class ProfileFile;
 // manager and destroys them, in that order, at its end.
 //
 // Everything runs on the user-interface thread except RefreshProjector and RefreshProjectors,
-// which the refresh worker calls too. Projectors are talked to only in connection windows
-// (model/connectionwindow.h, where the locking rules are), one window per projector at a time
-// and up to MAX_PARALLEL_CONNECTIONS projectors at once. Saving reads the registry and the
-// published states only, so it never waits for a connection.
+// which the refresh worker calls too, and the commands, which the main view runs on a worker.
+// The document talks to no projector itself: refreshes go through the projector manager and
+// commands through the fan-out (model/commandfanout.h), and their events come back here to be
+// logged. Saving reads the registry and the published states only, so it never waits for a
+// connection.
 class CVantelDoc
 {
 public:
@@ -113,13 +114,9 @@ public:
     // are logged in list order, as one by one. The refresh cycle and lumarinctl's status use it.
     void RefreshProjectors(const std::vector<Projector *> &projectors, bool direct);
 
-    // Commands to a selection, groups standing for every projector below them. Each projector
-    // that has answered since it was registered or loaded gets a connection window of its own,
-    // up to MAX_PARALLEL_CONNECTIONS at once; those whose connect got an answer are counted and
-    // appended to touched, and each accepted command is logged, both in selection order as a
-    // walk one by one gives them. Returns the count; the caller tells the user when it is 0.
-    // outcomes, when given, gets one entry per projector walked, in the same order, whether it
-    // was counted or not.
+    // Commands to a selection through the fan-out (model/commandfanout.h, SendToSelection),
+    // each accepted command logged. Returns how many projectors were reached; the caller tells
+    // the user when it is 0.
     int SendPower(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
                   PowerStatus power, std::vector<ProjectorOutcome> *outcomes = nullptr);
     // Only projectors that offer the input are counted.
@@ -133,43 +130,11 @@ public:
     int SendFreeze(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
                    bool on, std::vector<ProjectorOutcome> *outcomes = nullptr);
 
-    // Reads power, input and mute of each touched projector again, up to
-    // MAX_PARALLEL_CONNECTIONS at once; nothing is logged.
+    // Reads power, input and mute of each touched projector again (RequeryStatuses); nothing
+    // is logged.
     void RequeryStatus(const std::vector<Projector *> &touched);
 
 private:
-    // What send did: the command's result, or, when it was not sent because the projector
-    // cannot take it (an input it does not offer, or an input list it could not give), the
-    // result of the read that told so (0: read, and the input is not there).
-    struct Attempt
-    {
-        bool sent = true;
-        int result = 0;
-    };
-
-    // A command of the fan-out. send runs in the projector's connection window once the
-    // connect succeeded; message gives the event text for an accepted command and runs after
-    // the window closed, on the values it left. A command without send is incomplete and goes
-    // nowhere.
-    struct Command
-    {
-        std::function<Attempt(Projector &)> send;
-        std::function<QString(Projector &)> message;
-    };
-
-    // The outcome of a command at one projector.
-    struct Sent
-    {
-        bool counted = false;
-        std::unique_ptr<ActionEvent> event;
-        ProjectorOutcome outcome;
-    };
-
-    int SendToSelection(const std::vector<ProjectorNode *> &selection,
-                        std::vector<Projector *> &touched, const Command &command,
-                        std::vector<ProjectorOutcome> *outcomes);
-    Sent SendToProjector(Projector &projector, const Command &command);
-
     void LoadProjectorsFrom(const platform::ProfileFile &profile);
     void LoadSettingsFile();
     bool WriteFile(const QString &path);

@@ -1,5 +1,7 @@
 #include "store/prometheusmetrics.h"
 
+#include "model/linkresult.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -101,7 +103,7 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
         u"lumarin_projector_up"_s, u"gauge"_s,
         u"1 when the projector answered and took its stored password at the last read."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
-        out.Sample(labels, state.connectResult == 0 ? 1 : 0);
+        out.Sample(labels, state.connectResult == LinkResult::Ok ? 1 : 0);
     });
 
     // Identity in one series, for alerts and dashboards to join (on register and address) rather
@@ -131,14 +133,14 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
     out.ProjectorFamily(u"lumarin_projector_power_state"_s, u"gauge"_s,
                         u"Power: 0 off, 1 on, 2 cooling, 3 warm-up."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
-        if (state.powerResult == 0 && state.power.GetCode() >= PowerStatus::Off)
+        if (state.powerResult == LinkResult::Ok && state.power.GetCode() >= PowerStatus::Off)
             out.Sample(labels, state.power.GetCode());
     });
 
     out.ProjectorFamily(u"lumarin_projector_error_state"_s, u"gauge"_s,
                         u"Error status per category: 0 ok, 1 warning, 2 error."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
-        if (state.errorResult != 0)
+        if (state.errorResult != LinkResult::Ok)
             return;
         for (const ErrorStatus &error : state.errors) {
             const int category = error.GetCategory();
@@ -154,7 +156,7 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
     out.ProjectorFamily(u"lumarin_projector_lamp_usage_seconds"_s, u"gauge"_s,
                         u"How long each lamp has burnt (the projector counts whole hours)."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
-        if (state.lampResult != 0)
+        if (state.lampResult != LinkResult::Ok)
             return;
         for (std::size_t i = 0; i < state.lamps.size(); ++i)
             out.Sample(labels + QStringList{u"lamp"_s, QString::number(i + 1)},
@@ -174,7 +176,8 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
                         u"The input selected, in the labels type and number; always 1."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         const int type = state.input.GetType();
-        if (state.inputResult != 0 || type < InputStatus::RGB || type > InputStatus::Network)
+        if (state.inputResult != LinkResult::Ok || type < InputStatus::RGB ||
+            type > InputStatus::Network)
             return;
         out.Sample(labels + QStringList{u"type"_s, QString::fromUtf16(kInputTypes[type - 1]),
                                         u"number"_s, QString::number(state.input.GetNumber())},
@@ -185,7 +188,7 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
                         u"1 when the picture (kind video) or the sound (kind audio) is muted."_s);
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         const int code = state.mute.GetCode();
-        if (state.muteResult != 0 || code < MuteStatus::Off)
+        if (state.muteResult != LinkResult::Ok || code < MuteStatus::Off)
             return;
         const bool video = code == MuteStatus::Video || code == MuteStatus::VideoAndAudio;
         const bool audio = code == MuteStatus::Audio || code == MuteStatus::VideoAndAudio;

@@ -3,6 +3,7 @@
 #include "model/automaticsearch.h"
 #include "model/connectionwindow.h"
 #include "model/limits.h"
+#include "model/linkresult.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "res/stringids.h"
@@ -11,12 +12,6 @@
 
 #include <algorithm>
 #include <memory>
-
-namespace {
-
-constexpr int kAuthenticationFailed = 10;
-
-} // namespace
 
 QString RegistrationMessageText(int messageId)
 {
@@ -129,10 +124,10 @@ int ChangePassword(Projector &projector, const QString &newPassword)
     projector.SetPassword(newPassword);
     ConnectionWindow window(std::move(lock), projector, 0);
     const int result = window.GetResult();
-    if (result == 0)
+    if (result == LinkResult::Ok)
         return 0;
     projector.SetPassword(oldPassword);
-    return result == kAuthenticationFailed ? MSG_PASSWORD_INVALID : MSG_FAILED_TO_COMMUNICATE;
+    return result == LinkResult::AuthFailed ? MSG_PASSWORD_INVALID : MSG_FAILED_TO_COMMUNICATE;
 }
 
 int ProbeNewAddress(const ProjectorManager &manager, Projector &work, const QString &address,
@@ -148,11 +143,11 @@ int ProbeNewAddress(const ProjectorManager &manager, Projector &work, const QStr
     work.SetIPAddress(normalized);
     work.SetPassword(password);
     const int result = ProbeCandidate(work);
-    if (result == 0)
+    if (result == LinkResult::Ok)
         return 0;
     work.SetIPAddress(oldAddress);
     work.SetPassword(oldPassword);
-    return result == kAuthenticationFailed ? MSG_PASSWORD_INVALID : MSG_NO_PROJECTOR_FOUND;
+    return result == LinkResult::AuthFailed ? MSG_PASSWORD_INVALID : MSG_NO_PROJECTOR_FOUND;
 }
 
 int ChangeIPAddress(Projector &projector, const QString &address, const QString &password)
@@ -166,9 +161,9 @@ int ChangeIPAddress(Projector &projector, const QString &address, const QString 
     projector.SetPassword(password);
     ConnectionWindow window(std::move(lock), projector, 0);
     const int result = window.GetResult();
-    if (result == 0)
+    if (result == LinkResult::Ok)
         return 0;
     projector.SetIPAddress(oldAddress);
     projector.SetPassword(oldPassword);
-    return result == kAuthenticationFailed ? MSG_PASSWORD_INVALID : MSG_NO_PROJECTOR_FOUND;
+    return result == LinkResult::AuthFailed ? MSG_PASSWORD_INVALID : MSG_NO_PROJECTOR_FOUND;
 }

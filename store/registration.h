@@ -32,8 +32,8 @@ int CheckNewAddress(const ProjectorManager &manager, const QString &text,
                     QString *normalized = nullptr);
 
 // One connection window on the candidate with the address and password it carries; the connect
-// result: 0 success (the candidate then carries the name it reported), 10 password missing or
-// wrong, -1 no answer, else another failure.
+// result (model/linkresult.h): Ok (the candidate then carries the name it reported), AuthFailed
+// when the password is missing or wrong, NoAnswer, else another failure.
 int ProbeCandidate(Projector &candidate);
 
 // The password prompt of the Auto Search page: password is tried on every candidate that is not

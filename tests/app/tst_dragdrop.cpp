@@ -9,7 +9,7 @@
 #include "dialogs/crenamegroupdlg.h"
 #include "model/group.h"
 #include "model/projectorlistorder.h"
-#include "model/refreshworker.h"
+#include "model/projectorschangedevent.h"
 #include "res/stringtable.h"
 #include "tests/app/appfixture.h"
 #include "tests/app/savedregistry.h"

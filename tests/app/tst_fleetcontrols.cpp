@@ -6,7 +6,7 @@
 #include "model/projector.h"
 #include "model/projectormanager.h"
 #include "model/projectorrowicons.h"
-#include "model/refreshworker.h"
+#include "model/projectorschangedevent.h"
 #include "pjlink/pjlib.h"
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"

@@ -140,7 +140,7 @@ void TestProjectorCommands::powerOn_group_reachesEveryProjectorBelowAndLogsEach(
 
     m_selection = {hall};
     QSignalSpy busy(m_commands.get(), &CProjectorCommands::busyChanged);
-    QVERIFY(RunToEnd([this] { m_commands->Power(1); }));
+    QVERIFY(RunToEnd([this] { m_commands->Power(PowerStatus::On); }));
     QCOMPARE(busy.count(), 2); // on, then off at the end
 
     // The command, then the read-back of power, input and mute after the wait.
@@ -202,7 +202,7 @@ void TestProjectorCommands::powerOn_group_namesEachProjectorThatDidNotDoIt()
 
     SetStringLanguage(language);
     m_selection = {hall};
-    QVERIFY(RunToEnd([this] { m_commands->Power(1); }));
+    QVERIFY(RunToEnd([this] { m_commands->Power(PowerStatus::On); }));
     QStringList events = TakeEvents();
     events.sort();
     SetStringLanguage(StringLanguage::English);
@@ -248,9 +248,10 @@ void TestProjectorCommands::refusedSelections()
     if (selection == u"empty group"_s)
         m_selection = {m_fixture.AddGroup(m_doc->GetRoot(), u"Empty"_s)};
 
-    for (const auto &command : std::vector<std::function<void()>>{
-             [this] { m_commands->Power(1); }, [this] { m_commands->SetInput(InputStatus(1, 1)); },
-             [this] { m_commands->Mute(0, true); }}) {
+    for (const auto &command :
+         std::vector<std::function<void()>>{[this] { m_commands->Power(PowerStatus::On); },
+                                            [this] { m_commands->SetInput(InputStatus(1, 1)); },
+                                            [this] { m_commands->Mute(0, true); }}) {
         QVERIFY(RunToEnd(command));
         QVERIFY(!m_commands->IsBusy());
     }
@@ -270,7 +271,7 @@ void TestProjectorCommands::allSilent_tells337AndStillFinishes()
         emulator->update([](EmulatorConfig &c) { c.listening = false; });
 
     QSignalSpy finished(m_commands.get(), &CProjectorCommands::finished);
-    QVERIFY(RunToEnd([this] { m_commands->Power(0); }));
+    QVERIFY(RunToEnd([this] { m_commands->Power(PowerStatus::Off); }));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(m_messages->Texts(),
              QStringList{u"Communication cannot be conducted with the specified projector(s)."_s});
@@ -341,7 +342,7 @@ void TestProjectorCommands::duringCommand_windowPaintsAndTakesNoInput()
     connect(m_button, &QPushButton::clicked, [&clicks] { ++clicks; });
 
     QSignalSpy finished(m_commands.get(), &CProjectorCommands::finished);
-    m_commands->Power(1);
+    m_commands->Power(PowerStatus::On);
     // Power() returned at once: the fan-out and the wait run without this thread.
     QVERIFY(m_commands->IsBusy());
     QTRY_VERIFY_WITH_TIMEOUT(ticks >= 5, 2000);
@@ -349,7 +350,7 @@ void TestProjectorCommands::duringCommand_windowPaintsAndTakesNoInput()
     m_button->setFocus();
     QTest::keyClick(m_button, Qt::Key_Space);
     // A second command while one runs is not started.
-    m_commands->Power(0);
+    m_commands->Power(PowerStatus::Off);
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.count(), 1);
     QCOMPARE(clicks, 0);

@@ -1,6 +1,7 @@
 #include "model/connectionwindow.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "model/projectorschangedevent.h"
 #include "model/refreshworker.h"
 #include "pjlink/pjlib.h"
 #include "res/stringtable.h"

@@ -1,6 +1,7 @@
 #include "model/refreshscheduler.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "model/projectorschangedevent.h"
 #include "model/refreshworker.h"
 
 #include <QtTest>

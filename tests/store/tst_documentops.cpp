@@ -250,7 +250,7 @@ void TestDocumentOps::sendPower_outcomes()
     QCOMPARE(outcomes.size(), size_t(1));
     QCOMPARE(outcomes[0].projector, projector);
     QCOMPARE(int(outcomes[0].outcome), outcome);
-    QCOMPARE(outcomes[0].result, result);
+    QCOMPARE(ResultCode(outcomes[0].result), result);
     QCOMPARE(outcomes[0].power ? outcomes[0].power->GetCode() : -2, power);
     QCOMPARE(ReceivedCommands(*emulator).join(u','), received.join(u','));
     // Where no ICMP may be sent, the reachability check is a TCP connect of its own.
@@ -342,7 +342,7 @@ void TestDocumentOps::sendInput_onlyProjectorsOfferingTheInput()
     QCOMPARE(outcomes.size(), size_t(3));
     QCOMPARE(outcomes[1].projector, projectors[1]);
     QCOMPARE(outcomes[1].outcome, CommandOutcome::InputNotOffered);
-    QCOMPARE(outcomes[1].result, 2);
+    QCOMPARE(outcomes[1].result, LinkResult::OutOfParameter);
     QCOMPARE(outcomes[2].outcome, CommandOutcome::Done);
     QCOMPARE(ReceivedCommands(*m_fixture.Fleet().Emulators()[0]),
              (QStringList{u"NAME ?"_s, u"INST ?"_s, u"INPT 31"_s}));

@@ -1,6 +1,7 @@
 // check: the state of the projectors as a monitoring plugin tells it. One summary line with
 // performance data, then a line per projector that is not OK; the exit status is the plugin's.
 
+#include "model/linkresult.h"
 #include "tools/lumarinctl/commands.h"
 
 #include "model/errorstatus.h"
@@ -73,21 +74,21 @@ Finding Evaluate(Projector &projector, const Thresholds &lampLimits, const Thres
 {
     Finding finding;
     const int connect = projector.GetConnectResult();
-    if (connect == 10) {
+    if (connect == LinkResult::AuthFailed) {
         finding.Raise(CheckCritical, {u"password-refused"_s, LoadString(CTL_CHECK_PASSWORD)});
         return finding;
     }
-    if (connect != 0) {
+    if (connect != LinkResult::Ok) {
         finding.Raise(CheckCritical, {u"no-answer"_s, LoadString(CTL_CHECK_NO_ANSWER)});
         return finding;
     }
 
     PowerStatus power;
-    if (projector.GetPowerStatus(power) == 4)
+    if (projector.GetPowerStatus(power) == LinkResult::ProjectorFailure)
         finding.Raise(CheckCritical, {u"projector-failure"_s, LoadString(CTL_CHECK_FAILURE)});
 
     std::vector<ErrorStatus> errors;
-    if (projector.GetErrorStatus(errors) == 0) {
+    if (projector.GetErrorStatus(errors) == LinkResult::Ok) {
         for (const ErrorStatus &error : errors) {
             const int category = error.GetCategory();
             if (category < 0 || category >= int(std::size(kCategoryWords)))
@@ -105,7 +106,7 @@ Finding Evaluate(Projector &projector, const Thresholds &lampLimits, const Thres
     }
 
     std::vector<LampStatus> lamps;
-    if (projector.GetLampStatus(lamps) == 0) {
+    if (projector.GetLampStatus(lamps) == LinkResult::Ok) {
         for (const LampStatus &lamp : lamps) {
             if (lamp.GetHours() >= 0)
                 finding.lampHours = std::max(finding.lampHours.value_or(0), lamp.GetHours());
@@ -202,7 +203,7 @@ int RunCheck(CommandContext &context, const CommandArgs &args)
     for (Projector *projector : projectors) {
         const Finding finding = Evaluate(*projector, thresholds, filterLimits);
         state = std::max(state, finding.state);
-        reached += projector->GetConnectResult() == 0 ? 1 : 0;
+        reached += projector->GetConnectResult() == LinkResult::Ok ? 1 : 0;
         warnings += finding.state == CheckWarning ? 1 : 0;
         errors += finding.state == CheckCritical ? 1 : 0;
         if (finding.lampHours)

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "store/commandoutcome.h"
+#include "model/commandoutcome.h"
 
 #include <QJsonObject>
 #include <QString>
 
 // The JSON object of what became of a command at one projector, for scripts; the word and the
-// line for people are the core's (store/commandoutcome.h).
+// line for people are the core's (model/commandoutcome.h).
 
 // name, ipAddress, groupPath, outcome, result, and the power and worst error the projector
 // reported after a refusal (null when not read).

@@ -1,6 +1,7 @@
 // The commands that talk to registered projectors: what the main view's Refresh and Remote
 // Control buttons do, for the targets named on the command line.
 
+#include "model/linkresult.h"
 #include "tools/lumarinctl/commands.h"
 
 #include "model/inputstatus.h"
@@ -149,8 +150,9 @@ int RunStatus(CommandContext &context, const CommandArgs &args)
     const std::vector<Projector *> projectors = ProjectorsOf(selection);
     Refresh(context, projectors);
 
-    const bool anyAnswered = std::any_of(projectors.begin(), projectors.end(),
-                                         [](Projector *p) { return p->GetConnectResult() != -1; });
+    const bool anyAnswered = std::any_of(projectors.begin(), projectors.end(), [](Projector *p) {
+        return p->GetConnectResult() != LinkResult::NoAnswer;
+    });
     if (!anyAnswered)
         ShowUserMessage(LoadString(MSG_COMMUNICATION_FAILED));
     context.report.Projectors(u"projectors"_s, projectors);

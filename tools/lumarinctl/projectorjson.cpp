@@ -5,6 +5,7 @@
 #include "model/errorstatus.h"
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
+#include "model/linkresult.h"
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
 #include "model/projector.h"
@@ -50,7 +51,7 @@ const char16_t *const kCategories[] = {u"fan",   u"lamp",   u"temperature",
 // for one the projector gave.
 template <typename Value> QJsonValue IfRead(int result, const Value &value)
 {
-    return result == 0 ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+    return result == LinkResult::Ok ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
 }
 
 // fan, lamp, temperature, cover, filter, others
@@ -161,17 +162,20 @@ QJsonObject ProjectorStatusJson(Projector &projector)
 
     PowerStatus power;
     const int powerResult = projector.GetPowerStatus(power);
-    object.insert(u"power"_s, powerResult == 0 ? PowerWord(power.GetCode()) : QJsonValue());
+    object.insert(u"power"_s,
+                  powerResult == LinkResult::Ok ? PowerWord(power.GetCode()) : QJsonValue());
 
     InputStatus input;
     const int inputResult = projector.GetInput(input);
-    object.insert(u"input"_s, inputResult == 0 || input.GetType() == InputStatus::Unavailable
-                                  ? InputJson(input)
-                                  : QJsonValue());
+    object.insert(u"input"_s,
+                  inputResult == LinkResult::Ok || input.GetType() == InputStatus::Unavailable
+                      ? InputJson(input)
+                      : QJsonValue());
 
     MuteStatus mute;
     const int muteResult = projector.GetMuteStatus(mute);
-    object.insert(u"mute"_s, muteResult == 0 ? MuteWord(mute.GetCode()) : QJsonValue());
+    object.insert(u"mute"_s,
+                  muteResult == LinkResult::Ok ? MuteWord(mute.GetCode()) : QJsonValue());
 
     std::vector<ErrorStatus> errors;
     const int errorResult = projector.GetErrorStatus(errors);
@@ -195,8 +199,8 @@ QJsonObject ProjectorStatusJson(Projector &projector)
         highest = std::max(highest, lamp.GetHours());
     }
     // The highest of the lamps: what a lamp-hour alert compares.
-    object.insert(u"lampHours"_s,
-                  lampResult == 0 && highest >= 0 ? QJsonValue(highest) : QJsonValue());
+    object.insert(u"lampHours"_s, lampResult == LinkResult::Ok && highest >= 0 ? QJsonValue(highest)
+                                                                               : QJsonValue());
     object.insert(u"lamps"_s, IfRead(lampResult, lampArray));
 
     QString manufacturer;

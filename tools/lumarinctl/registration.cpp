@@ -1,6 +1,7 @@
 // Registering projectors: the Confirm and Register steps of the Specify IP Address page, and
 // the Auto Search page with its password prompt answered from the command line.
 
+#include "model/linkresult.h"
 #include "tools/lumarinctl/commands.h"
 
 #include "model/automaticsearch.h"
@@ -35,7 +36,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kAuthenticationFailed = 10;
 constexpr int kMaxProjectorName = 64; // a PJLink name has up to 64 bytes
 const QString kHiddenName = u"********"_s;
 
@@ -144,17 +144,17 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     // First without a password, as the page does; the password only when the projector asks.
     Projector candidate(QString(), address, QString(), u"M"_s, groupPath);
     int result = ProbeCandidate(candidate);
-    if (result == kAuthenticationFailed && passwordGiven) {
+    if (result == LinkResult::AuthFailed && passwordGiven) {
         candidate.SetPassword(password);
         result = ProbeCandidate(candidate);
     }
-    if (result == kAuthenticationFailed) {
+    if (result == LinkResult::AuthFailed) {
         Tell(MSG_PASSWORD_INVALID);
         if (!passwordGiven)
             ShowUserMessage(LoadString(CTL_PASSWORD_NEEDED));
         return ExitRefused;
     }
-    if (result != 0) {
+    if (result != LinkResult::Ok) {
         Tell(MSG_NO_PROJECTOR_FOUND);
         return ExitRefused;
     }
@@ -223,7 +223,7 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
     // Whether a candidate asks for a password is known before any password is tried.
     std::vector<bool> asksPassword;
     for (const auto &candidate : candidates)
-        asksPassword.push_back(candidate->GetConnectResult() == kAuthenticationFailed ||
+        asksPassword.push_back(candidate->GetConnectResult() == LinkResult::AuthFailed ||
                                candidate->IsAuthorizationRequired());
 
     std::vector<bool> registered(candidates.size(), false);

@@ -1,5 +1,6 @@
 // lumarinctl watch: the projectors' notifications and state changes as they come.
 
+#include "model/linkresult.h"
 #include "tools/lumarinctl/commands.h"
 
 #include "model/automaticsearch.h"
@@ -56,14 +57,15 @@ std::map<QString, QString> Shown(const ProjectorState &s)
     for (const ErrorStatus &e : s.errors)
         errors += QString::number(std::max(0, e.GetLevel()));
     return {
-        {u"power"_s, s.powerResult == 0 ? s.power.GetText() : QString()},
-        {u"input"_s, s.input.GetType() == InputStatus::Unavailable || s.inputResult != 0
-                         ? QString()
-                         : s.input.GetShortText(s.isKorvane)},
-        {u"mute"_s, s.muteResult != 0                     ? QString()
+        {u"power"_s, s.powerResult == LinkResult::Ok ? s.power.GetText() : QString()},
+        {u"input"_s,
+         s.input.GetType() == InputStatus::Unavailable || s.inputResult != LinkResult::Ok
+             ? QString()
+             : s.input.GetShortText(s.isKorvane)},
+        {u"mute"_s, s.muteResult != LinkResult::Ok        ? QString()
                     : s.mute.GetCode() == MuteStatus::Off ? u"Off"_s
                                                           : s.mute.GetText()},
-        {u"errors"_s, s.errorResult == 0 ? errors : QString()},
+        {u"errors"_s, s.errorResult == LinkResult::Ok ? errors : QString()},
     };
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/errorstatus.h"
+#include "model/linkresult.h"
 #include "model/powerstatus.h"
 
 #include <QString>
@@ -24,9 +25,9 @@ enum class CommandOutcome {
     NotSent,          // the command itself is incomplete (a mute without a kind)
 };
 
-// The outcome of a result code of the projector wrappers (model/projector.h). -1 reads as
+// The outcome of a result of the projector wrappers (model/projector.h). NoAnswer reads as
 // NoAnswer before a connection was made and as Dropped once it was (afterConnect).
-CommandOutcome OutcomeOfResult(int result, bool afterConnect);
+CommandOutcome OutcomeOfResult(LinkResult result, bool afterConnect);
 
 // One targeted projector's outcome, in selection order. The projector's power, and for a
 // projector failure its worst error, are read in the same connection after a refusal, so that
@@ -35,7 +36,7 @@ struct ProjectorOutcome
 {
     Projector *projector = nullptr;
     CommandOutcome outcome = CommandOutcome::NoAnswer;
-    int result = -1; // the result code behind the outcome (0 when done)
+    LinkResult result = LinkResult::NoAnswer; // the result behind the outcome (Ok when done)
     std::optional<PowerStatus> power;
     std::optional<ErrorStatus> worstError;
 };

@@ -1,5 +1,6 @@
-#include "store/commandoutcome.h"
+#include "model/commandoutcome.h"
 
+#include "model/linkresult.h"
 #include "model/projector.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
@@ -48,26 +49,27 @@ QString OutcomeWord(CommandOutcome outcome)
     return QString::fromUtf16(TextsOf(outcome).word);
 }
 
-CommandOutcome OutcomeOfResult(int result, bool afterConnect)
+CommandOutcome OutcomeOfResult(LinkResult result, bool afterConnect)
 {
     switch (result) {
-    case 0:
+    case LinkResult::Ok:
         return CommandOutcome::Done;
-    case 1:
+    case LinkResult::UndefinedCommand:
         return CommandOutcome::Undefined;
-    case 2:
+    case LinkResult::OutOfParameter:
         return CommandOutcome::OutOfRange;
-    case 3:
+    case LinkResult::Unavailable:
         return CommandOutcome::Unavailable;
-    case 4:
+    case LinkResult::ProjectorFailure:
         return CommandOutcome::ProjectorFailure;
-    case 10:
+    case LinkResult::AuthFailed:
         return CommandOutcome::PasswordRefused;
-    case -1:
+    case LinkResult::NoAnswer:
         return afterConnect ? CommandOutcome::Dropped : CommandOutcome::NoAnswer;
-    default:
-        return CommandOutcome::BadAnswer; // 5, or a code the library does not document
+    case LinkResult::BadAnswer:
+        break;
     }
+    return CommandOutcome::BadAnswer; // or a code the library does not document
 }
 
 QString OutcomeLine(const ProjectorOutcome &outcome)
