@@ -57,20 +57,20 @@ lintian --fail-on error,warning "$deb" >"$work/lintian.log" 2>&1 ||
     { cat "$work/lintian.log" >&2; fail "lintian found errors or warnings"; }
 ! grep -qE '^[EW]: ' "$work/lintian.log" || { cat "$work/lintian.log" >&2; fail "lintian"; }
 
-dpkg-deb -x "$deb" "$work/root"
-"$work/root/usr/bin/lumarinctl" --version >/dev/null || fail "lumarinctl from the package"
-"$work/root/usr/bin/pjlink-cli" --version >/dev/null || fail "pjlink-cli from the package"
+dpkg-deb -x "$deb" "$work/unpacked"
+"$work/unpacked/usr/bin/lumarinctl" --version >/dev/null || fail "lumarinctl from the package"
+"$work/unpacked/usr/bin/pjlink-cli" --version >/dev/null || fail "pjlink-cli from the package"
 # Every program: --help answers at once (the window's without a display and without its lock),
 # and its manual page reads in both languages.
 programs=0
-for program in "$work"/root/usr/bin/*; do
+for program in "$work"/unpacked/usr/bin/*; do
     name=$(basename "$program")
     programs=$((programs + 1))
     out=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= timeout 10 "$program" --help) ||
         fail "$name --help from the package"
     [[ $out == *"$name"* || $out == *Usage* ]] || fail "$name --help printed '$out'"
     for page in "share/man/man1/$name.1.gz:NAME" "share/man/ja/man1/$name.1.gz:名前"; do
-        file=$work/root/usr/${page%:*}
+        file=$work/unpacked/usr/${page%:*}
         [ -e "$file" ] || fail "no manual page /usr/${page%:*} for $name"
         text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man -E UTF-8 -l -P cat "$file" 2>"$work/man.err") ||
             { cat "$work/man.err" >&2; fail "man -l /usr/${page%:*}"; }
@@ -80,7 +80,7 @@ done
 [ $programs -ge 4 ] || fail "only $programs programs in the package's /usr/bin"
 
 # A full command from the installed program: a register of its own, nothing reached.
-"$work/root/usr/bin/lumarinctl" --settings "$work/fleet.ini" group add /Hall ||
+"$work/unpacked/usr/bin/lumarinctl" --settings "$work/fleet.ini" group add /Hall ||
     fail "installed lumarinctl group add"
 grep -q '^\[Group\]' "$work/fleet.ini" || fail "installed lumarinctl wrote no settings file"
 echo "1 passed, 0 failed"
