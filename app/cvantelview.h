@@ -51,6 +51,7 @@ public:
     // the part after the splash wait runs from a timer. initialUpdateFinished tells its end,
     // also when the start-up stopped early. Later calls (after Open) refill and refresh.
     void OnInitialUpdate();
+    bool IsInitialUpdateFinished() const { return m_initialUpdateFinished; }
 
     Tab GetTab() const { return m_tab; }
     void SetTab(Tab tab); // as the tab buttons do
