@@ -128,7 +128,7 @@ int Connection::Link::connect(const char *ip, int port, const char *password)
             close();
             return PJL_ERR_CONNECTION;
         }
-    } while (isBlankLine(line));
+    } while (isBlankLine(line) || isNotificationLine(line));
 
     const Greeting greeting = parseGreeting(line);
     if (greeting.code != PJL_OK) {
@@ -163,6 +163,8 @@ Connection::Link::ReadStatus Connection::Link::readLine(Clock::time_point deadli
 {
     for (;;) {
         const LineSplit split = splitLine(m_buffer);
+        if (split.status == LineSplit::NeedMore)
+            m_buffer.erase(0, split.consumed); // NUL padding between lines
         if (split.status == LineSplit::Line) {
             line.assign(split.line);
             m_buffer.erase(0, split.consumed);

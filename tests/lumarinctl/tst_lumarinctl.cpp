@@ -266,6 +266,7 @@ private slots:
     void metrics_promtoolAcceptsAMixedFleet();
     void class2_statusCheckAndFreeze();
     void add_confirmsAndRegisters();
+    void paddedLines_registeredAndRead();
     void registryEdits_data();
     void registryEdits();
     void import_data();
@@ -1433,6 +1434,38 @@ void TestLumarinctl::add_confirmsAndRegisters()
     // The password is kept, scrambled as the settings file keeps it.
     QVERIFY(ReadFile(settings).contains(
         QByteArray(":" + platform::ScramblePassword(u"admin"_s).toLatin1() + ":M:")));
+}
+
+// Firmware that pads every line with NULs and sends an unasked link-up before its first answer:
+// registered and read like any other, with and without a password, Class 1 and Class 2.
+void TestLumarinctl::paddedLines_registeredAndRead()
+{
+    Fleet fleet;
+    const auto padded = [](EmulatorConfig &c) {
+        c.nulPadding = 7, c.tcpLinkUp = true, c.power = 1;
+    };
+    QVERIFY(fleet.Start(31, [&](EmulatorConfig &c) { padded(c), c.name = "Padded"; }));
+    QVERIFY(fleet.Start(32, [&](EmulatorConfig &c) {
+        padded(c), c.name = "PaddedTwo", c.pjlinkClass = 2, c.password = "admin";
+    }));
+    const QString settings = NewSettings(SettingsContent({}, {}));
+    const CtlRun first = Ctl(settings, {u"add"_s, Address(31)});
+    QVERIFY2(first.exitCode == 0, qPrintable(Describe(first)));
+    const CtlRun second = Ctl(settings, {u"add"_s, Address(32), u"--password"_s, u"admin"_s});
+    QVERIFY2(second.exitCode == 0, qPrintable(Describe(second)));
+    QCOMPARE(Listing(settings), u"| Padded@/ PaddedTwo@/"_s);
+
+    const CtlRun status = Ctl(settings, {u"status"_s, u"--json"_s});
+    QVERIFY2(status.exitCode == 0, qPrintable(Describe(status)));
+    const QJsonArray projectors = status.json[u"projectors"_s].toArray();
+    QCOMPARE(projectors.size(), 2);
+    for (const QJsonValue &p : projectors) {
+        QVERIFY2(p[u"power"_s].toString() == u"on"_s, qPrintable(p[u"name"_s].toString()));
+        QCOMPARE(p[u"input"_s][u"type"_s].toString(), u"rgb"_s);
+        QCOMPARE(p[u"lampHours"_s].toInt(), 1200);
+    }
+    QCOMPARE(projectors[1][u"class2"_s][u"serialNumber"_s].toString(), u"EMX0000001"_s);
+    QCOMPARE(projectors[1][u"class2"_s][u"result"_s].toInt(), 0);
 }
 
 void TestLumarinctl::registryEdits_data()

@@ -185,6 +185,12 @@ void TestPjlinkAnswer::answer_data()
     row("lower-case echo", "POWR ?", "%1powr=0\r", 0, L{0});
     row("blanks around payload", "POWR ?", "%1POWR= 1 \t\r", 0, L{1});
     row("class 2 notification skipped", "POWR ?", "%2LKUP=00:11:22:33:44:55\r%1POWR=1\r", 0, L{1});
+    row("NUL padding between lines", "POWR ?",
+        "%2LKUP=00:11:22:33:44:55\r" + QByteArray(3, '\0') + "%1POWR=1\r" + QByteArray(2, '\0'), 0,
+        L{1});
+    row("NUL padding alone is no line", "POWR ?", QByteArray(600, '\0'), -1);
+    row("NUL padding, then framing lost", "NAME ?",
+        QByteArray(100, '\0') + "%1NAME=" + QByteArray(505, 'x'), 5);
     row("wrong command echoed", "POWR ?", "%1INPT=11\r", 5);
     row("no equals sign", "POWR ?", "%1POWR 1\r", 5);
     row("class digit missing", "POWR ?", "%POWR=1\r", 5);

@@ -44,6 +44,7 @@ struct Connection
     std::string expectedDigest; // empty once authenticated, or when security is off
     int commands = 0;
     bool closeAfterSend = false;
+    bool linkUpSent = false; // tcpLinkUp: the unasked "%2LKUP" has gone out
     bool dead = false;
 };
 
@@ -56,7 +57,16 @@ struct Snapshot
     int idleTimeoutMs = 0;
     int answerDelayMs = 0;
     int dropAfterCommands = -1;
+    int nulPadding = 0;
+    bool tcpLinkUp = false;
+    std::string macAddress;
 };
+
+// One line as sent: its CR, then the padding some firmware adds.
+std::string framed(const std::string &line, const Snapshot &s)
+{
+    return line + '\r' + std::string(static_cast<std::size_t>(std::max(0, s.nulPadding)), '\0');
+}
 
 int msUntil(Clock::time_point deadline, Clock::time_point now)
 {
@@ -151,7 +161,8 @@ Snapshot EmulatedProjector::Impl::snapshot() const
 {
     std::lock_guard lock(mutex);
     return {config.address,       config.port,          config.listening,
-            config.idleTimeoutMs, config.answerDelayMs, config.dropAfterCommands};
+            config.idleTimeoutMs, config.answerDelayMs, config.dropAfterCommands,
+            config.nulPadding,    config.tcpLinkUp,     config.macAddress};
 }
 
 void EmulatedProjector::Impl::wakeUp()
@@ -273,7 +284,7 @@ void EmulatedProjector::Impl::send(Connection &c, Clock::time_point now)
 void EmulatedProjector::Impl::queue(Connection &c, const std::string &line, bool thenClose,
                                     const Snapshot &s, Clock::time_point now)
 {
-    c.out = line + '\r';
+    c.out = framed(line, s);
     c.sendAt = now + std::chrono::milliseconds(std::max(0, s.answerDelayMs));
     c.closeAfterSend = thenClose;
 }
@@ -312,6 +323,10 @@ void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const 
         reply = replyTo(config, runtime, line, now);
     }
     queue(c, reply, false, s, now);
+    if (s.tcpLinkUp && !c.linkUpSent) {
+        c.linkUpSent = true;
+        c.out.insert(0, framed("%2LKUP=" + s.macAddress, s));
+    }
 }
 
 void EmulatedProjector::Impl::service(Connection &c, const Snapshot &s, Clock::time_point now)

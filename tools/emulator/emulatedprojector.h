@@ -62,6 +62,9 @@ struct EmulatorConfig
     int dropAfterCommands = -1;    // close the connection after receiving this many commands
                                    // (0: right after the greeting)
     bool malformedAnswers = false; // answers that break the PJLink framing
+    int nulPadding = 0;            // NUL bytes sent after the CR of every line, as some firmware
+    bool tcpLinkUp = false;        // "%2LKUP=<macAddress>" unasked on TCP before each connection's
+                                   // first answer
     std::map<std::string, std::string> rawAnswers; // command ("POWR") -> exact answer line
                                                    // sent instead of the normal one, without CR
                                                    // (the command then has no effect);

@@ -207,6 +207,10 @@ QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
         ok = readInt(v, &c.dropAfterCommands);
     else if (key == "malformedAnswers"_L1)
         ok = readBool(v, &c.malformedAnswers);
+    else if (key == "nulPadding"_L1)
+        ok = readInt(v, &c.nulPadding) && c.nulPadding >= 0 && c.nulPadding <= 256;
+    else if (key == "tcpLinkUp"_L1)
+        ok = readBool(v, &c.tcpLinkUp);
     else if (key == "rawAnswers"_L1)
         ok = readRawAnswers(v, &c.rawAnswers);
     else if (key == "refusedSets"_L1)
