@@ -167,6 +167,11 @@ bool Projector::IsAuthorizationRequired() const
     return ReadState([](const ProjectorState &s) { return s.authorizationRequired; });
 }
 
+pjlink::SecurityLevel Projector::GetSecurityLevel() const
+{
+    return ReadState([](const ProjectorState &s) { return s.security; });
+}
+
 int Projector::GetConnectResult() const
 {
     return ReadState([](const ProjectorState &s) { return s.connectResult; });
@@ -217,6 +222,8 @@ int Projector::Connect(int mode)
     m_work.connectResult = *connected;
     SetAllResults(m_work.connectResult);
     m_work.authorizationRequired = m_connection->IsAuthorizationRequired();
+    if (m_work.connectResult != LinkResult::NoAnswer)
+        m_work.security = m_connection->GetSecurityLevel();
     if (m_work.connectResult == LinkResult::NoAnswer) {
         ResetStatus();
         return -1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pjlink/security.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -28,8 +30,13 @@ public:
     void SetRecvTimeOut(int seconds);
     int GetRecvTimeOut() const;
 
+    // With a password and a projector that asks for one, level 2 is asked for first; a projector
+    // that does not take it costs one more connection, once per address and port for the life
+    // of the process, which then remembers to use MD5 there.
     int ConnectWithPassword(const char *ip, int port, const char *password);
     bool IsAuthorizationRequired() const;
+    // The check the last connect agreed with the projector; None until a greeting was read.
+    SecurityLevel GetSecurityLevel() const;
     void Disconnect(); // also forgets every answer handed out
 
     int Power(int code);

@@ -267,6 +267,7 @@ private slots:
     void class2_statusCheckAndFreeze();
     void add_confirmsAndRegisters();
     void paddedLines_registeredAndRead();
+    void security_levelShownSecretsNever();
     void registryEdits_data();
     void registryEdits();
     void import_data();
@@ -1466,6 +1467,43 @@ void TestLumarinctl::paddedLines_registeredAndRead()
     }
     QCOMPARE(projectors[1][u"class2"_s][u"serialNumber"_s].toString(), u"EMX0000001"_s);
     QCOMPARE(projectors[1][u"class2"_s][u"result"_s].toInt(), 0);
+}
+
+// Each projector's password check in the JSON; neither the password nor a digest in any output.
+void TestLumarinctl::security_levelShownSecretsNever()
+{
+    using S = EmulatorConfig::Security;
+    Fleet fleet;
+    QVERIFY(fleet.Start(41, [](EmulatorConfig &c) { c.name = "Open"; }));
+    QVERIFY(fleet.Start(42, [](EmulatorConfig &c) { c.name = "Md5", c.password = "Lamp-7"; }));
+    QVERIFY(fleet.Start(43, [](EmulatorConfig &c) {
+        c.name = "Sha", c.password = "Lamp-7", c.security = S::Sha256;
+    }));
+    QVERIFY(fleet.Start(44, [](EmulatorConfig &c) {
+        c.name = "ShaWrong", c.password = "Lamp-8", c.security = S::Sha256;
+    }));
+    const QString settings =
+        NewSettings(SettingsContent({}, {{u"Open"_s, Address(41), QString(), u"/"_s},
+                                         {u"Md5"_s, Address(42), u"Lamp-7"_s, u"/"_s},
+                                         {u"Sha"_s, Address(43), u"Lamp-7"_s, u"/"_s},
+                                         {u"ShaWrong"_s, Address(44), u"Lamp-7"_s, u"/"_s},
+                                         {u"Silent"_s, Address(45), QString(), u"/"_s}}));
+    const CtlRun run = Ctl(settings, {u"status"_s, u"--json"_s});
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(Describe(run)));
+    QStringList levels;
+    for (const QJsonValue &p : run.json[u"projectors"_s].toArray())
+        levels << p[u"name"_s].toString() + u'=' +
+                      (p[u"security"_s].isNull() ? u"null"_s : p[u"security"_s].toString());
+    QCOMPARE(levels, (QStringList{u"Open=none"_s, u"Md5=md5"_s, u"Sha=sha256"_s,
+                                  u"ShaWrong=sha256"_s, u"Silent=null"_s}));
+    QCOMPARE(fleet[43].connectionCount(), 1);
+
+    const CtlRun text = Ctl(settings, {u"status"_s});
+    const QRegularExpression digest(u"[0-9a-fA-F]{32}"_s);
+    for (const CtlRun *output : {&run, &text}) {
+        const QString all = QString::fromUtf8(output->out) + output->err;
+        QVERIFY2(!all.contains(u"Lamp-"_s) && !digest.match(all).hasMatch(), qPrintable(all));
+    }
 }
 
 void TestLumarinctl::registryEdits_data()
