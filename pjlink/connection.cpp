@@ -32,6 +32,9 @@ constexpr int kMinTimeoutSeconds = 1;
 constexpr int kMaxTimeoutSeconds = 60;
 // How long a projector may think about "PJLINK 2" before it counts as one that ignores it.
 constexpr std::chrono::seconds kLevelTwoWait{2};
+// Reads of 4 KiB that discarding what a projector sent unasked may take before it counts as a
+// flood and the connection is given up.
+constexpr int kMaxStaleReads = 64;
 // Addresses whose level is remembered; beyond this the memory starts afresh.
 constexpr std::size_t kMaxRememberedLevels = 4096;
 
@@ -105,6 +108,14 @@ struct Connection::Link
     std::string m_buffer;
     std::string m_digest; // prefix of the first command when security is on
     SecurityLevel m_security = SecurityLevel::None;
+    std::optional<Clock::time_point> m_overall; // SetOverallDeadline
+
+    // The end of a wait of length wait that starts now.
+    Clock::time_point deadlineIn(Clock::duration wait) const
+    {
+        const Clock::time_point end = Clock::now() + wait;
+        return m_overall ? std::min(end, *m_overall) : end;
+    }
     std::chrono::seconds m_timeout{kDefaultTimeoutSeconds};
     bool m_authRequired = false;
     // The projector refused the password: answered with 10 until the next connect or
@@ -132,7 +143,7 @@ int Connection::Link::openSocket(const in_addr &address, int port)
     if (::connect(socket.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
         if (errno != EINPROGRESS && errno != EINTR)
             return PJL_ERR_SOCKET_BASE + errno;
-        if (!platform::WaitReady(socket.get(), POLLOUT, Clock::now() + m_timeout))
+        if (!platform::WaitReady(socket.get(), POLLOUT, deadlineIn(m_timeout)))
             return PJL_ERR_SOCKET_BASE + ETIMEDOUT;
         int error = 0;
         socklen_t length = sizeof error;
@@ -156,7 +167,7 @@ int Connection::Link::greet(const in_addr &address, int port, std::string &seed)
     if (const int result = openSocket(address, port); result != PJL_OK)
         return result;
 
-    const Clock::time_point deadline = Clock::now() + m_timeout;
+    const Clock::time_point deadline = deadlineIn(m_timeout);
     std::string line;
     do {
         if (readLine(deadline, line) != ReadStatus::Line) {
@@ -181,7 +192,7 @@ int Connection::Link::greet(const in_addr &address, int port, std::string &seed)
 std::optional<Random16> Connection::Link::askLevelTwo()
 {
     const Clock::time_point deadline =
-        Clock::now() + std::min<Clock::duration>(m_timeout, kLevelTwoWait);
+        deadlineIn(std::min<Clock::duration>(m_timeout, kLevelTwoWait));
     if (!discardStale() || !sendAll(kLevelTwoQuery, deadline))
         return std::nullopt;
     std::string line;
@@ -282,12 +293,14 @@ Connection::Link::ReadStatus Connection::Link::readLine(Clock::time_point deadli
 }
 
 // Drops whatever arrived after the last answer (the LF of a CR LF, a late duplicate), so the
-// next line read belongs to the next request. False when the projector has closed.
+// next line read belongs to the next request. False when the projector has closed, or still
+// floods us after kMaxStaleReads reads: a stale line left behind could pass for the next
+// answer (one INNM name for another's).
 bool Connection::Link::discardStale()
 {
     m_buffer.clear();
-    char scratch[kMaxUnframedBytes];
-    for (int i = 0; i < 8; ++i) {
+    char scratch[4096];
+    for (int i = 0; i < kMaxStaleReads; ++i) {
         const ssize_t got = ::recv(m_socket.get(), scratch, sizeof scratch, MSG_DONTWAIT);
         if (got > 0)
             continue;
@@ -295,7 +308,7 @@ bool Connection::Link::discardStale()
             return false;
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     }
-    return true;
+    return false;
 }
 
 bool Connection::Link::sendAll(std::string_view data, Clock::time_point deadline)
@@ -325,8 +338,12 @@ Exchange Connection::Link::request(std::string_view command, std::string_view pa
     }
     if (!m_socket.valid())
         return exchange;
+    if (m_overall && Clock::now() >= *m_overall) {
+        close();
+        return exchange;
+    }
 
-    const Clock::time_point deadline = Clock::now() + m_timeout;
+    const Clock::time_point deadline = deadlineIn(m_timeout);
     std::string request = std::exchange(m_digest, std::string());
     request.append(1, '%').append(1, cls).append(command).append(" ").append(parameter);
     request.append("\r");
@@ -441,10 +458,16 @@ SecurityLevel Connection::GetSecurityLevel() const
     return m_link->m_security;
 }
 
+void Connection::SetOverallDeadline(std::chrono::steady_clock::time_point deadline)
+{
+    m_link->m_overall = deadline;
+}
+
 void Connection::Disconnect()
 {
     m_link->close();
     m_link->m_refused = false;
+    m_link->m_overall.reset();
     *m_answers = Answers();
 }
 

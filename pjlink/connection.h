@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,11 @@ public:
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
+
+    // A limit for the whole connection, greeting and reads included, however slowly each answer
+    // comes: no wait runs past it, and requests after it fail with -1 at once (the connection
+    // is then closed). Kept until Disconnect.
+    void SetOverallDeadline(std::chrono::steady_clock::time_point deadline);
 
     // Seconds, kept within 1..60; a setting, not state: it survives Disconnect.
     void SetRecvTimeOut(int seconds);
