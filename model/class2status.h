@@ -22,7 +22,8 @@ struct Class2Status
     };
 
     // 0 when the last Class 2 read got every value; else the first failure's code (-1 until a
-    // read). A value that could not be read stays empty, the others are kept.
+    // read, and for a read cut off). A value that could not be read stays empty, the others are
+    // kept.
     int result = ResultCode(LinkResult::NoAnswer);
     QString serialNumber;
     QString softwareVersion;
@@ -38,7 +39,11 @@ struct Class2Status
     // once; the others at every read.
     bool identityRead = false;
 
-    bool IsRead() const { return result != LinkResult::NoAnswer; }
+    // A read was made; with result NoAnswer it was cut off (no answer, the connection lost), which
+    // is a failure and not the "never read" of a Class 1 projector.
+    bool attempted = false;
+
+    bool IsRead() const { return attempted; }
     // The name of the terminal, empty when it has none.
     QString InputName(const InputStatus &input) const;
 };

@@ -142,7 +142,18 @@ void NotificationListener::Run()
 void NotificationListener::Take(quint32 from, const char *bytes, std::size_t size)
 {
     // One byte more than the parser reads is read, so an oversized datagram stays malformed.
-    const pjlink::Datagram d = pjlink::parseDatagram(std::string_view(bytes, size));
+    const std::vector<pjlink::Datagram> messages =
+        pjlink::parseDatagrams(std::string_view(bytes, size));
+    if (messages.empty()) {
+        ++m_garbage;
+        LogGarbage(from);
+    }
+    for (const pjlink::Datagram &d : messages)
+        TakeMessage(from, d);
+}
+
+void NotificationListener::TakeMessage(quint32 from, const pjlink::Datagram &d)
+{
     switch (d.kind) {
     case pjlink::Datagram::Malformed:
         ++m_garbage;

@@ -76,6 +76,7 @@ public:
 private:
     void Run();
     void Take(quint32 from, const char *bytes, std::size_t size);
+    void TakeMessage(quint32 from, const pjlink::Datagram &message);
     void LogGarbage(quint32 from);
 
     Sink m_sink;

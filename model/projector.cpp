@@ -10,10 +10,14 @@
 
 #include <QByteArray>
 #include <QStringDecoder>
+#include <algorithm>
 #include <system_error>
 #include <thread>
 
 namespace {
+
+constexpr std::chrono::seconds kMinWindowBudget{15};
+constexpr std::chrono::seconds kWindowBudgetPerTimeout{4};
 
 // Library texts are UTF-8; a text that does not decode is not taken.
 std::optional<QString> DecodeUtf8(const char *text)
@@ -25,6 +29,28 @@ std::optional<QString> DecodeUtf8(const char *text)
     if (decoder.hasError())
         return std::nullopt;
     return decoded;
+}
+
+// A terminal name as the projector sent it: bytes that are not UTF-8 (or are control bytes)
+// shown as \xNN, so that a name is never lost to a bad byte and never carries one.
+QString TextOrEscaped(const std::string &bytes)
+{
+    if (const std::optional<QString> decoded = DecodeUtf8(bytes.c_str())) {
+        const bool clean = std::none_of(decoded->begin(), decoded->end(), [](QChar c) {
+            return c.category() == QChar::Other_Control;
+        });
+        if (clean)
+            return *decoded;
+    }
+    QString escaped;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && byte != '\\')
+            escaped += QLatin1Char(c);
+        else
+            escaped += QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return escaped;
 }
 
 // The library's mute values; -1 for anything else.
@@ -167,6 +193,11 @@ bool Projector::IsAuthorizationRequired() const
     return ReadState([](const ProjectorState &s) { return s.authorizationRequired; });
 }
 
+pjlink::SecurityLevel Projector::GetSecurityLevel() const
+{
+    return ReadState([](const ProjectorState &s) { return s.security; });
+}
+
 int Projector::GetConnectResult() const
 {
     return ReadState([](const ProjectorState &s) { return s.connectResult; });
@@ -217,6 +248,8 @@ int Projector::Connect(int mode)
     m_work.connectResult = *connected;
     SetAllResults(m_work.connectResult);
     m_work.authorizationRequired = m_connection->IsAuthorizationRequired();
+    if (m_work.connectResult != LinkResult::NoAnswer)
+        m_work.security = m_connection->GetSecurityLevel();
     if (m_work.connectResult == LinkResult::NoAnswer) {
         ResetStatus();
         return -1;
@@ -253,6 +286,11 @@ std::optional<int> Projector::ConnectLibrary(int mode)
     const QByteArray password = GetPassword().toLocal8Bit();
     const int port = GetLinkPort();
     m_connection->SetRecvTimeOut(GetLinkRecvTimeOut());
+    // However slowly a projector answers each request, its whole window ends within this, so
+    // one projector cannot hold a refresh cycle.
+    const auto budget =
+        std::max(kMinWindowBudget, kWindowBudgetPerTimeout * m_connection->GetRecvTimeOut());
+    m_connection->SetOverallDeadline(std::chrono::steady_clock::now() + budget);
     int result = -1;
     const auto connect = [&] {
         result = m_connection->ConnectWithPassword(ip.data(), port, password.data());
@@ -582,13 +620,14 @@ int Projector::ReadClass2Status(bool everything)
                 std::string name;
                 if (note(class2::GetInputName(link, input, name)) && !name.empty())
                     status.inputNames.emplace_back(InputStatus(input.first, input.second),
-                                                   DecodeUtf8(name.c_str()).value_or(QString()));
+                                                   TextOrEscaped(name));
             }
         }
         // A dropped connection leaves them for the next read to try again.
         status.identityRead = !lost;
     }
     status.result = first;
+    status.attempted = true;
     return pjlinkClass;
 }
 

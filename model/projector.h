@@ -66,6 +66,7 @@ public:
     bool IsConnected() const; // a connection window is open on some thread
     bool IsAuthenticated() const;
     bool IsAuthorizationRequired() const;
+    pjlink::SecurityLevel GetSecurityLevel() const;
     int GetConnectResult() const;
     // The socket error of the last connect that could not reach the projector's port, 0
     // otherwise.

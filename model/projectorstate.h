@@ -7,6 +7,7 @@
 #include "model/linkresult.h"
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
+#include "pjlink/security.h"
 
 #include <QString>
 #include <optional>
@@ -26,6 +27,8 @@ struct ProjectorState
     bool reachable = false;     // answered at the last Connect
     bool authenticated = false; // the last Connect returned 0
     bool authorizationRequired = false;
+    // The password check agreed at the last Connect that read a greeting (none: no password).
+    pjlink::SecurityLevel security = pjlink::SecurityLevel::None;
     int connectResult = ResultCode(LinkResult::NoAnswer);
     int lastSocketError = 0;
 

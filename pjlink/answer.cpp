@@ -1,5 +1,6 @@
 #include "pjlink/answer.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -116,15 +117,19 @@ template <typename Take> bool forEachToken(std::string_view text, Take take)
 LineSplit splitLine(std::string_view buffer)
 {
     LineSplit split;
+    // Projectors pad lines with NULs after the CR: a line never starts with one.
+    const std::size_t start = std::min(buffer.find_first_not_of('\0'), buffer.size());
+    buffer.remove_prefix(start);
     const std::size_t end = buffer.find_first_of("\r\n");
     if (end == std::string_view::npos) {
         split.status =
             buffer.size() >= kMaxUnframedBytes ? LineSplit::FramingLost : LineSplit::NeedMore;
+        split.consumed = start;
         return split;
     }
     split.status = LineSplit::Line;
     split.line = buffer.substr(0, end);
-    split.consumed = end + 1;
+    split.consumed = start + end + 1;
     return split;
 }
 
@@ -182,6 +187,13 @@ bool isNotificationName(std::string_view name)
 }
 
 } // namespace
+
+bool isNotificationLine(std::string_view line)
+{
+    const std::string_view text = trimmed(line);
+    return text.size() >= 7 && text[0] == '%' && text[1] == '2' && text[6] == '=' &&
+           isNotificationName(text.substr(2, 4));
+}
 
 AnswerLine matchAnswer(std::string_view line, std::string_view command, char cls)
 {

@@ -22,11 +22,17 @@ struct LineSplit
     enum Status { Line, NeedMore, FramingLost };
     Status status = NeedMore;
     std::string_view line;    // without its terminator; Line only
-    std::size_t consumed = 0; // bytes of the buffer used up, terminator included
+    std::size_t consumed = 0; // bytes of the buffer used up, terminator included; with NeedMore
+                              // the NUL padding that may be dropped
 };
 
-// The first line of buffer, ended by CR or LF (so CR LF yields a line and an empty line).
+// The first line of buffer, ended by CR or LF (so CR LF yields a line and an empty line). NUL
+// bytes before a line are padding and skipped.
 LineSplit splitLine(std::string_view buffer);
+
+// "%2LKUP=...", "%2POWR=1": a status line a projector may send unasked on the command connection
+// (before its greeting too).
+bool isNotificationLine(std::string_view line);
 
 struct Greeting
 {

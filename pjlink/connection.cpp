@@ -5,8 +5,7 @@
 #include "platform/pollwait.h"
 #include "platform/uniquefd.h"
 
-#include <QByteArray>
-#include <QCryptographicHash>
+#include <QRandomGenerator>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -17,6 +16,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
+#include <mutex>
 #include <utility>
 
 namespace pjlink {
@@ -28,6 +30,13 @@ using Clock = std::chrono::steady_clock;
 constexpr int kDefaultTimeoutSeconds = 5;
 constexpr int kMinTimeoutSeconds = 1;
 constexpr int kMaxTimeoutSeconds = 60;
+// How long a projector may think about "PJLINK 2" before it counts as one that ignores it.
+constexpr std::chrono::seconds kLevelTwoWait{2};
+// Reads of 4 KiB that discarding what a projector sent unasked may take before it counts as a
+// flood and the connection is given up.
+constexpr int kMaxStaleReads = 64;
+// Addresses whose level is remembered; beyond this the memory starts afresh.
+constexpr std::size_t kMaxRememberedLevels = 4096;
 
 using Socket = platform::UniqueFd;
 
@@ -41,6 +50,36 @@ struct Exchange
     int code = PJL_ERR_CONNECTION;
     std::string payload;
 };
+
+// The level each projector (address and port) took, for the life of the process: a projector
+// that ignores "PJLINK 2" then costs its extra connection once.
+class LevelMemory
+{
+public:
+    SecurityLevel recall(const std::string &endpoint)
+    {
+        std::lock_guard guard(m_lock);
+        const auto found = m_levels.find(endpoint);
+        return found == m_levels.end() ? SecurityLevel::None : found->second;
+    }
+    void keep(const std::string &endpoint, SecurityLevel level)
+    {
+        std::lock_guard guard(m_lock);
+        if (m_levels.size() >= kMaxRememberedLevels)
+            m_levels.clear();
+        m_levels[endpoint] = level;
+    }
+
+private:
+    std::mutex m_lock;
+    std::map<std::string, SecurityLevel> m_levels;
+};
+
+LevelMemory &levelMemory()
+{
+    static LevelMemory memory;
+    return memory;
+}
 
 } // namespace
 
@@ -59,6 +98,8 @@ struct Connection::Link
     enum class ReadStatus { Line, TimedOut, Closed, FramingLost };
 
     int openSocket(const in_addr &address, int port);
+    int greet(const in_addr &address, int port, std::string &seed);
+    std::optional<Random16> askLevelTwo();
     ReadStatus readLine(Clock::time_point deadline, std::string &line);
     bool discardStale();
     bool sendAll(std::string_view data, Clock::time_point deadline);
@@ -66,6 +107,15 @@ struct Connection::Link
     Socket m_socket;
     std::string m_buffer;
     std::string m_digest; // prefix of the first command when security is on
+    SecurityLevel m_security = SecurityLevel::None;
+    std::optional<Clock::time_point> m_overall; // SetOverallDeadline
+
+    // The end of a wait of length wait that starts now.
+    Clock::time_point deadlineIn(Clock::duration wait) const
+    {
+        const Clock::time_point end = Clock::now() + wait;
+        return m_overall ? std::min(end, *m_overall) : end;
+    }
     std::chrono::seconds m_timeout{kDefaultTimeoutSeconds};
     bool m_authRequired = false;
     // The projector refused the password: answered with 10 until the next connect or
@@ -93,7 +143,7 @@ int Connection::Link::openSocket(const in_addr &address, int port)
     if (::connect(socket.get(), reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
         if (errno != EINPROGRESS && errno != EINTR)
             return PJL_ERR_SOCKET_BASE + errno;
-        if (!platform::WaitReady(socket.get(), POLLOUT, Clock::now() + m_timeout))
+        if (!platform::WaitReady(socket.get(), POLLOUT, deadlineIn(m_timeout)))
             return PJL_ERR_SOCKET_BASE + ETIMEDOUT;
         int error = 0;
         socklen_t length = sizeof error;
@@ -109,26 +159,22 @@ int Connection::Link::openSocket(const in_addr &address, int port)
     return PJL_OK;
 }
 
-int Connection::Link::connect(const char *ip, int port, const char *password)
+// Opens the connection and reads the greeting: PJL_OK with the seed, empty when the projector
+// asks for no password. Anything else leaves the connection closed.
+int Connection::Link::greet(const in_addr &address, int port, std::string &seed)
 {
-    close();
-    m_authRequired = false;
-    m_refused = false;
-
-    in_addr address{};
-    if (ip == nullptr || port < 1 || port > 65535 || ::inet_pton(AF_INET, ip, &address) != 1)
-        return PJL_ERR_SOCKET_BASE + EINVAL;
+    seed.clear();
     if (const int result = openSocket(address, port); result != PJL_OK)
         return result;
 
-    const Clock::time_point deadline = Clock::now() + m_timeout;
+    const Clock::time_point deadline = deadlineIn(m_timeout);
     std::string line;
     do {
         if (readLine(deadline, line) != ReadStatus::Line) {
             close();
             return PJL_ERR_CONNECTION;
         }
-    } while (isBlankLine(line));
+    } while (isBlankLine(line) || isNotificationLine(line));
 
     const Greeting greeting = parseGreeting(line);
     if (greeting.code != PJL_OK) {
@@ -137,7 +183,40 @@ int Connection::Link::connect(const char *ip, int port, const char *password)
         close();
         return greeting.code;
     }
-    if (!greeting.security)
+    seed.assign(greeting.random);
+    return PJL_OK;
+}
+
+// Sends "PJLINK 2" and reads the projector's random bytes; none when it refuses, stays silent
+// for kLevelTwoWait or closes.
+std::optional<Random16> Connection::Link::askLevelTwo()
+{
+    const Clock::time_point deadline =
+        deadlineIn(std::min<Clock::duration>(m_timeout, kLevelTwoWait));
+    if (!discardStale() || !sendAll(kLevelTwoQuery, deadline))
+        return std::nullopt;
+    std::string line;
+    do {
+        if (readLine(deadline, line) != ReadStatus::Line)
+            return std::nullopt;
+    } while (isBlankLine(line) || isNotificationLine(line));
+    return parseLevelTwoAnswer(line);
+}
+
+int Connection::Link::connect(const char *ip, int port, const char *password)
+{
+    close();
+    m_authRequired = false;
+    m_refused = false;
+    m_security = SecurityLevel::None;
+
+    in_addr address{};
+    if (ip == nullptr || port < 1 || port > 65535 || ::inet_pton(AF_INET, ip, &address) != 1)
+        return PJL_ERR_SOCKET_BASE + EINVAL;
+    std::string seed;
+    if (const int result = greet(address, port, seed); result != PJL_OK)
+        return result;
+    if (seed.empty())
         return PJL_OK;
 
     m_authRequired = true;
@@ -147,9 +226,33 @@ int Connection::Link::connect(const char *ip, int port, const char *password)
         m_refused = true;
         return PJL_ERR_AUTH;
     }
-    QByteArray seed(greeting.random.data(), static_cast<qsizetype>(greeting.random.size()));
-    seed.append(secret.data(), static_cast<qsizetype>(secret.size()));
-    m_digest = QCryptographicHash::hash(seed, QCryptographicHash::Md5).toHex().toStdString();
+
+    // Never after "PJLINK 0": a projector without security would take it for a command.
+    const std::string endpoint = std::string(ip) + ':' + std::to_string(port);
+    if (levelMemory().recall(endpoint) != SecurityLevel::Md5) {
+        if (const std::optional<Random16> theirs = askLevelTwo()) {
+            levelMemory().keep(endpoint, SecurityLevel::Sha256);
+            Random16 ours{};
+            QRandomGenerator::system()->generate(ours.begin(), ours.end());
+            m_digest = levelTwoPrefix(*theirs, ours, secret);
+            m_security = SecurityLevel::Sha256;
+        } else {
+            // The projector has refused or dropped the question, or left it unanswered: a
+            // fresh connection at level 1.
+            levelMemory().keep(endpoint, SecurityLevel::Md5);
+            close();
+            if (const int result = greet(address, port, seed); result != PJL_OK)
+                return result;
+            if (seed.empty()) {
+                m_authRequired = false;
+                return PJL_OK;
+            }
+        }
+    }
+    if (m_security == SecurityLevel::None) {
+        m_digest = levelOnePrefix(seed, secret);
+        m_security = SecurityLevel::Md5;
+    }
 
     // A wrong password is only answered to a command, and the caller wants to know at connect.
     const Exchange check = request("CLSS", "?");
@@ -163,6 +266,8 @@ Connection::Link::ReadStatus Connection::Link::readLine(Clock::time_point deadli
 {
     for (;;) {
         const LineSplit split = splitLine(m_buffer);
+        if (split.status == LineSplit::NeedMore)
+            m_buffer.erase(0, split.consumed); // NUL padding between lines
         if (split.status == LineSplit::Line) {
             line.assign(split.line);
             m_buffer.erase(0, split.consumed);
@@ -188,12 +293,14 @@ Connection::Link::ReadStatus Connection::Link::readLine(Clock::time_point deadli
 }
 
 // Drops whatever arrived after the last answer (the LF of a CR LF, a late duplicate), so the
-// next line read belongs to the next request. False when the projector has closed.
+// next line read belongs to the next request. False when the projector has closed, or still
+// floods us after kMaxStaleReads reads: a stale line left behind could pass for the next
+// answer (one INNM name for another's).
 bool Connection::Link::discardStale()
 {
     m_buffer.clear();
-    char scratch[kMaxUnframedBytes];
-    for (int i = 0; i < 8; ++i) {
+    char scratch[4096];
+    for (int i = 0; i < kMaxStaleReads; ++i) {
         const ssize_t got = ::recv(m_socket.get(), scratch, sizeof scratch, MSG_DONTWAIT);
         if (got > 0)
             continue;
@@ -201,7 +308,7 @@ bool Connection::Link::discardStale()
             return false;
         return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
     }
-    return true;
+    return false;
 }
 
 bool Connection::Link::sendAll(std::string_view data, Clock::time_point deadline)
@@ -231,8 +338,12 @@ Exchange Connection::Link::request(std::string_view command, std::string_view pa
     }
     if (!m_socket.valid())
         return exchange;
+    if (m_overall && Clock::now() >= *m_overall) {
+        close();
+        return exchange;
+    }
 
-    const Clock::time_point deadline = Clock::now() + m_timeout;
+    const Clock::time_point deadline = deadlineIn(m_timeout);
     std::string request = std::exchange(m_digest, std::string());
     request.append(1, '%').append(1, cls).append(command).append(" ").append(parameter);
     request.append("\r");
@@ -342,10 +453,21 @@ bool Connection::IsAuthorizationRequired() const
     return m_link->authorizationRequired();
 }
 
+SecurityLevel Connection::GetSecurityLevel() const
+{
+    return m_link->m_security;
+}
+
+void Connection::SetOverallDeadline(std::chrono::steady_clock::time_point deadline)
+{
+    m_link->m_overall = deadline;
+}
+
 void Connection::Disconnect()
 {
     m_link->close();
     m_link->m_refused = false;
+    m_link->m_overall.reset();
     *m_answers = Answers();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "pjlink/security.h"
+
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,12 +27,22 @@ public:
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
+    // A limit for the whole connection, greeting and reads included, however slowly each answer
+    // comes: no wait runs past it, and requests after it fail with -1 at once (the connection
+    // is then closed). Kept until Disconnect.
+    void SetOverallDeadline(std::chrono::steady_clock::time_point deadline);
+
     // Seconds, kept within 1..60; a setting, not state: it survives Disconnect.
     void SetRecvTimeOut(int seconds);
     int GetRecvTimeOut() const;
 
+    // With a password and a projector that asks for one, level 2 is asked for first; a projector
+    // that does not take it costs one more connection, once per address and port for the life
+    // of the process, which then remembers to use MD5 there.
     int ConnectWithPassword(const char *ip, int port, const char *password);
     bool IsAuthorizationRequired() const;
+    // The check the last connect agreed with the projector; None until a greeting was read.
+    SecurityLevel GetSecurityLevel() const;
     void Disconnect(); // also forgets every answer handed out
 
     int Power(int code);

@@ -1,5 +1,6 @@
 #include "pjlink/datagram.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace pjlink {
@@ -158,6 +159,23 @@ Datagram parseDatagram(std::string_view bytes)
     result.kind = kind;
     result.code = PJL_OK;
     return result;
+}
+
+std::vector<Datagram> parseDatagrams(std::string_view bytes)
+{
+    if (bytes.size() > kMaxDatagram)
+        return {Datagram{}};
+    std::vector<Datagram> messages;
+    while (messages.size() < kMaxMessagesPerDatagram) {
+        while (!bytes.empty() && isPadding(bytes.front()))
+            bytes.remove_prefix(1);
+        if (bytes.empty())
+            break;
+        const std::size_t end = std::min(bytes.find('\r'), bytes.size());
+        messages.push_back(parseDatagram(bytes.substr(0, end)));
+        bytes.remove_prefix(end);
+    }
+    return messages;
 }
 
 std::string formatMac(const MacAddress &mac)

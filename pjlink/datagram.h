@@ -7,10 +7,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Pure parsers for the datagrams Class 2 projectors send to UDP port 4352: the answer to a
 // search and the unprompted status notifications. No sockets and no state, so they can be
-// fuzzed. A datagram carries one message; anything else in it makes it malformed.
+// fuzzed. parseDatagram reads one message; parseDatagrams reads a datagram that may carry several.
 namespace pjlink {
 
 // Longer datagrams are never read: the longest message is 25 bytes, and the parser's work
@@ -47,6 +48,15 @@ struct Datagram
 // value, lower-case command and hex digits), strict otherwise (one message, the "%2" prefix,
 // exact value grammar). Bounded work for any input.
 Datagram parseDatagram(std::string_view bytes);
+
+// Messages read from one datagram at most; what follows them is dropped unread.
+inline constexpr std::size_t kMaxMessagesPerDatagram = 16;
+
+// Some projectors send several messages in one datagram, each ended by its CR: each is read as
+// parseDatagram reads one, in order (Malformed ones included, so the caller can count them). LF
+// and NUL padding between messages is dropped; a datagram of padding alone gives nothing, and
+// one over kMaxDatagram bytes one Malformed.
+std::vector<Datagram> parseDatagrams(std::string_view bytes);
 
 // "00:00:5E:00:53:01": upper-case hex pairs separated by colons.
 std::string formatMac(const MacAddress &mac);

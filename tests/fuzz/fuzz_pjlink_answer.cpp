@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes through what the client does with received data: line framing, the
-// greeting, answer matching and every payload parser.
+// greeting, the level 2 answer, answer matching and every payload parser.
 
 #include "pjlink/answer.h"
+#include "pjlink/security.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -39,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         rest.remove_prefix(split.consumed);
         (void)pjlink::parseGreeting(split.line);
+        (void)pjlink::isNotificationLine(split.line);
+        if (const auto random = pjlink::parseLevelTwoAnswer(split.line))
+            (void)pjlink::levelTwoPrefix(*random, *random, split.line);
         for (std::string_view command : kCommands) {
             const pjlink::AnswerLine answer = pjlink::matchAnswer(split.line, command);
             if (answer.kind == pjlink::AnswerLine::Result && answer.code == 0)

@@ -17,5 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         if (again.mac != d.mac)
             __builtin_trap();
     }
+    // Several messages in one datagram: bounded, and a single well-formed message reads alike.
+    const auto messages = pjlink::parseDatagrams(bytes);
+    if (messages.size() > pjlink::kMaxMessagesPerDatagram)
+        __builtin_trap();
+    if (d.kind != pjlink::Datagram::Malformed &&
+        (messages.size() != 1 || messages[0].kind != d.kind))
+        __builtin_trap();
     return 0;
 }

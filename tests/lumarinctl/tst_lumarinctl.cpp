@@ -266,6 +266,8 @@ private slots:
     void metrics_promtoolAcceptsAMixedFleet();
     void class2_statusCheckAndFreeze();
     void add_confirmsAndRegisters();
+    void paddedLines_registeredAndRead();
+    void security_levelShownSecretsNever();
     void registryEdits_data();
     void registryEdits();
     void import_data();
@@ -1433,6 +1435,75 @@ void TestLumarinctl::add_confirmsAndRegisters()
     // The password is kept, scrambled as the settings file keeps it.
     QVERIFY(ReadFile(settings).contains(
         QByteArray(":" + platform::ScramblePassword(u"admin"_s).toLatin1() + ":M:")));
+}
+
+// Firmware that pads every line with NULs and sends an unasked link-up before its first answer:
+// registered and read like any other, with and without a password, Class 1 and Class 2.
+void TestLumarinctl::paddedLines_registeredAndRead()
+{
+    Fleet fleet;
+    const auto padded = [](EmulatorConfig &c) {
+        c.nulPadding = 7, c.tcpLinkUp = true, c.power = 1;
+    };
+    QVERIFY(fleet.Start(31, [&](EmulatorConfig &c) { padded(c), c.name = "Padded"; }));
+    QVERIFY(fleet.Start(32, [&](EmulatorConfig &c) {
+        padded(c), c.name = "PaddedTwo", c.pjlinkClass = 2, c.password = "admin";
+    }));
+    const QString settings = NewSettings(SettingsContent({}, {}));
+    const CtlRun first = Ctl(settings, {u"add"_s, Address(31)});
+    QVERIFY2(first.exitCode == 0, qPrintable(Describe(first)));
+    const CtlRun second = Ctl(settings, {u"add"_s, Address(32), u"--password"_s, u"admin"_s});
+    QVERIFY2(second.exitCode == 0, qPrintable(Describe(second)));
+    QCOMPARE(Listing(settings), u"| Padded@/ PaddedTwo@/"_s);
+
+    const CtlRun status = Ctl(settings, {u"status"_s, u"--json"_s});
+    QVERIFY2(status.exitCode == 0, qPrintable(Describe(status)));
+    const QJsonArray projectors = status.json[u"projectors"_s].toArray();
+    QCOMPARE(projectors.size(), 2);
+    for (const QJsonValue &p : projectors) {
+        QVERIFY2(p[u"power"_s].toString() == u"on"_s, qPrintable(p[u"name"_s].toString()));
+        QCOMPARE(p[u"input"_s][u"type"_s].toString(), u"rgb"_s);
+        QCOMPARE(p[u"lampHours"_s].toInt(), 1200);
+    }
+    QCOMPARE(projectors[1][u"class2"_s][u"serialNumber"_s].toString(), u"EMX0000001"_s);
+    QCOMPARE(projectors[1][u"class2"_s][u"result"_s].toInt(), 0);
+}
+
+// Each projector's password check in the JSON; neither the password nor a digest in any output.
+void TestLumarinctl::security_levelShownSecretsNever()
+{
+    using S = EmulatorConfig::Security;
+    Fleet fleet;
+    QVERIFY(fleet.Start(41, [](EmulatorConfig &c) { c.name = "Open"; }));
+    QVERIFY(fleet.Start(42, [](EmulatorConfig &c) { c.name = "Md5", c.password = "Lamp-7"; }));
+    QVERIFY(fleet.Start(43, [](EmulatorConfig &c) {
+        c.name = "Sha", c.password = "Lamp-7", c.security = S::Sha256;
+    }));
+    QVERIFY(fleet.Start(44, [](EmulatorConfig &c) {
+        c.name = "ShaWrong", c.password = "Lamp-8", c.security = S::Sha256;
+    }));
+    const QString settings =
+        NewSettings(SettingsContent({}, {{u"Open"_s, Address(41), QString(), u"/"_s},
+                                         {u"Md5"_s, Address(42), u"Lamp-7"_s, u"/"_s},
+                                         {u"Sha"_s, Address(43), u"Lamp-7"_s, u"/"_s},
+                                         {u"ShaWrong"_s, Address(44), u"Lamp-7"_s, u"/"_s},
+                                         {u"Silent"_s, Address(45), QString(), u"/"_s}}));
+    const CtlRun run = Ctl(settings, {u"status"_s, u"--json"_s});
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(Describe(run)));
+    QStringList levels;
+    for (const QJsonValue &p : run.json[u"projectors"_s].toArray())
+        levels << p[u"name"_s].toString() + u'=' +
+                      (p[u"security"_s].isNull() ? u"null"_s : p[u"security"_s].toString());
+    QCOMPARE(levels, (QStringList{u"Open=none"_s, u"Md5=md5"_s, u"Sha=sha256"_s,
+                                  u"ShaWrong=sha256"_s, u"Silent=null"_s}));
+    QCOMPARE(fleet[43].connectionCount(), 1);
+
+    const CtlRun text = Ctl(settings, {u"status"_s});
+    const QRegularExpression digest(u"[0-9a-fA-F]{32}"_s);
+    for (const CtlRun *output : {&run, &text}) {
+        const QString all = QString::fromUtf8(output->out) + output->err;
+        QVERIFY2(!all.contains(u"Lamp-"_s) && !digest.match(all).hasMatch(), qPrintable(all));
+    }
 }
 
 void TestLumarinctl::registryEdits_data()

@@ -97,6 +97,8 @@ private slots:
     void commands();
     void changeInput_unavailableUntilNextRead();
     void copy_takesIdentityOnly();
+    void class2Read_hostileProjectors_data();
+    void class2Read_hostileProjectors();
 
 private:
     // A running emulator on an address of its own; nullptr (and the test fails) when it
@@ -588,6 +590,68 @@ void TestProjector::copy_takesIdentityOnly()
     QCOMPARE(OutsideResults(readable), Repeated(-1));
     QCOMPARE(Describe(Read(readable, u"power"_s)), u"-1 -1 \"\""_s);
     QCOMPARE(original.GetRegistrationMethod(), int(Projector::SpecifyIPAddress));
+}
+
+void TestProjector::class2Read_hostileProjectors_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("result");    // of the Class 2 read, which counts as made
+    QTest::addColumn<QString>("names"); // the input names read, "type number name;..."
+    QTest::addColumn<int>("maxNameQueries");
+
+    QTest::newRow("names not valid text, shown escaped")
+        << u"bad text"_s << 0 << u"3 1 HD\\xff\\x01;3 2 Saal \u00dc;"_s << 2;
+    QTest::newRow("cut off halfway") << u"cut off"_s << -1 << QString() << 2;
+    QTest::newRow("43 inputs, each name just inside the time-out")
+        << u"slow"_s << -1 << QString() << 42;
+}
+
+// However a Class 2 projector answers, its read ends within the window's budget, a read cut off
+// shows as failed, and a name that is not text is shown, escaped.
+void TestProjector::class2Read_hostileProjectors()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, result);
+    QFETCH(QString, names);
+    QFETCH(int, maxNameQueries);
+
+    EmulatorConfig config;
+    config.pjlinkClass = 2;
+    config.power = 1;
+    if (kind == u"bad text"_s) {
+        config.inputs = {{3, 1}, {3, 2}};
+        config.inputNames = {{{3, 1}, "HD\xff\x01"}, {{3, 2}, "Saal \xc3\x9c"}};
+    } else if (kind == u"cut off"_s) {
+        config.inputs = {{3, 1}, {3, 2}};
+        config.dropAfterCommands = 4; // the name, class, filter hours, then gone
+    } else {
+        config.inputs.clear();
+        for (int type = 1; type <= 5; ++type) {
+            for (int number = 1; number <= 9 && config.inputs.size() < 43; ++number)
+                config.inputs.emplace_back(type, number);
+        }
+        config.answerDelayMs = 900; // the suite's time-out is 1 s
+    }
+    const auto emulator = Start(config);
+    QVERIFY(emulator);
+    const auto projector = ProjectorFor(*emulator);
+
+    projector->Connect(0);
+    projector->ReadClass2Status(true);
+    projector->Disconnect();
+
+    const Class2Status status = projector->GetClass2Status();
+    QVERIFY(status.IsRead());
+    QCOMPARE(status.result, result);
+    QString shown;
+    for (const auto &[input, name] : status.inputNames)
+        shown += u"%1 %2 %3;"_s.arg(input.GetType()).arg(input.GetNumber()).arg(name);
+    QCOMPARE(shown, names);
+    const auto received = emulator->receivedCommands();
+    const auto nameQueries =
+        std::count_if(received.begin(), received.end(),
+                      [](const std::string &line) { return line.rfind("INNM", 0) == 0; });
+    QVERIFY2(nameQueries <= maxNameQueries, qPrintable(QString::number(nameQueries)));
 }
 
 QTEST_GUILESS_MAIN(TestProjector)

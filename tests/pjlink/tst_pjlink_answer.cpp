@@ -1,4 +1,5 @@
 #include "pjlink/answer.h"
+#include "pjlink/security.h"
 
 #include <QList>
 #include <QTest>
@@ -116,6 +117,9 @@ private slots:
     void answer_data();
     void answer();
     void splitLine_crLfGivesLineThenEmptyLine();
+    void levelTwoAnswer_data();
+    void levelTwoAnswer();
+    void digests_knownAnswers();
 };
 
 void TestPjlinkAnswer::greeting_data()
@@ -185,6 +189,12 @@ void TestPjlinkAnswer::answer_data()
     row("lower-case echo", "POWR ?", "%1powr=0\r", 0, L{0});
     row("blanks around payload", "POWR ?", "%1POWR= 1 \t\r", 0, L{1});
     row("class 2 notification skipped", "POWR ?", "%2LKUP=00:11:22:33:44:55\r%1POWR=1\r", 0, L{1});
+    row("NUL padding between lines", "POWR ?",
+        "%2LKUP=00:11:22:33:44:55\r" + QByteArray(3, '\0') + "%1POWR=1\r" + QByteArray(2, '\0'), 0,
+        L{1});
+    row("NUL padding alone is no line", "POWR ?", QByteArray(600, '\0'), -1);
+    row("NUL padding, then framing lost", "NAME ?",
+        QByteArray(100, '\0') + "%1NAME=" + QByteArray(505, 'x'), 5);
     row("wrong command echoed", "POWR ?", "%1INPT=11\r", 5);
     row("no equals sign", "POWR ?", "%1POWR 1\r", 5);
     row("class digit missing", "POWR ?", "%POWR=1\r", 5);
@@ -338,6 +348,52 @@ void TestPjlinkAnswer::splitLine_crLfGivesLineThenEmptyLine()
     QVERIFY(second.line.empty());
     QCOMPARE(pjlink::splitLine(buffer.substr(first.consumed + second.consumed)).status,
              pjlink::LineSplit::NeedMore);
+}
+
+void TestPjlinkAnswer::levelTwoAnswer_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("random"); // hex; empty: not a level 2 answer
+
+    const QByteArray hex("3db2c0a1f8e4d70b925e6a1c4f03b8e7");
+    QTest::newRow("answer") << "PJLINK 2 " + hex << hex;
+    QTest::newRow("upper-case hex, blanks around") << " PJLINK 2 " + hex.toUpper() + "\t" << hex;
+    QTest::newRow("lower-case prefix") << "pjlink 2 " + hex << hex;
+    QTest::newRow("ERRA") << QByteArray("PJLINK ERRA") << QByteArray();
+    QTest::newRow("level 1 seed") << QByteArray("PJLINK 1 498e4a67") << QByteArray();
+    QTest::newRow("one digit short") << "PJLINK 2 " + hex.left(31) << QByteArray();
+    QTest::newRow("one digit more") << "PJLINK 2 " + hex + "0" << QByteArray();
+    QTest::newRow("not hex") << "PJLINK 2 " + hex.left(31) + "g" << QByteArray();
+    QTest::newRow("two blanks") << "PJLINK 2  " + hex << QByteArray();
+    QTest::newRow("a command") << QByteArray("%1POWR=ERR1") << QByteArray();
+}
+
+void TestPjlinkAnswer::levelTwoAnswer()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, random);
+    const std::optional<pjlink::Random16> parsed = pjlink::parseLevelTwoAnswer(view(line));
+    QCOMPARE(parsed.has_value(), !random.isEmpty());
+    if (parsed)
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(parsed->data()), 16).toHex(), random);
+}
+
+// Values computed apart from this code (Python's hashlib): MD5 of seed and password; at level 2
+// our random bytes in hex, then SHA-256 of the hex text of both randoms XORed and the password.
+void TestPjlinkAnswer::digests_knownAnswers()
+{
+    QCOMPARE(pjlink::levelOnePrefix("498e4a67", "Lamp-Room 7"),
+             std::string("2ad634fd12320b2956a5b5eff98d6759"));
+
+    pjlink::Random16 theirs{};
+    const QByteArray theirHex = QByteArray::fromHex("3db2c0a1f8e4d70b925e6a1c4f03b8e7");
+    std::copy(theirHex.begin(), theirHex.end(), theirs.begin());
+    pjlink::Random16 ours{};
+    for (std::size_t i = 0; i < ours.size(); ++i)
+        ours[i] = std::uint8_t(0x10 + i);
+    QCOMPARE(pjlink::levelTwoPrefix(theirs, ours, "Lamp-Room 7"),
+             std::string("101112131415161718191a1b1c1d1e1f"
+                         "ddaf287663da15f57b64153f625c4e39aa5f21d0c6554166db88ee169e28882e"));
 }
 
 QTEST_APPLESS_MAIN(TestPjlinkAnswer)

@@ -1,3 +1,4 @@
+#include "pjlink/connection.h"
 #include "pjlink/pjlib.h"
 #include "platform/uniquefd.h"
 #include "tools/emulator/emulatedprojector.h"
@@ -188,6 +189,8 @@ private slots:
     void connect_greeting_data();
     void connect_greeting();
     void connect_emptyPasswordSendsNothing();
+    void connect_securityKinds_data();
+    void connect_securityKinds();
     void connect_failures_data();
     void connect_failures();
     void connect_unansweredSyn_timesOut();
@@ -289,6 +292,75 @@ void TestPjlinkClient::connect()
 
     PJLDisconnect();
     QCOMPARE(PJLIsAuthorizationRequired(), authorizationRequired);
+}
+
+void TestPjlinkClient::connect_securityKinds_data()
+{
+    using S = EmulatorConfig::Security;
+    using L = pjlink::SecurityLevel;
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("rightPassword");
+    QTest::addColumn<int>("level");            // agreed at the first connect
+    QTest::addColumn<int>("firstConnections"); // TCP connections the first connect costs
+
+    const struct
+    {
+        const char *name;
+        S kind;
+        L level;
+        int connections;
+    } kinds[] = {
+        {"level 2 only", S::Sha256, L::Sha256, 1},
+        {"level 2 and MD5", S::Sha256Md5, L::Sha256, 1},
+        {"MD5, ERRA to the level query", S::Md5, L::Md5, 2},
+        {"MD5, closed on the level query", S::Md5Close, L::Md5, 2},
+        {"MD5, silent on the level query", S::Md5Silent, L::Md5, 2},
+    };
+    for (const auto &k : kinds) {
+        for (const bool right : {true, false}) {
+            QTest::addRow("%s, %s password", k.name, right ? "right" : "wrong")
+                << int(k.kind) << right << int(k.level) << k.connections;
+        }
+    }
+}
+
+// Level 2 is asked for first; a projector that does not take it costs one more connection, the
+// first time only. A wrong password gives 10 on every kind, and no digest reaches the log of
+// commands.
+void TestPjlinkClient::connect_securityKinds()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, rightPassword);
+    QFETCH(int, level);
+    QFETCH(int, firstConnections);
+
+    EmulatorConfig config;
+    config.password = "Lamp-Room 7";
+    config.security = EmulatorConfig::Security(kind);
+    EmulatedProjector *projector = startProjector(config);
+    const char *password = rightPassword ? "Lamp-Room 7" : "Lamp-Room 8";
+
+    pjlink::Connection connection;
+    connection.SetRecvTimeOut(1);
+    const int expected = rightPassword ? PJL_OK : PJL_ERR_AUTH;
+    QCOMPARE(connection.ConnectWithPassword(m_address.c_str(), kPort, password), expected);
+    QCOMPARE(projector->connectionCount(), firstConnections);
+    QCOMPARE(int(connection.GetSecurityLevel()), level);
+    int power = -1;
+    QCOMPARE(connection.GetPowerStatus(&power), expected);
+    connection.Disconnect();
+
+    // The level is remembered: one connection from now on.
+    QCOMPARE(connection.ConnectWithPassword(m_address.c_str(), kPort, password), expected);
+    QCOMPARE(projector->connectionCount(), firstConnections + 1);
+    QCOMPARE(int(connection.GetSecurityLevel()), level);
+    connection.Disconnect();
+
+    const auto received = projector->receivedCommands();
+    if (rightPassword)
+        QCOMPARE(received, sentLines({"CLSS ?", "POWR ?", "CLSS ?"}));
+    else
+        QVERIFY(received.empty());
 }
 
 void TestPjlinkClient::connect_greeting_data()

@@ -41,6 +41,8 @@ private slots:
     void parse_data();
     void parse();
     void oversized_isMalformed();
+    void severalMessages_readInOrder_data();
+    void severalMessages_readInOrder();
     void formatMac_roundTrip();
 };
 
@@ -120,6 +122,42 @@ void TestPjlinkDatagram::oversized_isMalformed()
     QCOMPARE(int(pjlink::parseDatagram(view(bytes)).kind), int(pjlink::Datagram::Power));
     bytes.append(QByteArray(int(pjlink::kMaxDatagram), '\0'));
     QCOMPARE(int(pjlink::parseDatagram(view(bytes)).kind), int(pjlink::Datagram::Malformed));
+}
+
+void TestPjlinkDatagram::severalMessages_readInOrder_data()
+{
+    using D = pjlink::Datagram;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<int>>("kinds");
+
+    QTest::newRow("one message") << QByteArray("%2POWR=1\r") << QList<int>{D::Power};
+    QTest::newRow("two messages") << QByteArray("%2LKUP=00:00:5E:00:53:01\r%2POWR=1\r")
+                                  << QList<int>{D::LinkUp, D::Power};
+    QTest::newRow("NUL and LF padding between and after")
+        << QByteArray("%2POWR=0\r\n") + QByteArray(2, '\0') + "%2INPT=6A\r" + QByteArray(3, '\0')
+        << QList<int>{D::Power, D::Input};
+    QTest::newRow("last message without CR")
+        << QByteArray("%2AVMT=31\r%2ERST=000000") << QList<int>{D::Mute, D::Errors};
+    QTest::newRow("a malformed message among good ones")
+        << QByteArray("%2POWR=1\r%2POWR=9\r%2AVMT=30\r")
+        << QList<int>{D::Power, D::Malformed, D::Mute};
+    QTest::newRow("padding only") << QByteArray("\r\n\0\r", 4) << QList<int>{};
+    QTest::newRow("LF inside a message")
+        << QByteArray("%2POWR=1\n%2POWR=0\r") << QList<int>{D::Malformed};
+    QTest::newRow("one over the message cap")
+        << QByteArray("%2POWR=1\r").repeated(int(pjlink::kMaxMessagesPerDatagram) + 1)
+        << QList<int>(int(pjlink::kMaxMessagesPerDatagram), D::Power);
+    QTest::newRow("oversized") << QByteArray("%2POWR=1\r").repeated(60) << QList<int>{D::Malformed};
+}
+
+void TestPjlinkDatagram::severalMessages_readInOrder()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<int>, kinds);
+    QList<int> read;
+    for (const pjlink::Datagram &d : pjlink::parseDatagrams(view(bytes)))
+        read << int(d.kind);
+    QCOMPARE(read, kinds);
 }
 
 void TestPjlinkDatagram::formatMac_roundTrip()

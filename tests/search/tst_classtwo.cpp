@@ -69,6 +69,7 @@ private slots:
     void notification_updatesRegisteredProjector_data();
     void notification_updatesRegisteredProjector();
     void notification_fromUnregisteredAddress_isIgnored();
+    void listener_severalMessagesInOneDatagram_eachTaken();
     void listener_portTaken_returnsEaddrinuse();
     void listener_garbageFlood_isCountedAndCapped();
     void broadcastSearch_insideOwnNamespaces();
@@ -220,6 +221,18 @@ void TestClassTwo::notification_fromUnregisteredAddress_isIgnored()
     QCOMPARE(m_seen.outcomes[0].first, m_fleet->SilentAddress(240));
     QVERIFY(!m_seen.outcomes[0].second.registered);
     QVERIFY(!m_seen.outcomes[0].second.changed);
+}
+
+void TestClassTwo::listener_severalMessagesInOneDatagram_eachTaken()
+{
+    const int port = FreeUdpPort();
+    const auto listener = StartListener(port);
+    QVERIFY(listener);
+    UdpSender sender(m_fleet->SilentAddress(242));
+    sender.Send(port, "%2LKUP=00:00:5E:00:53:01\r" + QByteArray(2, '\0') + "%2POWR=1\r%2INPT=31\r");
+    QTRY_COMPARE(OutcomeCount(), 3);
+    QCOMPARE(listener->HandledCount(), quint64(3));
+    QCOMPARE(listener->GarbageCount(), quint64(0));
 }
 
 void TestClassTwo::listener_portTaken_returnsEaddrinuse()

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -29,10 +30,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t MaxLineBytes = 512;     // without a CR: the peer is not speaking PJLink
-constexpr std::size_t MaxPendingBytes = 4096; // pipelined requests waiting for their turn
-constexpr std::size_t MaxConnections = 8;     // beyond this a connection is accepted and closed
-constexpr std::size_t DigestChars = 32;
+constexpr std::size_t MaxLineBytes = 512;       // without a CR: the peer is not speaking PJLink
+constexpr std::size_t MaxPendingBytes = 4096;   // pipelined requests waiting for their turn
+constexpr std::size_t MaxConnections = 8;       // beyond this a connection is accepted and closed
+constexpr std::size_t DigestChars = 32;         // MD5 in hex
+constexpr std::size_t RandomChars = 32;         // 16 random bytes in hex, at level 2
+constexpr std::size_t LevelTwoDigestChars = 64; // SHA-256 in hex
 
 struct Connection
 {
@@ -41,9 +44,13 @@ struct Connection
     std::string out; // one answer at a time, sent from sendAt on
     Clock::time_point sendAt;
     Clock::time_point lastActivity;
-    std::string expectedDigest; // empty once authenticated, or when security is off
+    bool awaitingPassword = false; // until the first command's digest has been checked
+    std::string password;
+    std::string expectedDigest; // MD5, level 1
+    std::string levelTwoRandom; // ours in hex, once "PJLINK 2" was answered
     int commands = 0;
     bool closeAfterSend = false;
+    bool linkUpSent = false; // tcpLinkUp: the unasked "%2LKUP" has gone out
     bool dead = false;
 };
 
@@ -56,7 +63,17 @@ struct Snapshot
     int idleTimeoutMs = 0;
     int answerDelayMs = 0;
     int dropAfterCommands = -1;
+    EmulatorConfig::Security security = EmulatorConfig::Security::Md5;
+    int nulPadding = 0;
+    bool tcpLinkUp = false;
+    std::string macAddress;
 };
+
+// One line as sent: its CR, then the padding some firmware adds.
+std::string framed(const std::string &line, const Snapshot &s)
+{
+    return line + '\r' + std::string(static_cast<std::size_t>(std::max(0, s.nulPadding)), '\0');
+}
 
 int msUntil(Clock::time_point deadline, Clock::time_point now)
 {
@@ -142,7 +159,8 @@ struct EmulatedProjector::Impl
     void handleLine(Connection &c, std::string line, const Snapshot &s, Clock::time_point now);
     void queue(Connection &c, const std::string &line, bool thenClose, const Snapshot &s,
                Clock::time_point now);
-    std::string randomToken();
+    std::string randomToken(std::size_t digits = 8);
+    bool checkPassword(Connection &c, std::string &line, const Snapshot &s, Clock::time_point now);
     void serviceUdp(const std::vector<pollfd> &fds, std::size_t udpFirst);
     int msUntilPowerChange(Clock::time_point now) const;
 };
@@ -151,7 +169,9 @@ Snapshot EmulatedProjector::Impl::snapshot() const
 {
     std::lock_guard lock(mutex);
     return {config.address,       config.port,          config.listening,
-            config.idleTimeoutMs, config.answerDelayMs, config.dropAfterCommands};
+            config.idleTimeoutMs, config.answerDelayMs, config.dropAfterCommands,
+            config.security,      config.nulPadding,    config.tcpLinkUp,
+            config.macAddress};
 }
 
 void EmulatedProjector::Impl::wakeUp()
@@ -160,11 +180,11 @@ void EmulatedProjector::Impl::wakeUp()
     [[maybe_unused]] const auto n = ::write(wake.get(), &one, sizeof one);
 }
 
-std::string EmulatedProjector::Impl::randomToken()
+std::string EmulatedProjector::Impl::randomToken(std::size_t digits)
 {
     static constexpr char hex[] = "0123456789abcdef";
     std::uniform_int_distribution<int> digit(0, 15);
-    std::string token(8, '0');
+    std::string token(digits, '0');
     for (char &ch : token)
         ch = hex[digit(random)];
     return token;
@@ -225,6 +245,8 @@ void EmulatedProjector::Impl::acceptPending(const Snapshot &s)
                 greeting = "PJLINK 0";
         } else {
             const std::string token = randomToken();
+            c.awaitingPassword = true;
+            c.password = password;
             c.expectedDigest = QCryptographicHash::hash(QByteArray::fromStdString(token + password),
                                                         QCryptographicHash::Md5)
                                    .toHex()
@@ -273,22 +295,86 @@ void EmulatedProjector::Impl::send(Connection &c, Clock::time_point now)
 void EmulatedProjector::Impl::queue(Connection &c, const std::string &line, bool thenClose,
                                     const Snapshot &s, Clock::time_point now)
 {
-    c.out = line + '\r';
+    c.out = framed(line, s);
     c.sendAt = now + std::chrono::milliseconds(std::max(0, s.answerDelayMs));
     c.closeAfterSend = thenClose;
+}
+
+namespace {
+
+std::optional<std::vector<std::uint8_t>> fromHex(std::string_view text)
+{
+    const QByteArray bytes = QByteArray::fromHex(QByteArray(text.data(), qsizetype(text.size())));
+    if (text.size() % 2 != 0 || std::size_t(bytes.size()) * 2 != text.size() ||
+        text.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos)
+        return std::nullopt;
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+// What a level 2 projector expects after the controller's random bytes (hex text theirs).
+std::string levelTwoDigest(const std::string &ours, std::string_view theirs,
+                           const std::string &password)
+{
+    const auto a = fromHex(ours);
+    const auto b = fromHex(theirs);
+    if (!a || !b || a->size() != b->size())
+        return {};
+    QByteArray mixed;
+    for (std::size_t i = 0; i < a->size(); ++i)
+        mixed.append(char((*a)[i] ^ (*b)[i]));
+    const QByteArray seed = mixed.toHex().append(QByteArray::fromStdString(password));
+    return QCryptographicHash::hash(seed, QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+} // namespace
+
+// The first line of a connection with a password: the level 2 query, or a command with its
+// digest, which is then cut off line. False when the line has been dealt with (answered,
+// ignored or refused).
+bool EmulatedProjector::Impl::checkPassword(Connection &c, std::string &line, const Snapshot &s,
+                                            Clock::time_point now)
+{
+    using S = EmulatorConfig::Security;
+    const bool levelTwo = s.security == S::Sha256 || s.security == S::Sha256Md5;
+    if (line == "PJLINK 2") {
+        if (levelTwo && c.levelTwoRandom.empty()) {
+            c.levelTwoRandom = randomToken(RandomChars);
+            queue(c, "PJLINK 2 " + c.levelTwoRandom, false, s, now);
+        } else if (s.security == S::Md5Close) {
+            c.dead = true;
+        } else if (s.security != S::Md5Silent) {
+            queue(c, "PJLINK ERRA", true, s, now);
+        }
+        return false;
+    }
+    std::size_t digestChars = 0;
+    if (!c.levelTwoRandom.empty()) {
+        const std::size_t length = RandomChars + LevelTwoDigestChars;
+        const std::string expected =
+            line.size() >= length
+                ? levelTwoDigest(c.levelTwoRandom, std::string_view(line).substr(0, RandomChars),
+                                 c.password)
+                : std::string();
+        if (!expected.empty() && line.compare(RandomChars, LevelTwoDigestChars, expected) == 0)
+            digestChars = length;
+    } else if (s.security != S::Sha256 && line.size() >= DigestChars &&
+               line.compare(0, DigestChars, c.expectedDigest) == 0) {
+        digestChars = DigestChars;
+    }
+    if (digestChars == 0) {
+        queue(c, "PJLINK ERRA", true, s, now);
+        return false;
+    }
+    line.erase(0, digestChars);
+    c.awaitingPassword = false;
+    return true;
 }
 
 void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const Snapshot &s,
                                          Clock::time_point now)
 {
-    if (!c.expectedDigest.empty()) {
-        if (line.size() < DigestChars || line.compare(0, DigestChars, c.expectedDigest) != 0) {
-            queue(c, "PJLINK ERRA", true, s, now);
-            return;
-        }
-        line.erase(0, DigestChars);
-        c.expectedDigest.clear();
-    }
+    if (c.awaitingPassword && !checkPassword(c, line, s, now))
+        return;
     {
         std::lock_guard lock(mutex);
         received.push_back(line.size() >= 2 && line[0] == '%' ? line.substr(2) : line);
@@ -312,6 +398,10 @@ void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const 
         reply = replyTo(config, runtime, line, now);
     }
     queue(c, reply, false, s, now);
+    if (s.tcpLinkUp && !c.linkUpSent) {
+        c.linkUpSent = true;
+        c.out.insert(0, framed("%2LKUP=" + s.macAddress, s));
+    }
 }
 
 void EmulatedProjector::Impl::service(Connection &c, const Snapshot &s, Clock::time_point now)

@@ -16,6 +16,15 @@ struct EmulatorConfig
     std::string address = "127.0.0.1"; // any 127.0.0.0/8 address, or an address of a namespace
     int port = 4352;
     std::string password; // empty: security off ("PJLINK 0")
+    // With a password: how the projector takes the controller's "PJLINK 2" (the level 2 query).
+    enum class Security {
+        Md5,       // "md5": level 1 only, the query answered "PJLINK ERRA" (then closed)
+        Md5Close,  // "md5-close": level 1 only, the connection closed on the query
+        Md5Silent, // "md5-silent": level 1 only, the query ignored
+        Sha256,    // "sha256": level 2 only, an MD5 digest refused
+        Sha256Md5  // "sha256+md5": level 2 when asked for, else level 1
+    };
+    Security security = Security::Md5;
 
     std::string name = "Projector";      // NAME, UTF-8, up to 64 bytes
     std::string manufacturer = "Emulux"; // INF1
@@ -62,6 +71,9 @@ struct EmulatorConfig
     int dropAfterCommands = -1;    // close the connection after receiving this many commands
                                    // (0: right after the greeting)
     bool malformedAnswers = false; // answers that break the PJLink framing
+    int nulPadding = 0;            // NUL bytes sent after the CR of every line, as some firmware
+    bool tcpLinkUp = false;        // "%2LKUP=<macAddress>" unasked on TCP before each connection's
+                                   // first answer
     std::map<std::string, std::string> rawAnswers; // command ("POWR") -> exact answer line
                                                    // sent instead of the normal one, without CR
                                                    // (the command then has no effect);

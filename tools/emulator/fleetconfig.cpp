@@ -71,6 +71,23 @@ bool readErrors(const QJsonValue &v, std::array<int, 6> *out)
     return true;
 }
 
+bool readSecurity(const QJsonValue &v, EmulatorConfig::Security *out)
+{
+    using S = EmulatorConfig::Security;
+    static const std::pair<QLatin1StringView, S> kinds[] = {{"md5"_L1, S::Md5},
+                                                            {"md5-close"_L1, S::Md5Close},
+                                                            {"md5-silent"_L1, S::Md5Silent},
+                                                            {"sha256"_L1, S::Sha256},
+                                                            {"sha256+md5"_L1, S::Sha256Md5}};
+    for (const auto &[name, kind] : kinds) {
+        if (v.isString() && v.toString() == name) {
+            *out = kind;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool readRawAnswers(const QJsonValue &v, std::map<std::string, std::string> *out)
 {
     if (!v.isObject())
@@ -145,6 +162,8 @@ QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
         ok = readInt(v, &c.port);
     else if (key == "password"_L1)
         ok = readString(v, &c.password);
+    else if (key == "security"_L1)
+        ok = readSecurity(v, &c.security);
     else if (key == "name"_L1)
         ok = readString(v, &c.name);
     else if (key == "manufacturer"_L1)
@@ -207,6 +226,10 @@ QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
         ok = readInt(v, &c.dropAfterCommands);
     else if (key == "malformedAnswers"_L1)
         ok = readBool(v, &c.malformedAnswers);
+    else if (key == "nulPadding"_L1)
+        ok = readInt(v, &c.nulPadding) && c.nulPadding >= 0 && c.nulPadding <= 256;
+    else if (key == "tcpLinkUp"_L1)
+        ok = readBool(v, &c.tcpLinkUp);
     else if (key == "rawAnswers"_L1)
         ok = readRawAnswers(v, &c.rawAnswers);
     else if (key == "refusedSets"_L1)

@@ -159,6 +159,11 @@ QJsonObject ProjectorStatusJson(Projector &projector)
         {u"reachable"_s, projector.IsReachable()},
         {u"authenticated"_s, projector.IsAuthenticated()},
     };
+    // How the password is checked: "none", "md5" or "sha256"; null until a projector has greeted.
+    object.insert(u"security"_s, projector.GetConnectResult() == -1
+                                     ? QJsonValue()
+                                     : QJsonValue(QString::fromLatin1(pjlink::securityLevelName(
+                                           projector.GetSecurityLevel()))));
 
     PowerStatus power;
     const int powerResult = projector.GetPowerStatus(power);
