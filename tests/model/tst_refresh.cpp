@@ -111,7 +111,7 @@ void TestRefresh::emptyRegistry_postsBothNotificationsInOrder()
     Refresher refresher;
     Receiver receiver;
     runCycle(refresher, receiver);
-    QCOMPARE(receiver.types, (QList<int>{0x8001, 0x8002}));
+    QCOMPARE(receiver.types, (QList<int>{ProjectorsChangedEvent, RefreshFinishedEvent}));
     QVERIFY(refresher.refreshed.empty());
 }
 
@@ -247,7 +247,7 @@ void TestRefresh::concurrent_appendDuringCycle()
     for (Projector *projector : initial)
         QVERIFY(projector->IsReachable());
     QCoreApplication::sendPostedEvents(&receiver);
-    QCOMPARE(receiver.types, (QList<int>{0x8001, 0x8002}));
+    QCOMPARE(receiver.types, (QList<int>{ProjectorsChangedEvent, RefreshFinishedEvent}));
 }
 
 // Deleting projectors while a cycle may be using them: a projector is never destroyed inside
@@ -278,7 +278,7 @@ void TestRefresh::concurrent_removeDuringCycle()
     QCOMPARE(refresher.refreshed.size(), size_t(8)); // every one handed over, removed ones skipped
     QCOMPARE(receiver.types.size(), 0);              // not delivered yet: posted, never sent
     QCoreApplication::sendPostedEvents(&receiver);
-    QCOMPARE(receiver.types, (QList<int>{0x8001, 0x8002}));
+    QCOMPARE(receiver.types, (QList<int>{ProjectorsChangedEvent, RefreshFinishedEvent}));
 }
 
 // The cycle refreshes projectors side by side; the later ones here answer first, yet their
@@ -303,7 +303,7 @@ void TestRefresh::parallelCycle_eventsInListOrder()
     for (const auto &event : refresher.events)
         sources << event->GetSource();
     QCOMPARE(sources, expected);
-    QCOMPARE(receiver.types, (QList<int>{0x8001, 0x8002}));
+    QCOMPARE(receiver.types, (QList<int>{ProjectorsChangedEvent, RefreshFinishedEvent}));
 }
 
 QTEST_GUILESS_MAIN(TestRefresh)
