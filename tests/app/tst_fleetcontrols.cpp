@@ -265,9 +265,9 @@ void TestFleetControls::list_headerClicksSortPowerWithGroupsAndSilentProjectors(
 
 void TestFleetControls::list_selectionFollowsProjectorsAcrossResort()
 {
-    auto a = Emulate(31, [](EmulatorConfig &c) { c.name = "A", c.power = 0; });
-    auto b = Emulate(32, [](EmulatorConfig &c) { c.name = "B", c.power = 1; });
-    auto c = Emulate(33, [](EmulatorConfig &c) { c.name = "C", c.power = 1; });
+    auto a = Emulate(31, [](EmulatorConfig &config) { config.name = "A", config.power = 0; });
+    auto b = Emulate(32, [](EmulatorConfig &config) { config.name = "B", config.power = 1; });
+    auto c = Emulate(33, [](EmulatorConfig &config) { config.name = "C", config.power = 1; });
     Group *root = ProjectorManager::GetInstance()->GetRoot();
     std::vector<Projector *> projectors{Register(root, 31, u"A"_s), Register(root, 32, u"B"_s),
                                         Register(root, 33, u"C"_s)};
