@@ -74,9 +74,15 @@ check() { # check WHAT PATH
     fi
 }
 
+# The cache keeps entries of packages an earlier configure found; build.ninja lists the CMake
+# files the last configure read, so only those packages count.
+ninja_file="$build/build.ninja"
 while IFS= read -r line; do
     name=${line%%_DIR:*}
     dir=${line#*=}
+    if [ -f "$ninja_file" ] && [[ $name != *INCLUDE* ]] && ! grep -qF "$dir/" "$ninja_file"; then
+        continue
+    fi
     check "CMake package $name" "$dir"
 done < <(grep -E '^[A-Za-z0-9_]+_DIR:PATH=/usr' "$cache")
 
@@ -86,8 +92,18 @@ programs=$( (
     grep -rhoE 'find_program\([A-Za-z0-9_]+ [A-Za-z0-9_.+-]+' "$here/tests" "$here/bench" \
         "$here/cmake" "$here/CMakeLists.txt" | awk '{print $2}'
 ) | sort -u)
+# Debian's own copy first: a user's PATH may put another (a version manager's shim) ahead.
+system_program() {
+    for d in /usr/sbin /usr/bin /sbin /bin; do
+        [ -x "$d/$1" ] && {
+            echo "$d/$1"
+            return 0
+        }
+    done
+    command -v "$1" 2>/dev/null
+}
 for program in $programs; do
-    path=$(command -v "$program" 2>/dev/null) || {
+    path=$(system_program "$program") || {
         echo "check-deps: the tests call '$program', which is not installed" >&2
         missing+=("$program")
         continue
