@@ -193,6 +193,22 @@ struct Child
     }
 };
 
+// Prometheus with CONFIG (written to NAME.yml in DIR) and a storage of its own, its web
+// interface on a free loopback port: the port, or 0 when it did not start.
+quint16 StartPrometheus(Child &server, const QString &prometheus, const QDir &dir,
+                        const QString &name, const QByteArray &config)
+{
+    const quint16 webPort = FreePort();
+    const QString file = dir.filePath(name + u".yml"_s);
+    if (!WriteFile(file, config))
+        return 0;
+    server.process->setProcessChannelMode(QProcess::MergedChannels);
+    server.process->start(prometheus, {u"--config.file="_s + file,
+                                       u"--storage.tsdb.path="_s + dir.filePath(name + u"-tsdb"_s),
+                                       u"--web.listen-address=127.0.0.1:%1"_s.arg(webPort)});
+    return server.process->waitForStarted(10000) ? webPort : quint16(0);
+}
+
 } // namespace
 
 class TestExporter : public QObject
@@ -566,20 +582,16 @@ void TestExporter::prometheus_scrapesTheProjectors()
     QVERIFY(StartExporter(exporter, port));
     QVERIFY(!WaitForMetrics(port, "lumarin_projector_up{").isEmpty());
 
-    const quint16 webPort = FreePort();
-    const QString config = m_dir->filePath(u"prometheus.yml"_s);
-    QVERIFY(WriteFile(config, QString(u"global:\n  scrape_interval: 1s\n"
-                                      "scrape_configs:\n  - job_name: lumarin\n"
-                                      "    static_configs:\n"
-                                      "      - targets: ['127.0.0.1:%1']\n"_s)
-                                  .arg(port)
-                                  .toUtf8()));
     Child server;
-    server.process->setProcessChannelMode(QProcess::MergedChannels);
-    server.process->start(prometheus, {u"--config.file="_s + config,
-                                       u"--storage.tsdb.path="_s + m_dir->filePath(u"tsdb"_s),
-                                       u"--web.listen-address=127.0.0.1:%1"_s.arg(webPort)});
-    QVERIFY(server.process->waitForStarted(10000));
+    const quint16 webPort =
+        StartPrometheus(server, prometheus, QDir(m_dir->path()), u"prometheus"_s,
+                        QString(u"global:\n  scrape_interval: 1s\n"
+                                "scrape_configs:\n  - job_name: lumarin\n"
+                                "    static_configs:\n"
+                                "      - targets: ['127.0.0.1:%1']\n"_s)
+                            .arg(port)
+                            .toUtf8());
+    QVERIFY(webPort != 0);
 
     // Prometheus's own API, after its scrapes: every projector with its value.
     QJsonArray result;
@@ -679,24 +691,20 @@ void TestExporter::alertDelivery_lampErrorMailedOnceThenResolved()
                 .replace(QRegularExpression(u"\\binterval: \\w+"_s), u"interval: 1s"_s)
                 .toUtf8();
     QVERIFY(WriteFile(m_dir->filePath(u"lumarin-alerts.yml"_s), rules));
-    const quint16 webPort = FreePort();
-    const QString config = m_dir->filePath(u"prometheus.yml"_s);
-    QVERIFY(WriteFile(config, QString(u"global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
-                                      "rule_files: ['lumarin-alerts.yml']\n"
-                                      "alerting:\n  alertmanagers:\n"
-                                      "    - static_configs:\n        - targets: ['127.0.0.1:%1']\n"
-                                      "scrape_configs:\n  - job_name: lumarin\n"
-                                      "    static_configs:\n"
-                                      "      - targets: ['127.0.0.1:%2']\n"_s)
-                                  .arg(amPort)
-                                  .arg(port)
-                                  .toUtf8()));
     Child server;
-    server.process->setProcessChannelMode(QProcess::MergedChannels);
-    server.process->start(prometheus, {u"--config.file="_s + config,
-                                       u"--storage.tsdb.path="_s + m_dir->filePath(u"tsdb"_s),
-                                       u"--web.listen-address=127.0.0.1:%1"_s.arg(webPort)});
-    QVERIFY(server.process->waitForStarted(10000));
+    const quint16 webPort =
+        StartPrometheus(server, prometheus, QDir(m_dir->path()), u"prometheus"_s,
+                        QString(u"global:\n  scrape_interval: 1s\n  evaluation_interval: 1s\n"
+                                "rule_files: ['lumarin-alerts.yml']\n"
+                                "alerting:\n  alertmanagers:\n"
+                                "    - static_configs:\n        - targets: ['127.0.0.1:%1']\n"
+                                "scrape_configs:\n  - job_name: lumarin\n"
+                                "    static_configs:\n"
+                                "      - targets: ['127.0.0.1:%2']\n"_s)
+                            .arg(amPort)
+                            .arg(port)
+                            .toUtf8());
+    QVERIFY(webPort != 0);
     QTRY_VERIFY_WITH_TIMEOUT(
         Get(webPort, "/api/v1/query?query=lumarin_projector_up").body.contains("\"Aula\""), 60000);
 
@@ -768,16 +776,7 @@ void TestExporter::federation_globalServerHoldsEverySiteProjector()
     QVERIFY(!WaitForMetrics(southPort, "lumarin_projector_up{").isEmpty());
 
     const auto start = [&](Child &server, const QString &name, const QByteArray &config) {
-        const quint16 webPort = FreePort();
-        const QString file = m_dir->filePath(name + u".yml"_s);
-        if (!WriteFile(file, config))
-            return quint16(0);
-        server.process->setProcessChannelMode(QProcess::MergedChannels);
-        server.process->start(prometheus,
-                              {u"--config.file="_s + file,
-                               u"--storage.tsdb.path="_s + m_dir->filePath(name + u"-tsdb"_s),
-                               u"--web.listen-address=127.0.0.1:%1"_s.arg(webPort)});
-        return server.process->waitForStarted(10000) ? webPort : quint16(0);
+        return StartPrometheus(server, prometheus, QDir(m_dir->path()), name, config);
     };
     Child site, global;
     const quint16 sitePort =
