@@ -209,6 +209,22 @@ quint16 StartPrometheus(Child &server, const QString &prometheus, const QDir &di
     return server.process->waitForStarted(10000) ? webPort : quint16(0);
 }
 
+// The series of a Prometheus query on the server at PORT, asked again until it holds COUNT of
+// them or a minute has passed.
+QJsonArray QueryUntil(quint16 port, const QByteArray &query, qsizetype count)
+{
+    QJsonArray result;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 60000 && result.size() < count) {
+        QTest::qWait(500);
+        const Reply reply = Get(port, "/api/v1/query?query=" + query);
+        if (reply.status == 200)
+            result = QJsonDocument::fromJson(reply.body).object()[u"data"_s][u"result"_s].toArray();
+    }
+    return result;
+}
+
 } // namespace
 
 class TestExporter : public QObject
@@ -594,15 +610,7 @@ void TestExporter::prometheus_scrapesTheProjectors()
     QVERIFY(webPort != 0);
 
     // Prometheus's own API, after its scrapes: every projector with its value.
-    QJsonArray result;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 60000 && result.size() < 3) {
-        QTest::qWait(500);
-        const Reply reply = Get(webPort, "/api/v1/query?query=lumarin_projector_up");
-        if (reply.status == 200)
-            result = QJsonDocument::fromJson(reply.body).object()[u"data"_s][u"result"_s].toArray();
-    }
+    const QJsonArray result = QueryUntil(webPort, "lumarin_projector_up", 3);
     QVERIFY2(result.size() == 3, server.process->readAll().right(2000).constData());
     QMap<QString, QString> up;
     for (const QJsonValue &sample : result)
@@ -799,15 +807,7 @@ void TestExporter::federation_globalServerHoldsEverySiteProjector()
                   .toUtf8());
     QVERIFY(globalPort != 0);
 
-    QJsonArray result;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 60000 && result.size() < 3) {
-        QTest::qWait(500);
-        const Reply reply = Get(globalPort, "/api/v1/query?query=lumarin_projector_up");
-        if (reply.status == 200)
-            result = QJsonDocument::fromJson(reply.body).object()[u"data"_s][u"result"_s].toArray();
-    }
+    const QJsonArray result = QueryUntil(globalPort, "lumarin_projector_up", 3);
     QVERIFY2(result.size() == 3, QJsonDocument(result).toJson().constData());
     QStringList seen;
     for (const QJsonValue &sample : result) {
