@@ -4,6 +4,7 @@
 // scrape's duration, each exporter's CPU time per refresh cycle and resident memory, how long
 // Prometheus took to hold every projector, and its firing error alerts against the emulators'.
 
+#include "bench/emulatedregister.h"
 #include "platform/settingscodec.h"
 #include "tests/common/testnamespace.h"
 #include "tools/emulator/emulatedprojector.h"
@@ -112,18 +113,10 @@ int Inside()
             config.power = i % 2;
             if ((r * kPerRegister + i) % kErrorEvery == 7)
                 config.errors[1] = 2;
-            auto projector = std::make_unique<EmulatedProjector>(config);
-            std::string error;
-            if (!projector->start(&error)) {
-                std::fprintf(stderr, "emulator: %s\n", error.c_str());
+            auto projector = StartEmulated(config);
+            if (!projector)
                 return 1;
-            }
-            text += QString(u"%1=%2:%3:%4:M:%5\r\n"_s)
-                        .arg(i + 1)
-                        .arg(platform::EncodeText(QString::fromStdString(config.name)),
-                             QString::fromStdString(config.address),
-                             platform::ScramblePassword(QString()), platform::EncodeText(u"/"_s))
-                        .toLatin1();
+            text += RegisterLine(i + 1, config);
             fleet.push_back(std::move(projector));
         }
         text += "\r\n[Property]\r\nRefreshInterval=1\r\nTimeout=1\r\nShowInformation=1\r\n"

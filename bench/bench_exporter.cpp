@@ -1,6 +1,7 @@
 // lumarin-exporter serving a register of 100 projectors emulated on loopback: the time a
 // /metrics request takes (answered from the last read) and the service's resident memory.
 
+#include "bench/emulatedregister.h"
 #include "platform/settingscodec.h"
 #include "tools/emulator/emulatedprojector.h"
 
@@ -72,18 +73,10 @@ int main(int argc, char *argv[])
         config.address = u"127.0.12.%1"_s.arg(i + 1).toStdString();
         config.name = "Room " + std::to_string(i + 1);
         config.power = i % 2;
-        auto projector = std::make_unique<EmulatedProjector>(config);
-        std::string error;
-        if (!projector->start(&error)) {
-            std::fprintf(stderr, "emulator: %s\n", error.c_str());
+        auto projector = StartEmulated(config);
+        if (!projector)
             return 1;
-        }
-        settings += QString(u"%1=%2:%3:%4:M:%5\r\n"_s)
-                        .arg(i + 1)
-                        .arg(platform::EncodeText(QString::fromStdString(config.name)),
-                             QString::fromStdString(config.address),
-                             platform::ScramblePassword(QString()), platform::EncodeText(u"/"_s))
-                        .toLatin1();
+        settings += RegisterLine(i + 1, config);
         fleet.push_back(std::move(projector));
     }
     settings += "\r\n[Property]\r\nRefreshInterval=5\r\nTimeout=1\r\nShowInformation=1\r\n"
