@@ -10,7 +10,8 @@
 #include "model/projector.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
-#include "store/registration.h"
+#include "model/registration.h"
+#include "store/actioneventmanager.h"
 #include "store/usermessage.h"
 
 #include <QEvent>
@@ -352,7 +353,7 @@ void CAutoSearchPropertyPage::OnClickedRegister()
     m_worker.Start(
         [this, registered] {
             for (Projector *projector : registered)
-                RefreshRegistered(m_manager, *projector);
+                RefreshRegistered(m_manager, *projector, EventListSink());
         },
         [this] {
             Done();

@@ -9,7 +9,8 @@
 #include "model/projectormanager.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
-#include "store/registration.h"
+#include "model/registration.h"
+#include "store/actioneventmanager.h"
 #include "store/usermessage.h"
 
 #include <QGridLayout>
@@ -196,7 +197,7 @@ void CIpSpecifyPropertyPage::OnClickedRegister()
     }
     // Read once, off this thread, before the success is told.
     SetBusy(true);
-    m_worker.Start([this, added] { RefreshRegistered(m_manager, *added); },
+    m_worker.Start([this, added] { RefreshRegistered(m_manager, *added, EventListSink()); },
                    [this] {
                        SetBusy(false);
                        if (!m_sheetClosing)

@@ -9,7 +9,7 @@
 #include "model/projectormanager.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
-#include "store/registration.h"
+#include "model/registration.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -5,7 +5,7 @@
 #include "model/projector.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
-#include "store/registration.h"
+#include "model/registration.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -11,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 
 // "Change Password": OK tries the new password on the registered projector (ChangePassword of
-// store/registration.h, inside its connection window) on a thread of its own, so the window
+// model/registration.h, inside its connection window) on a thread of its own, so the window
 // keeps painting; the projector keeps its old password when it refuses the new one. A close
 // asked for during the try is carried out when the try ends.
 //

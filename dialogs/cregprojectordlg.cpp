@@ -5,7 +5,7 @@
 #include "dialogs/cwaitdialog.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
-#include "store/registration.h"
+#include "model/registration.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

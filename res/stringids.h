@@ -43,7 +43,7 @@ enum StringId : int {
     MSG_LAMP_LIFE_ENDING = 344,
     MSG_OPERATION_INVALID = 346,
 
-    // The password rule of PJLink (store/registration.h: CheckPassword), said where one is refused.
+    // The password rule of PJLink (model/registration.h: CheckPassword), said where one is refused.
     STR_PASSWORD_RULES = 2030,
 
     // What became of a command at one projector, as the window's event list and lumarinctl

@@ -119,3 +119,10 @@ QString ActionEventManager::MarkLogFailed()
     return u"The event log \"%1\" cannot be written (%2). Events are still shown in the event "
            "list."_s.arg(QDir::toNativeSeparators(m_logPath), reason);
 }
+
+ProjectorManager::EventSink EventListSink()
+{
+    return [](std::unique_ptr<ActionEvent> event) {
+        ActionEventManager::GetInstance()->AddEvent(std::move(event));
+    };
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/actionevent.h"
+#include "model/projectormanager.h"
 
 #include <QFile>
 #include <QString>
@@ -34,8 +35,6 @@ public:
     bool HasPending() const;
     std::unique_ptr<ActionEvent> TakeOldest(); // nullptr when nothing is pending
 
-    const QString &GetLogPath() const { return m_logPath; }
-
     ActionEventManager(const ActionEventManager &) = delete;
     ActionEventManager &operator=(const ActionEventManager &) = delete;
     ~ActionEventManager();
@@ -53,6 +52,9 @@ private:
     QFile m_log;
     bool m_logFailed = false;
 };
+
+// A sink (refresh, fan-out, registration) that hands each event to the process-wide manager.
+ProjectorManager::EventSink EventListSink();
 
 // The process-wide filter: errors only shows warnings and errors; it acts on events added later.
 void SetEventFilter(bool errorsOnly);

@@ -4,7 +4,7 @@
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
-#include "store/registration.h"
+#include "model/registration.h"
 #include "store/usermessage.h"
 #include "tests/common/documentfixture.h"
 #include "tools/emulator/emulatedprojector.h"
@@ -169,21 +169,21 @@ void TestRegistration::registerProjector_outcomes()
     QCOMPARE(ProbeCandidate(candidate), 0);
 
     Projector *registered = nullptr;
-    QCOMPARE(RegisterProjector(manager, candidate, &registered), 0);
+    QCOMPARE(RegisterProjector(manager, candidate, EventListSink(), &registered), 0);
     QVERIFY(registered && registered != &candidate);
     QCOMPARE(registered->GetName(), u"Hall"_s);
     QVERIFY(registered->IsAuthenticated()); // refreshed once
     QCOMPARE(manager.GetProjectorCount(), 1);
-    QCOMPARE(RegisterProjector(manager, candidate), 316);
+    QCOMPARE(RegisterProjector(manager, candidate, EventListSink()), 316);
 
     Projector foreign(u"F"_s, u"127.56.1.1"_s, u"\u0141x"_s, u"M"_s, QString());
-    QCOMPARE(RegisterProjector(manager, foreign), 317);
+    QCOMPARE(RegisterProjector(manager, foreign, EventListSink()), 317);
 
     for (int i = manager.GetProjectorCount(); i < MAX_PROJECTORS; ++i)
         QVERIFY(manager.AddProjector(std::make_unique<Projector>(u"P"_s, u"127.56.2.%1"_s.arg(i),
                                                                  QString(), u"M"_s, QString())));
     Projector late(u"L"_s, u"127.56.1.2"_s, QString(), u"M"_s, QString());
-    QCOMPARE(RegisterProjector(manager, late), 314);
+    QCOMPARE(RegisterProjector(manager, late, EventListSink()), 314);
     QCOMPARE(RegistrationMessageText(314),
              u"Registration is not possible. Up to 100 projectors can be registered."_s);
     QCOMPARE(manager.GetProjectorCount(), MAX_PROJECTORS);

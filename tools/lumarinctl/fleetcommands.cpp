@@ -1,5 +1,5 @@
 // Setting up and keeping a fleet: many projectors at once from a CSV file, a registered
-// projector's password, and the name of a group. The rules are the core's (store/registration.h,
+// projector's password, and the name of a group. The rules are the core's (model/registration.h,
 // model/registryrules.h), as the window's dialogs use them.
 
 #include "tools/lumarinctl/commands.h"
@@ -11,8 +11,9 @@
 #include "model/registryrules.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
+#include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
-#include "store/registration.h"
+#include "model/registration.h"
 #include "store/usermessage.h"
 #include "tools/lumarinctl/csv.h"
 #include "tools/lumarinctl/ctlstrings.h"
@@ -264,7 +265,8 @@ int RunImportCsv(CommandContext &context, const CommandArgs &args)
     for (const CsvProjector &row : checked) {
         const Projector candidate(row.name, row.address, row.password, u"M"_s, row.groupPath);
         Projector *projector = nullptr;
-        if (const int refusal = RegisterProjector(context.manager, candidate, &projector)) {
+        if (const int refusal =
+                RegisterProjector(context.manager, candidate, EventListSink(), &projector)) {
             // The rows were checked above, so this is not expected; still all or nothing.
             ShowUserMessage(RowProblem(row.line, RegistrationMessageText(refusal)));
             for (Projector *undo : added)

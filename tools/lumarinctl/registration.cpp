@@ -15,7 +15,7 @@
 #include "res/stringtable.h"
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
-#include "store/registration.h"
+#include "model/registration.h"
 #include "store/usermessage.h"
 #include "tools/lumarinctl/report.h"
 #include "tools/lumarinctl/targets.h"
@@ -165,7 +165,8 @@ int RunAdd(CommandContext &context, const CommandArgs &args)
     if (args.IsSet(u"group"_s) && !FindGroup(context.manager, args.Value(u"group"_s)))
         return ExitRefused;
     Projector *registered = nullptr;
-    if (const int refusal = RegisterProjector(context.manager, candidate, &registered))
+    if (const int refusal =
+            RegisterProjector(context.manager, candidate, EventListSink(), &registered))
         return Outcome(refusal);
     if (!context.doc.SaveSettings())
         return ExitRefused;
@@ -248,7 +249,8 @@ int RunSearch(CommandContext &context, const CommandArgs &args)
             for (size_t i = 0; i < candidates.size(); ++i) {
                 if (!candidates[i]->IsAuthenticated())
                     continue;
-                const int refusal = RegisterProjector(context.manager, *candidates[i]);
+                const int refusal =
+                    RegisterProjector(context.manager, *candidates[i], EventListSink());
                 if (refusal != 0)
                     ShowUserMessage(RegistrationMessageText(refusal));
                 registered[i] = refusal == 0;

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "model/projectormanager.h"
+
 #include <QString>
 
 #include <vector>
 
 class Projector;
-class ProjectorManager;
 
 // Registering projectors and changing registered ones: the rules that the registration pages,
 // the password prompt, the Change Password and Change IP Address dialogs and lumarinctl share.
@@ -49,19 +50,21 @@ int AuthenticateAll(const std::vector<Projector *> &candidates, const QString &p
 int CheckRoomFor(const ProjectorManager &manager, const std::vector<const Projector *> &chosen);
 
 // A copy of the candidate joins the registry, in the group its path names or else the root, is
-// refreshed once, and the event of that refresh is logged. 316 when its address is registered
+// refreshed once, and the event of that refresh goes to sink. 316 when its address is registered
 // already, 317 when its password is refused by CheckPassword, 314 when MAX_PROJECTORS are
 // registered. On 0, registered (when given) receives the copy, owned by the registry.
 int RegisterProjector(ProjectorManager &manager, const Projector &candidate,
-                      Projector **registered = nullptr);
+                      const ProjectorManager::EventSink &sink, Projector **registered = nullptr);
 
 // RegisterProjector in its two steps, for the window, which keeps the network off its
 // user-interface thread. AddCandidate: the checks and the copy joining the registry, without
 // any network, on the user-interface thread; answers as RegisterProjector. RefreshRegistered:
-// the first refresh of a projector AddCandidate registered, with its event logged; any thread.
+// the first refresh of a projector AddCandidate registered, with its event given to sink; any
+// thread.
 int AddCandidate(ProjectorManager &manager, const Projector &candidate,
                  Projector **registered = nullptr);
-void RefreshRegistered(ProjectorManager &manager, Projector &registered);
+void RefreshRegistered(ProjectorManager &manager, Projector &registered,
+                       const ProjectorManager::EventSink &sink);
 
 // Change Password: the new password is tried in a connection window on the registered
 // projector. 0 when the projector took it (the caller shows 318); 317 when the projector refused

@@ -1,4 +1,4 @@
-#include "store/registration.h"
+#include "model/registration.h"
 
 #include "model/automaticsearch.h"
 #include "model/connectionwindow.h"
@@ -8,7 +8,6 @@
 #include "model/projectormanager.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
-#include "store/actioneventmanager.h"
 
 #include <algorithm>
 #include <memory>
@@ -96,18 +95,20 @@ int AddCandidate(ProjectorManager &manager, const Projector &candidate, Projecto
     return 0;
 }
 
-void RefreshRegistered(ProjectorManager &manager, Projector &registered)
+void RefreshRegistered(ProjectorManager &manager, Projector &registered,
+                       const ProjectorManager::EventSink &sink)
 {
     if (std::unique_ptr<ActionEvent> event = manager.UpdateStatus(&registered, true))
-        ActionEventManager::GetInstance()->AddEvent(std::move(event));
+        sink(std::move(event));
 }
 
-int RegisterProjector(ProjectorManager &manager, const Projector &candidate, Projector **registered)
+int RegisterProjector(ProjectorManager &manager, const Projector &candidate,
+                      const ProjectorManager::EventSink &sink, Projector **registered)
 {
     Projector *added = nullptr;
     if (const int refusal = AddCandidate(manager, candidate, &added))
         return refusal;
-    RefreshRegistered(manager, *added);
+    RefreshRegistered(manager, *added, sink);
     if (registered)
         *registered = added;
     return 0;
