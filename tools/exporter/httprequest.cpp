@@ -48,8 +48,8 @@ HttpParse ParseHttpRequest(const QByteArray &buffer, HttpRequest *request)
         const qsizetype slash = target.indexOf('/', scheme + 3);
         target = slash < 0 ? QByteArray("/") : target.mid(slash);
     }
-    for (const char end : {'?', '#'}) {
-        if (const qsizetype at = target.indexOf(end); at >= 0)
+    for (const char mark : {'?', '#'}) {
+        if (const qsizetype at = target.indexOf(mark); at >= 0)
             target.truncate(at);
     }
     parsed.path = target;
