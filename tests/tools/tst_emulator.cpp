@@ -6,6 +6,10 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -233,6 +237,10 @@ private slots:
     void fleetConfig_readsEveryKey();
     void fleetConfig_rejects_data();
     void fleetConfig_rejects();
+    void class2_answersLikeRealProjectors_data();
+    void class2_answersLikeRealProjectors();
+    void macAddress_oneSpellingInAcknAndLkup();
+    void help_documentsEveryKey();
 };
 
 void TestEmulator::greeting_data()
@@ -746,8 +754,15 @@ void TestEmulator::fleetConfig_readsEveryKey()
         "filterHours": 12, "lampModels": "L1 L2", "filterModels": "F1",
         "inputResolution": "-", "recommendedResolution": "800x600", "freeze": true,
         "macAddress": "02:00:00:00:00:01", "answerSearch": false, "udpPort": 14353,
-        "notifyPort": 14354
+        "notifyPort": 14354, "security": "sha256+md5", "nulPadding": 3, "tcpLinkUp": true,
+        "repeatedAnswers": {"INNM": 10000}
     }])";
+    // The example holds every key there is, so a key added without being read fails here.
+    QStringList given = QJsonDocument::fromJson(json).array().first().toObject().keys();
+    QStringList documented = fleetConfigKeys();
+    given.sort();
+    documented.sort();
+    QCOMPARE(given, documented);
     std::vector<EmulatorConfig> fleet;
     QString error;
     QVERIFY2(parseFleetConfig(json, &fleet, &error), qPrintable(error));
@@ -791,6 +806,88 @@ void TestEmulator::fleetConfig_readsEveryKey()
     QCOMPARE(c.answerSearch, false);
     QCOMPARE(c.udpPort, 14353);
     QCOMPARE(c.notifyPort, 14354);
+    QVERIFY(c.security == EmulatorConfig::Security::Sha256Md5);
+    QCOMPARE(c.nulPadding, 3);
+    QCOMPARE(c.tcpLinkUp, true);
+    QCOMPARE(c.repeatedAnswers.at("INNM"), 10000);
+}
+
+void TestEmulator::class2_answersLikeRealProjectors_data()
+{
+    QTest::addColumn<QByteArrayList>("requests");
+    QTest::addColumn<QByteArrayList>("answers");
+    // Under "%2" only the Class 2 commands exist; INPT and INST are in both classes.
+    QTest::newRow("Class 1 commands under %2")
+        << QByteArrayList{"%2POWR ?", "%2CLSS ?", "%2NAME ?"}
+        << QByteArrayList{"%2POWR=ERR1", "%2CLSS=ERR1", "%2NAME=ERR1"};
+    QTest::newRow("Class 2 commands under %1")
+        << QByteArrayList{"%1SNUM ?", "%1INNM ?31"} << QByteArrayList{"%1SNUM=ERR1", "%1INNM=ERR1"};
+    QTest::newRow("every input under %2, only Class 1's under %1")
+        << QByteArrayList{"%2INST ?", "%1INST ?"}
+        << QByteArrayList{"%2INST=11 3A 61 6Z", "%1INST=11"};
+    QTest::newRow("internal and lettered inputs switched under %2")
+        << QByteArrayList{"%2INPT 6Z", "%2INPT ?", "%2INPT 3A", "%2INNM ?3A", "%1INPT 3A"}
+        << QByteArrayList{"%2INPT=OK", "%2INPT=6Z", "%2INPT=OK", "%2INNM=HDBaseT", "%1INPT=ERR2"};
+}
+
+void TestEmulator::class2_answersLikeRealProjectors()
+{
+    QFETCH(QByteArrayList, requests);
+    QFETCH(QByteArrayList, answers);
+    EmulatorConfig config;
+    config.pjlinkClass = 2;
+    config.power = 1;
+    config.inputs = {{1, 1}, {3, 10}, {6, 1}, {6, 35}};
+    config.inputNames = {{{3, 10}, "HDBaseT"}};
+    auto emulator = started(config);
+    QVERIFY(emulator);
+    RawClient client;
+    QCOMPARE(client.connectTo(emulator->config().address), 0);
+    QCOMPARE(client.readLine(), QByteArray("PJLINK 0"));
+    for (qsizetype i = 0; i < requests.size(); ++i)
+        QCOMPARE(client.ask(requests[i]), answers[i]);
+}
+
+// However the configuration writes it, the search answer, the UDP link-up and the unasked TCP
+// link-up spell the MAC address alike.
+void TestEmulator::macAddress_oneSpellingInAcknAndLkup()
+{
+    UdpPeer controller("127.0.0.1");
+    UdpPeer searcher("127.77.1.3");
+    EmulatorConfig config;
+    config.pjlinkClass = 2;
+    config.macAddress = "02:00:5e:00:53:0c";
+    config.udpPort = searcher.port();
+    config.notifyPort = controller.port();
+    config.tcpLinkUp = true;
+    const auto emulator = started(config);
+    QVERIFY(emulator);
+    const QByteArray mac("02:00:5E:00:53:0C");
+
+    RawClient client;
+    QCOMPARE(client.connectTo(emulator->config().address), 0);
+    QCOMPARE(client.readLine(), QByteArray("PJLINK 0"));
+    QCOMPARE(client.ask("%1POWR ?"), "%2LKUP=" + mac);
+    QCOMPARE(client.readLine(), QByteArray("%1POWR=0"));
+    QCOMPARE(client.ask("%1POWR 1"), QByteArray("%1POWR=OK"));
+    QCOMPARE(controller.receive(), "%2LKUP=" + mac + '\r');
+    searcher.sendTo(emulator->config().address, config.udpPort, "%2SRCH\r");
+    QCOMPARE(searcher.receive(), "%2ACKN=" + mac + '\r');
+}
+
+// pjlink-emulator --help names every key a projector may have, with its meaning.
+void TestEmulator::help_documentsEveryKey()
+{
+    QProcess emulator;
+    emulator.start(QStringLiteral(PJLINK_EMULATOR_PATH), {u"--help"_s});
+    QVERIFY(emulator.waitForFinished(10000));
+    QCOMPARE(emulator.exitCode(), 0);
+    const QString help = QString::fromUtf8(emulator.readAllStandardOutput());
+    for (const QString &key : fleetConfigKeys()) {
+        const QRegularExpression line(u"^  "_s + key + u" +\\S"_s,
+                                      QRegularExpression::MultilineOption);
+        QVERIFY2(line.match(help).hasMatch(), qPrintable(key + u'\n' + help));
+    }
 }
 
 void TestEmulator::fleetConfig_rejects_data()

@@ -132,6 +132,7 @@ struct EmulatedProjector::Impl
     EmulatorConfig config;
     EmulatorRuntime runtime;
     std::vector<std::string> received;
+    std::vector<std::string> requests; // received, with the class
     int connections = 0;
 
     std::mutex lifecycle; // serialises start and stop
@@ -168,10 +169,11 @@ struct EmulatedProjector::Impl
 Snapshot EmulatedProjector::Impl::snapshot() const
 {
     std::lock_guard lock(mutex);
-    return {config.address,       config.port,          config.listening,
-            config.idleTimeoutMs, config.answerDelayMs, config.dropAfterCommands,
-            config.security,      config.nulPadding,    config.tcpLinkUp,
-            config.macAddress};
+    return {config.address,       config.port,
+            config.listening,     config.idleTimeoutMs,
+            config.answerDelayMs, config.dropAfterCommands,
+            config.security,      config.nulPadding,
+            config.tcpLinkUp,     macAddressText(config.macAddress)};
 }
 
 void EmulatedProjector::Impl::wakeUp()
@@ -378,6 +380,7 @@ void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const 
     {
         std::lock_guard lock(mutex);
         received.push_back(line.size() >= 2 && line[0] == '%' ? line.substr(2) : line);
+        requests.push_back(line);
     }
     if (s.dropAfterCommands > 0 && ++c.commands >= s.dropAfterCommands) {
         c.dead = true;
@@ -389,6 +392,7 @@ void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const 
         return;
     }
     std::string reply;
+    int copies = 0;
     {
         std::lock_guard lock(mutex);
         if (dropsConnection(config, line)) {
@@ -396,8 +400,15 @@ void EmulatedProjector::Impl::handleLine(Connection &c, std::string line, const 
             return;
         }
         reply = replyTo(config, runtime, line, now);
+        const auto repeated = config.repeatedAnswers.find(line.substr(2, 4));
+        copies = repeated == config.repeatedAnswers.end() ? 0 : repeated->second;
     }
     queue(c, reply, false, s, now);
+    // All in one go, as a flooding projector sends them.
+    const std::string copy = framed(reply, s);
+    c.out.reserve(c.out.size() + copy.size() * static_cast<std::size_t>(copies));
+    for (int i = 0; i < copies; ++i)
+        c.out += copy;
     if (s.tcpLinkUp && !c.linkUpSent) {
         c.linkUpSent = true;
         c.out.insert(0, framed("%2LKUP=" + s.macAddress, s));
@@ -624,15 +635,23 @@ std::vector<std::string> EmulatedProjector::receivedCommands() const
     return d->received;
 }
 
+std::vector<std::string> EmulatedProjector::receivedRequests() const
+{
+    std::lock_guard lock(d->mutex);
+    return d->requests;
+}
+
 void EmulatedProjector::clearReceivedCommands()
 {
     std::lock_guard lock(d->mutex);
     d->received.clear();
+    d->requests.clear();
 }
 
 std::vector<std::string> EmulatedProjector::takeReceivedCommands()
 {
     std::lock_guard lock(d->mutex);
+    d->requests.clear();
     return std::exchange(d->received, {});
 }
 

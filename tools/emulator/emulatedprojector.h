@@ -74,6 +74,8 @@ struct EmulatorConfig
     int nulPadding = 0;            // NUL bytes sent after the CR of every line, as some firmware
     bool tcpLinkUp = false;        // "%2LKUP=<macAddress>" unasked on TCP before each connection's
                                    // first answer
+    std::map<std::string, int> repeatedAnswers;    // command ("INNM") -> copies of its answer
+                                                   // sent right after it, as a flooding projector
     std::map<std::string, std::string> rawAnswers; // command ("POWR") -> exact answer line
                                                    // sent instead of the normal one, without CR
                                                    // (the command then has no effect);
@@ -110,6 +112,8 @@ public:
 
     // Every command line received after authentication, in order, as "POWR 1" or "INPT ?".
     std::vector<std::string> receivedCommands() const;
+    // The same lines with their class, as sent: "%1POWR 1", "%2INPT 6A".
+    std::vector<std::string> receivedRequests() const;
     void clearReceivedCommands();
     std::vector<std::string> takeReceivedCommands(); // returns and clears, atomically
     int connectionCount() const;                     // TCP connections accepted so far

@@ -1,8 +1,11 @@
 #include "tools/emulator/emulatorreplies.h"
 
+#include "pjlink/datagram.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <utility>
 
 namespace {
@@ -269,13 +272,15 @@ std::string normalReply(EmulatorConfig &config, EmulatorRuntime &runtime, std::s
 
     static constexpr std::array<std::string_view, 11> known{
         "POWR", "INPT", "AVMT", "ERST", "LAMP", "INST", "NAME", "INF1", "INF2", "INFO", "CLSS"};
-    static constexpr std::array<std::string_view, 11> knownClass2{
-        "SNUM", "SVER", "INNM", "IRES", "RRES", "FILT", "RLMP", "RFIL", "FREZ", "SVOL", "MVOL"};
+    // Under "%2" only the Class 2 commands: a Class 1 command such as "%2POWR ?" is undefined
+    // there, as on real projectors; INPT and INST exist in both classes.
+    static constexpr std::array<std::string_view, 13> knownClass2{
+        "INPT", "INST", "SNUM", "SVER", "INNM", "IRES", "RRES",
+        "FILT", "RLMP", "RFIL", "FREZ", "SVOL", "MVOL"};
     bool isKnown = false;
-    for (auto k : known)
+    for (auto k : class2 ? std::span<const std::string_view>(knownClass2)
+                         : std::span<const std::string_view>(known))
         isKnown = isKnown || k == command;
-    for (auto k : knownClass2)
-        isKnown = isKnown || (class2 && k == command);
     if (!isKnown)
         return answer(cls, command, "ERR1");
 
@@ -340,4 +345,11 @@ std::string replyTo(EmulatorConfig &config, EmulatorRuntime &runtime, std::strin
     if (config.malformedAnswers)
         reply = malform(reply, runtime.malformedCount++);
     return reply;
+}
+
+std::string macAddressText(const std::string &configured)
+{
+    const pjlink::Datagram parsed = pjlink::parseDatagram("%2LKUP=" + configured);
+    return pjlink::formatMac(parsed.kind == pjlink::Datagram::LinkUp ? parsed.mac
+                                                                     : pjlink::MacAddress{});
 }

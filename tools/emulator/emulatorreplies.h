@@ -28,3 +28,7 @@ bool dropsConnection(const EmulatorConfig &config, std::string_view request);
 // removed), as a Class 1 projector gives it; may change config (power, input, mute).
 std::string replyTo(EmulatorConfig &config, EmulatorRuntime &runtime, std::string_view request,
                     std::chrono::steady_clock::time_point now);
+
+// The one spelling of the MAC address in ACKN and LKUP, on UDP and TCP alike: upper-case hex
+// digits separated by colons; all zeros when the configured text is no MAC address.
+std::string macAddressText(const std::string &configured);

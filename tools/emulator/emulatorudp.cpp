@@ -1,5 +1,7 @@
 #include "tools/emulator/emulatorudp.h"
 
+#include "tools/emulator/emulatorreplies.h"
+
 #include "pjlink/answer.h"
 #include "pjlink/datagram.h"
 
@@ -140,11 +142,8 @@ void EmulatorUdp::answerSearch(int fd, bool checkDestination, const EmulatorConf
             pjlink::parseDatagram(std::string_view(buffer, static_cast<std::size_t>(n)));
         if (request.kind != pjlink::Datagram::SearchRequest)
             continue;
-        pjlink::MacAddress mac{};
-        const pjlink::Datagram own = pjlink::parseDatagram("%2ACKN=" + config.macAddress);
-        if (own.kind == pjlink::Datagram::SearchAnswer)
-            mac = own.mac;
-        sendTo(ntohl(from.sin_addr.s_addr), config.udpPort, pjlink::formatSearchAnswer(mac));
+        sendTo(ntohl(from.sin_addr.s_addr), config.udpPort,
+               "%2ACKN=" + macAddressText(config.macAddress) + '\r');
     }
 }
 
@@ -172,7 +171,7 @@ void EmulatorUdp::notifyChanges(const EmulatorConfig &config)
     const int port = config.notifyPort;
     if (m_linkUpPending) {
         m_linkUpPending = false;
-        sendTo(m_peer, port, "%2LKUP=" + config.macAddress + '\r');
+        sendTo(m_peer, port, "%2LKUP=" + macAddressText(config.macAddress) + '\r');
     }
     if (first)
         return;

@@ -5,7 +5,9 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 using namespace Qt::StringLiterals;
 
@@ -152,9 +154,78 @@ bool readInputNames(const QJsonValue &v, std::map<std::pair<int, int>, std::stri
     return true;
 }
 
+// Every key of a projector, with what it means: the one list --help shows and readField accepts.
+const std::pair<const char *, const char *> kKeys[] = {
+    {"address", "IPv4 address to serve (127.0.0.0/8, or a namespace's); default 127.0.0.1"},
+    {"port", "TCP port; default 4352, 0 picks a free one"},
+    {"password", "PJLink password; empty (default): no security, greeting \"PJLINK 0\""},
+    {"security", "with a password, how \"PJLINK 2\" is taken: md5 (answered PJLINK ERRA), "
+                 "md5-close, md5-silent, sha256 (level 2 only), sha256+md5"},
+    {"name", "NAME, UTF-8, up to 64 bytes"},
+    {"manufacturer", "INF1"},
+    {"product", "INF2"},
+    {"otherInfo", "INFO"},
+    {"class", "CLSS: 1 or 2; Class 2 answers the %2 commands and speaks UDP"},
+    {"serialNumber", "SNUM (Class 2)"},
+    {"softwareVersion", "SVER (Class 2)"},
+    {"inputNames",
+     "INNM (Class 2): {\"31\": \"HDMI 1\", \"6A\": \"Logo\"}, input code to terminal name"},
+    {"filterHours", "FILT (Class 2); -1: no filter, ERR1"},
+    {"lampModels", "RLMP (Class 2): models separated by blanks"},
+    {"filterModels", "RFIL (Class 2): models separated by blanks"},
+    {"inputResolution", "IRES (Class 2): \"1920x1080\", \"-\" no signal, \"*\" unknown signal"},
+    {"recommendedResolution", "RRES (Class 2)"},
+    {"freeze", "FREZ (Class 2): true or false"},
+    {"power", "POWR: 0 off, 1 on, 2 cooling, 3 warm-up"},
+    {"warmUpMs", "how long warm-up lasts after power on"},
+    {"coolingMs", "how long cooling lasts after power off"},
+    {"inputs", "INST: [[type, number], ...], types 1-6, numbers 1-35 (10-35 are A-Z, Class 2)"},
+    {"input", "INPT: the current input, [type, number]"},
+    {"mute", "AVMT: 11, 21, 31 or 30"},
+    {"errors", "ERST: six levels (fan, lamp, temperature, cover, filter, other), 0-2 each"},
+    {"lamps", "LAMP: [[hours, 0], ...]; the on flag follows power; []: no lamp, ERR1"},
+    {"idleTimeoutMs", "an idle connection is closed after this long"},
+    {"macAddress", "MAC address of ACKN and LKUP (Class 2), as 00:00:5E:00:53:01"},
+    {"answerSearch", "answer %2SRCH (Class 2): true or false"},
+    {"udpPort", "UDP port for %2SRCH and where ACKN goes (Class 2)"},
+    {"notifyPort", "controller UDP port that notifications go to (Class 2)"},
+    {"listening", "false: nothing listens, connects are refused"},
+    {"answerDelayMs", "wait before every answer and the greeting"},
+    {"dropAfterCommands", "close the connection after this many commands (0: after the greeting)"},
+    {"malformedAnswers", "answers that break the PJLink framing: true or false"},
+    {"nulPadding", "NUL bytes sent after the CR of every line (0-256)"},
+    {"tcpLinkUp", "send an unasked %2LKUP on TCP before each connection's first answer"},
+    {"repeatedAnswers",
+     "{\"INNM\": 10000}: command to copies of its answer sent after it (0-100000)"},
+    {"rawAnswers", "{\"POWR\": \"%1POWR=7\"}: command to the exact answer line sent instead; "
+                   "\"PJLINK\" replaces the greeting"},
+    {"refusedSets", "{\"POWR\": 3}: set commands answered ERR1-ERR4 without effect"},
+    {"droppedSets", "[\"INPT\"]: set commands that close the connection instead of an answer"},
+};
+
+bool readRepeats(const QJsonValue &v, std::map<std::string, int> *out)
+{
+    if (!v.isObject())
+        return false;
+    const QJsonObject o = v.toObject();
+    out->clear();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        int copies = 0;
+        if (!readInt(it.value(), &copies) || copies < 0 || copies > 100000)
+            return false;
+        (*out)[it.key().toStdString()] = copies;
+    }
+    return true;
+}
+
 // Empty on success, else what is wrong with key.
 QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
 {
+    const bool documented = std::any_of(std::begin(kKeys), std::end(kKeys), [&](const auto &k) {
+        return key == QLatin1StringView(k.first);
+    });
+    if (!documented)
+        return u"unknown key \"%1\""_s.arg(key);
     bool ok = false;
     if (key == "address"_L1)
         ok = readString(v, &c.address);
@@ -230,6 +301,8 @@ QString readField(const QString &key, const QJsonValue &v, EmulatorConfig &c)
         ok = readInt(v, &c.nulPadding) && c.nulPadding >= 0 && c.nulPadding <= 256;
     else if (key == "tcpLinkUp"_L1)
         ok = readBool(v, &c.tcpLinkUp);
+    else if (key == "repeatedAnswers"_L1)
+        ok = readRepeats(v, &c.repeatedAnswers);
     else if (key == "rawAnswers"_L1)
         ok = readRawAnswers(v, &c.rawAnswers);
     else if (key == "refusedSets"_L1)
@@ -277,4 +350,22 @@ bool parseFleetConfig(const QByteArray &json, std::vector<EmulatorConfig> *fleet
     }
     *fleet = std::move(result);
     return true;
+}
+
+QString fleetConfigHelp()
+{
+    QString help = u"The file is a JSON array of projectors, or {\"projectors\": [...]}; each "
+                   u"projector is an object with these keys, all optional:\n"_s;
+    for (const auto &[key, meaning] : kKeys)
+        help += u"  "_s + QString::fromLatin1(key).leftJustified(22) + u' ' +
+                QString::fromUtf8(meaning) + u'\n';
+    return help;
+}
+
+QStringList fleetConfigKeys()
+{
+    QStringList keys;
+    for (const auto &entry : kKeys)
+        keys << QString::fromLatin1(entry.first);
+    return keys;
 }

@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Serves emulated PJLink projectors (Class 2 also over UDP)."_s);
+        u"Serves emulated PJLink projectors (Class 2 also over UDP).\n\n"_s + fleetConfigHelp());
     parser.addHelpOption();
     const QCommandLineOption configOption(u"config"_s, u"Fleet description (JSON)."_s, u"file"_s);
     const QCommandLineOption verboseOption(u"verbose"_s, u"Print every command received."_s);
