@@ -101,7 +101,7 @@ struct Connection::Link
     int greet(const in_addr &address, int port, std::string &seed);
     std::optional<Random16> askLevelTwo();
     ReadStatus readLine(Clock::time_point deadline, std::string &line);
-    bool discardStale();
+    bool discardStale(std::string_view command = {}, char cls = '1');
     bool sendAll(std::string_view data, Clock::time_point deadline);
 
     Socket m_socket;
@@ -293,22 +293,42 @@ Connection::Link::ReadStatus Connection::Link::readLine(Clock::time_point deadli
 }
 
 // Drops whatever arrived after the last answer (the LF of a CR LF, a late duplicate), so the
-// next line read belongs to the next request. False when the projector has closed, or still
-// floods us after kMaxStaleReads reads: a stale line left behind could pass for the next
-// answer (one INNM name for another's).
-bool Connection::Link::discardStale()
+// next line read belongs to the next request. False when the projector has closed, still
+// floods us after kMaxStaleReads reads, or has already sent an answer to the command about to
+// be asked (a projector that answers one request many times, as with 10,000 INNM lines): such
+// a projector is out of step, and the next line could be an old answer that passes for the new
+// one (one input's name for another's), so the connection is given up.
+bool Connection::Link::discardStale(std::string_view command, char cls)
 {
-    m_buffer.clear();
+    std::string stale = std::exchange(m_buffer, std::string());
     char scratch[4096];
-    for (int i = 0; i < kMaxStaleReads; ++i) {
+    bool drained = false;
+    for (int i = 0; i < kMaxStaleReads && !drained; ++i) {
         const ssize_t got = ::recv(m_socket.get(), scratch, sizeof scratch, MSG_DONTWAIT);
-        if (got > 0)
-            continue;
         if (got == 0)
             return false;
-        return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        if (got > 0)
+            stale.append(scratch, static_cast<std::size_t>(got));
+        else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            drained = true;
+        else
+            return false;
     }
-    return false;
+    if (!drained)
+        return false;
+    if (command.empty())
+        return true;
+    std::string_view rest = stale;
+    for (;;) {
+        const LineSplit split = splitLine(rest);
+        if (split.status != LineSplit::Line)
+            return true;
+        rest.remove_prefix(split.consumed);
+        const AnswerLine answer = matchAnswer(split.line, command, cls);
+        if (answer.kind == AnswerLine::Result && answer.code != PJL_ERR_BAD_ANSWER &&
+            answer.code != PJL_ERR_AUTH)
+            return false;
+    }
 }
 
 bool Connection::Link::sendAll(std::string_view data, Clock::time_point deadline)
@@ -347,7 +367,7 @@ Exchange Connection::Link::request(std::string_view command, std::string_view pa
     std::string request = std::exchange(m_digest, std::string());
     request.append(1, '%').append(1, cls).append(command).append(" ").append(parameter);
     request.append("\r");
-    if (!discardStale() || !sendAll(request, deadline)) {
+    if (!discardStale(command, cls) || !sendAll(request, deadline)) {
         close();
         return exchange;
     }
