@@ -33,7 +33,9 @@
 #include "store/actioneventmanager.h"
 #include "store/cvanteldoc.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QStyle>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -726,6 +728,21 @@ std::optional<InputStatus> CVantelView::GetChosenInput() const
     return m_inputChoices[std::size_t(index)].input;
 }
 
+// The closed drop-down keeps its layout width; its open list is as wide as its longest entry
+// ("Network1 - HDBaseT"), so that no terminal name is cut.
+void CVantelView::FitOpenListToEntries(QComboBox &combo)
+{
+    QAbstractItemView *list = combo.view();
+    int widest = 0;
+    for (int i = 0; i < combo.count(); ++i)
+        widest = std::max(widest, list->sizeHintForIndex(combo.model()->index(i, 0)).width());
+    const int frame = 2 * list->frameWidth();
+    const int scrollBar = combo.count() > combo.maxVisibleItems()
+                              ? list->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+                              : 0;
+    list->setMinimumWidth(std::max(combo.width(), widest + frame + scrollBar));
+}
+
 void CVantelView::OnListSelectionChanged()
 {
     if (!m_controlsCreated)
@@ -744,6 +761,7 @@ void CVantelView::OnListSelectionChanged()
     m_inputChoices = choices;
     for (const InputChoice &choice : choices)
         m_inputCombo->addItem(choice.text);
+    FitOpenListToEntries(*m_inputCombo);
     if (choices.empty())
         return;
     const auto kept = std::find_if(choices.begin(), choices.end(),

@@ -143,6 +143,7 @@ private:
     void OnProjectorsChanged();
     void OnTreeSelectionChanged();
     void OnListSelectionChanged();
+    static void FitOpenListToEntries(QComboBox &combo);
     // What the list shows for the tree's selection: all projectors for "Display all", the
     // children of a group, nothing without a selection.
     std::vector<ProjectorNode *> TreeSelectionContent() const;

@@ -8,7 +8,9 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -102,10 +104,37 @@ void CDetailInfoDlg::OnRead(const DetailInfo &info)
     m_list->resizeColumnToContents(1);
     m_list->setColumnWidth(1, std::max(initialStatusWidth, m_list->columnWidth(1)));
     m_list->resizeColumnToContents(0);
+    FitToRows();
     emit readFinished();
 
     if (m_pendingResult)
         QDialog::done(*m_pendingResult);
+}
+
+// A Class 2 projector with several lamps has twenty rows and more: the dialog grows until every
+// row and both columns show without a scroll bar, within the screen.
+void CDetailInfoDlg::FitToRows()
+{
+    // The wait text has just gone: the list gets its room before it is measured.
+    layout()->activate();
+    int rowsHeight = 0;
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+        rowsHeight += m_list->sizeHintForRow(row);
+    const int frame = 2 * m_list->frameWidth();
+    const int neededHeight = m_list->header()->height() + rowsHeight + frame;
+    const int neededWidth = m_list->columnWidth(0) + m_list->columnWidth(1) + frame;
+    const QSize wanted = size() + QSize(std::max(0, neededWidth - m_list->width()),
+                                        std::max(0, neededHeight - m_list->height()));
+    const QScreen *shown = screen();
+    const QSize room = shown ? shown->availableGeometry().size() : wanted;
+    // Once everything fits, scroll bars stay off: left as needed, a bar shown before the resize
+    // takes the room that would have made the other one unnecessary, and both stay.
+    const bool fits = wanted.width() <= room.width() && wanted.height() <= room.height();
+    const Qt::ScrollBarPolicy bars = fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded;
+    m_list->setVerticalScrollBarPolicy(bars);
+    m_list->setHorizontalScrollBarPolicy(bars);
+    if (wanted != size())
+        resize(wanted.boundedTo(room));
 }
 
 void CDetailInfoDlg::done(int result)

@@ -41,6 +41,7 @@ private:
     void StartRead();
     void OnRead(const DetailInfo &info);
     void SetInitialColumnWidths();
+    void FitToRows();
 
     Projector *m_pProjector; // not owned
     QTreeWidget *m_list = nullptr;

@@ -119,6 +119,9 @@ ProjectorCommand InputCommand(InputStatus input)
     ProjectorCommand command;
     command.send = [input](Projector &projector) {
         std::vector<InputStatus> offered;
+        // Only "%2INST" lists such an input, and it is asked of a projector known to be Class 2.
+        if (int pjlinkClass = -1; input.NeedsClass2())
+            projector.GetClass(pjlinkClass);
         if (const int listed = projector.GetAvailableInputList(offered); listed != LinkResult::Ok)
             return Attempt{false, listed};
         const bool found = std::any_of(offered.begin(), offered.end(),

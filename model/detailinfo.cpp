@@ -45,6 +45,19 @@ void AddClass2Rows(const Class2Status &status, std::vector<std::pair<QString, QS
 
 } // namespace
 
+QString SecurityText(pjlink::SecurityLevel level)
+{
+    switch (level) {
+    case pjlink::SecurityLevel::Md5:
+        return LoadString(STR_SECURITY_MD5);
+    case pjlink::SecurityLevel::Sha256:
+        return LoadString(STR_SECURITY_SHA256);
+    case pjlink::SecurityLevel::None:
+        break;
+    }
+    return LoadString(STR_SECURITY_NONE);
+}
+
 bool InputShownBefore(const InputStatus &a, const InputStatus &b)
 {
     if (a.GetType() != b.GetType())
@@ -70,15 +83,20 @@ DetailInfo ReadDetailInfo(Projector &projector)
             }
         }
         window.Close();
-        // After the window the maker is judged from what was just read, without another query.
-        if (window.GetResult() == LinkResult::Ok)
+        // After the window the maker is judged from what was just read, without another query;
+        // the inputs are the window's last list (a Class 2 projector's is read again with "%2"
+        // once its class is known).
+        if (window.GetResult() == LinkResult::Ok) {
             info.korvane = Projector::IsKorvaneProjector(projector);
+            projector.GetAvailableInputList(info.inputs);
+        }
     }
     info.name = projector.GetName();
     info.reachable = projector.IsReachable();
     info.ipAddress = projector.GetIPAddress();
     info.connectResult = projector.GetConnectResult();
     info.authorizationRequired = projector.IsAuthorizationRequired();
+    info.security = projector.GetSecurityLevel();
     return info;
 }
 
@@ -94,6 +112,9 @@ std::vector<std::pair<QString, QString>> DetailInfoRows(const DetailInfo &info)
     add(STR_DETAIL_PASSWORD, info.connectResult == LinkResult::NoAnswer
                                  ? QString()
                                  : LoadString(info.authorizationRequired ? STR_ON : STR_OFF));
+    if (info.connectResult != LinkResult::NoAnswer &&
+        (info.pjlinkClass >= 2 || info.security == pjlink::SecurityLevel::Sha256))
+        add(STR_DETAIL_SECURITY, SecurityText(info.security));
     add(STR_DETAIL_CLASS, info.pjlinkClass == -1 ? QString()
                                                  : FormatText(LoadString(STR_CLASS_FORMAT),
                                                               {QString::number(info.pjlinkClass)}));

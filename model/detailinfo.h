@@ -4,6 +4,7 @@
 #include "model/inputstatus.h"
 #include "model/lampstatus.h"
 #include "model/linkresult.h"
+#include "pjlink/security.h"
 
 #include <QString>
 #include <utility>
@@ -20,6 +21,8 @@ struct DetailInfo
     QString ipAddress;
     int connectResult = ResultCode(LinkResult::NoAnswer); // nothing answered
     bool authorizationRequired = false;
+    // The password check agreed with the projector (model/projectorstate.h).
+    pjlink::SecurityLevel security = pjlink::SecurityLevel::None;
 
     // From the window's reads; unknown (-1, empty) when the connect failed.
     int pjlinkClass = -1;
@@ -39,8 +42,13 @@ struct DetailInfo
 DetailInfo ReadDetailInfo(Projector &projector);
 
 // The table of the detail information: label and value per row, top to bottom. Every lamp after
-// the first gets a row of its own with an empty label. A Class 2 projector's values follow.
+// the first gets a row of its own with an empty label. A Class 2 projector's values follow, and
+// it says how the password is checked below "Password :" (as does any projector that uses
+// SHA-256, a check that the Class 1 rows have no word for).
 std::vector<std::pair<QString, QString>> DetailInfoRows(const DetailInfo &info);
+
+// "None", "MD5", "SHA-256" in the user's language.
+QString SecurityText(pjlink::SecurityLevel level);
 
 // Inputs in the order they are shown everywhere: by type, then by number.
 bool InputShownBefore(const InputStatus &a, const InputStatus &b);

@@ -7,8 +7,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {} // namespace
-
 InputStatus::InputStatus(int type, int number) : m_type(type), m_number(number) {}
 
 QString InputStatus::GetShortText(bool korvane) const
@@ -17,7 +15,7 @@ QString InputStatus::GetShortText(bool korvane) const
         return QString();
     if (IsKorvaneCamera(korvane))
         return LoadString(STR_CAMERA);
-    return LoadString(STR_INPUT_TYPE_BASE + m_type) + QString::number(m_number);
+    return TypeText() + NumberText(m_number);
 }
 
 QString InputStatus::GetLongText(bool korvane) const
@@ -26,14 +24,45 @@ QString InputStatus::GetLongText(bool korvane) const
         return QString();
     const QString camera =
         IsKorvaneCamera(korvane) ? u'(' + LoadString(STR_CAMERA) + u')' : QString();
-    return LoadString(STR_INPUT_TYPE_BASE + m_type) +
-           FormatText(u"%d%s"_s, {QString::number(m_number), camera});
+    return TypeText() + FormatText(u"%s%s"_s, {NumberText(m_number), camera});
 }
 
-// Only the Class 1 types have names; the string after them is not a type name.
+bool InputStatus::NeedsClass2() const
+{
+    return m_type == Internal || m_number > kMaxClass1Number;
+}
+
+QString InputStatus::NumberText(int number)
+{
+    if (number >= 10 && number <= kMaxNumber)
+        return QChar(u'A' + (number - 10));
+    return QString::number(number);
+}
+
+std::optional<int> InputStatus::NumberFromText(const QString &text)
+{
+    if (text.size() != 1)
+        return std::nullopt;
+    const char16_t c = text.front().unicode();
+    if (c >= u'1' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'Z')
+        return c - u'A' + 10;
+    if (c >= u'a' && c <= u'z')
+        return c - u'a' + 10;
+    return std::nullopt;
+}
+
+// The Class 1 types and Class 2's internal one have names; 9 (unavailable) has none.
 bool InputStatus::HasTypeText() const
 {
-    return m_type >= RGB && m_type <= Network;
+    return (m_type >= RGB && m_type <= Network) || m_type == Internal;
+}
+
+// String 210 + 6 is "Camera", so the internal type has an id of its own.
+QString InputStatus::TypeText() const
+{
+    return LoadString(m_type == Internal ? STR_INPUT_INTERNAL : STR_INPUT_TYPE_BASE + m_type);
 }
 
 bool InputStatus::IsKorvaneCamera(bool korvane) const

@@ -12,6 +12,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <system_error>
+#include <tuple>
 #include <thread>
 
 namespace {
@@ -229,6 +230,8 @@ int Projector::Connect(int mode)
 {
     m_owner.store(std::this_thread::get_id());
     m_connected = true;
+    m_inputListReadAsClass1 = false;
+    m_inputReadAsClass1 = false;
     m_work.reachable = false;
     m_work.authenticated = false;
     m_work.lastSocketError = 0;
@@ -338,7 +341,14 @@ int Projector::ChangeInput(InputStatus input)
 {
     if (!InWindow() || !m_connected)
         return -1;
-    m_work.inputResult = m_connection->ChangeInput(input.GetType(), input.GetNumber());
+    // An input that Class 1 can name goes as "%1INPT" to every projector, as it always has.
+    if (input.NeedsClass2())
+        m_work.inputResult =
+            ReadsClass2Inputs()
+                ? pjlink::class2::ChangeInput(*m_connection, {input.GetType(), input.GetNumber()})
+                : ResultCode(LinkResult::OutOfParameter);
+    else
+        m_work.inputResult = m_connection->ChangeInput(input.GetType(), input.GetNumber());
     if (m_work.inputResult == LinkResult::Unavailable)
         m_work.input.SetType(InputStatus::Unavailable);
     return m_work.inputResult;
@@ -383,7 +393,14 @@ int Projector::GetInput(InputStatus &input)
     }
     int type = -1;
     int number = -1;
-    m_work.inputResult = m_connection->GetInput(&type, &number);
+    m_inputReadAsClass1 = !ReadsClass2Inputs();
+    if (m_inputReadAsClass1) {
+        m_work.inputResult = m_connection->GetInput(&type, &number);
+    } else {
+        pjlink::class2::Input read{-1, -1};
+        m_work.inputResult = pjlink::class2::GetInput(*m_connection, read);
+        std::tie(type, number) = read;
+    }
     if (m_work.inputResult == LinkResult::Ok) {
         m_work.input = InputStatus(type, number);
     } else if (m_work.inputResult == LinkResult::Unavailable &&
@@ -472,15 +489,23 @@ int Projector::GetAvailableInputList(std::vector<InputStatus> &inputs)
             inputs = m_published.inputs;
         return m_published.inputListResult;
     }
-    const int *pairs = nullptr;
-    int count = 0;
-    m_work.inputListResult = m_connection->GetAvailableInputList(&pairs, &count);
+    std::vector<pjlink::class2::Input> read;
+    m_inputListReadAsClass1 = !ReadsClass2Inputs();
+    if (m_inputListReadAsClass1) {
+        const int *pairs = nullptr;
+        int count = 0;
+        m_work.inputListResult = m_connection->GetAvailableInputList(&pairs, &count);
+        for (int i = 0; i < ItemCount(pairs, count); ++i)
+            read.emplace_back(pairs[2 * i], pairs[2 * i + 1]);
+    } else {
+        m_work.inputListResult = pjlink::class2::GetInputList(*m_connection, read);
+    }
     if (m_work.inputListResult == LinkResult::Ok) {
         m_work.inputs.clear();
-        for (int i = 0; i < ItemCount(pairs, count); ++i) {
+        for (const auto &[type, number] : read) {
             // Number 0 is no input a user could switch to.
-            if (pairs[2 * i + 1] != 0)
-                m_work.inputs.emplace_back(pairs[2 * i], pairs[2 * i + 1]);
+            if (number != 0)
+                m_work.inputs.emplace_back(type, number);
         }
         inputs = m_work.inputs;
     }
@@ -537,8 +562,22 @@ int Projector::GetClass(int &pjlinkClass)
     if (m_work.classResult == LinkResult::Ok) {
         m_work.pjlinkClass = value;
         pjlinkClass = value;
+        // What "%1" told of the inputs leaves out type 6 and the letters; "%2" tells them all.
+        if (ReadsClass2Inputs()) {
+            std::vector<InputStatus> inputs;
+            InputStatus input;
+            if (m_inputListReadAsClass1)
+                GetAvailableInputList(inputs);
+            if (m_inputReadAsClass1)
+                GetInput(input);
+        }
     }
     return m_work.classResult;
+}
+
+bool Projector::ReadsClass2Inputs() const
+{
+    return m_work.classResult == LinkResult::Ok && m_work.pjlinkClass >= 2;
 }
 
 int Projector::ReadClass2Status(bool everything)

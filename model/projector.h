@@ -140,6 +140,9 @@ private:
     std::optional<int> ConnectLibrary(int mode);
     int ReadText(int (pjlink::Connection::*call)(const char **), int ProjectorState::*result,
                  QString ProjectorState::*stored, QString &text);
+    // A Class 2 projector's inputs are read with "%2" (type 6, numbers A..Z); the class must be
+    // known from this window or an earlier one.
+    bool ReadsClass2Inputs() const;
 
     // Identity, guarded by m_stateLock.
     QString m_ipAddress;
@@ -149,6 +152,10 @@ private:
     // while no window is open and the caller keeps windows out).
     ProjectorState m_work;
     bool m_connected = false;
+    // This window read the input list or the input with "%1" before the class was known; a
+    // class read that finds Class 2 reads them again with "%2".
+    bool m_inputListReadAsClass1 = false;
+    bool m_inputReadAsClass1 = false;
     std::unique_ptr<pjlink::Connection> m_connection;
 
     std::mutex m_windowLock;

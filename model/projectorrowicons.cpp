@@ -31,6 +31,9 @@ int InputIcon(const ProjectorState &state, bool selected)
         return ICON_NONE;
     if (state.isKorvane && input.GetType() == InputStatus::RGB && input.GetNumber() == 9)
         return selected ? ICON_CAMERA_SELECTED : ICON_CAMERA;
+    // The pictures cover the Class 1 types; base + 6 would be the camera's.
+    if (input.GetType() > InputStatus::Network)
+        return ICON_NONE;
     return (selected ? ICON_INPUT_SELECTED_BASE : ICON_INPUT_BASE) + input.GetType();
 }
 

@@ -77,6 +77,13 @@ enum StringId : int {
     STR_CLASS2_INPUT_NAME_FORMAT = 2611,
     STR_CLASS2_FREEZE_ON = 2612,
     STR_CLASS2_FREEZE_OFF = 2613,
+    // The Class 2 input type 6, which has no Class 1 text (210 + 6 is "Camera").
+    STR_INPUT_INTERNAL = 2614,
+    // How a projector checks the password: the Detail Information row and its values.
+    STR_DETAIL_SECURITY = 2615,
+    STR_SECURITY_NONE = 2616,
+    STR_SECURITY_MD5 = 2617,
+    STR_SECURITY_SHA256 = 2618,
     // The window's event line when another program has the controller's UDP port.
     MSG_UDP_PORT_TAKEN = 2650,
 

@@ -15,7 +15,8 @@ namespace {
 constexpr const char16_t *kCategories[] = {u"fan",   u"lamp",   u"temperature",
                                            u"cover", u"filter", u"other"};
 
-constexpr const char16_t *kInputTypes[] = {u"rgb", u"video", u"digital", u"storage", u"network"};
+constexpr const char16_t *kInputTypes[] = {u"rgb",     u"video",   u"digital",
+                                           u"storage", u"network", u"internal"};
 
 QString Number(double value)
 {
@@ -177,10 +178,24 @@ QByteArray FormatPrometheusMetrics(const MetricsRead &read)
     out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
         const int type = state.input.GetType();
         if (state.inputResult != LinkResult::Ok || type < InputStatus::RGB ||
-            type > InputStatus::Network)
+            type > InputStatus::Internal)
             return;
+        // The number as PJLink writes it: 1 to 9, then A to Z.
         out.Sample(labels + QStringList{u"type"_s, QString::fromUtf16(kInputTypes[type - 1]),
-                                        u"number"_s, QString::number(state.input.GetNumber())},
+                                        u"number"_s,
+                                        InputStatus::NumberText(state.input.GetNumber())},
+                   1);
+    });
+
+    // Never the password or anything derived from it: only which check the projector uses.
+    out.ProjectorFamily(u"lumarin_projector_security_info"_s, u"gauge"_s,
+                        u"How the projector checks the password, in the label level: none, md5 "
+                        u"or sha256; always 1."_s);
+    out.PerProjector([&](const ProjectorState &state, const QStringList &labels) {
+        if (state.connectResult == LinkResult::NoAnswer)
+            return;
+        out.Sample(labels + QStringList{u"level"_s, QString::fromLatin1(
+                                                        pjlink::securityLevelName(state.security))},
                    1);
     });
 

@@ -2,12 +2,18 @@
 #include "app/cmainframe.h"
 #include "app/cprojectorlistctrl.h"
 #include "app/cvantelview.h"
+#include "dialogs/cdetailinfodlg.h"
 #include "model/projector.h"
+#include "res/viewlayout.h"
 #include "tests/app/appfixture.h"
+#include "tests/common/scripteduser.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionHeader>
@@ -27,6 +33,8 @@ private slots:
     void listTexts_fitTheirColumns_data();
     void listTexts_fitTheirColumns();
     void longCell_cutWithItsTextAsToolTip();
+    void class2Projector_dropDownAndDetailShowWhole_data();
+    void class2Projector_dropDownAndDetailShowWhole();
 };
 
 namespace {
@@ -222,6 +230,97 @@ void TestScreenshots::longCell_cutWithItsTextAsToolTip()
     QVERIFY(rowOf(longName) && rowOf(u"Lobby"_s));
     QCOMPARE(rowOf(longName)->toolTip(COLUMN_NAME), longName);
     QCOMPARE(rowOf(u"Lobby"_s)->toolTip(COLUMN_NAME), QString());
+}
+
+void TestScreenshots::class2Projector_dropDownAndDetailShowWhole_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::newRow("en") << int(StringLanguage::English);
+    QTest::newRow("ja") << int(StringLanguage::Japanese);
+}
+
+// A Class 2 projector with two lamps and named terminals: the open input list is as wide as its
+// longest entry, and Detail Information shows every row without a scroll bar. Both are written
+// as pictures (dropdown-<language>.png, detail-class2-<language>.png).
+void TestScreenshots::class2Projector_dropDownAndDetailShowWhole()
+{
+    QFETCH(int, language);
+    AppFixture fixture;
+    EmulatorConfig config;
+    config.pjlinkClass = 2;
+    config.power = 1;
+    config.manufacturer = "Emulux Visual Systems";
+    config.lamps = {{1200, 0}, {35, 0}};
+    config.inputs = {{1, 1}, {3, 1}, {3, 10}, {5, 1}, {6, 1}};
+    config.input = {5, 1};
+    config.inputNames = {{{3, 1}, "HDMI 1"},
+                         {{3, 10}, "HDMI 2 (ARC)"},
+                         {{5, 1}, "HDBaseT"},
+                         {{6, 1}, "Media player"}};
+    config.lampModels = "LMP-100 LMP-200";
+    config.filterModels = "FLT-100";
+    config.filterHours = 1520;
+    EmulatedProjector *hall = fixture.Emulate(u"Hall A"_s, config);
+    QVERIFY(hall);
+    fixture.WriteSettings({{u"Hall A"_s, QString::fromStdString(hall->config().address), u"/"_s}});
+    QVERIFY(fixture.Start(StringLanguage(language)));
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*fixture.View()), 20000);
+    const QDir dir(QStringLiteral(LUMARIN_SCREENSHOT_DIR));
+    QVERIFY(dir.mkpath(u"."_s));
+    const QString tag = QString::fromLatin1(QTest::currentDataTag());
+
+    CProjectorListCtrl *list = fixture.View()->GetProjectorList();
+    const QList<QTreeWidgetItem *> row = list->findItems(u"Hall A"_s, Qt::MatchExactly);
+    QCOMPARE(row.size(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(row[0]).center());
+    auto *inputs = fixture.Control<QComboBox>(IDC_INPUT_COMBO);
+    QTRY_COMPARE(inputs->count(), 5);
+    inputs->showPopup();
+    QAbstractItemView *open = inputs->view();
+    QTRY_VERIFY(open->isVisible());
+    QStringList cut;
+    for (int i = 0; i < inputs->count(); ++i) {
+        const QString text = inputs->itemText(i);
+        if (open->visualRect(open->model()->index(i, 0)).width() <
+                open->fontMetrics().horizontalAdvance(text) ||
+            open->viewport()->width() < open->fontMetrics().horizontalAdvance(text))
+            cut << text;
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u" | "_s)));
+    QVERIFY(inputs->findText(u"Internal1 - Media player"_s) >= 0 ||
+            inputs->findText(u"内部1 - Media player"_s) >= 0);
+    QVERIFY(open->window()->grab().save(dir.filePath(u"dropdown-"_s + tag + u".png"_s)));
+    inputs->hidePopup();
+
+    QStringList rows;
+    bool verticalBar = true;
+    bool horizontalBar = true;
+    bool seenWhole = false;
+    int polls = 0;
+    ScriptedUser user({[&] {
+        auto *dialog = ScriptedUser::Modal<CDetailInfoDlg>();
+        // One poll after the read, so that the dialog has taken the size it asked for.
+        if (!dialog || dialog->IsReading() || polls++ < 1)
+            return false;
+        auto *table = dialog->findChild<QTreeWidget *>(u"1028"_s);
+        for (int i = 0; i < table->topLevelItemCount(); ++i)
+            rows << table->topLevelItem(i)->text(0) + u'|' + table->topLevelItem(i)->text(1);
+        verticalBar = table->verticalScrollBar()->isVisible();
+        horizontalBar = table->horizontalScrollBar()->isVisible();
+        // Seen whole: the last row and both columns inside the visible part of the table.
+        const QRect last =
+            table->visualItemRect(table->topLevelItem(table->topLevelItemCount() - 1));
+        seenWhole = last.bottom() < table->viewport()->height() &&
+                    table->header()->length() <= table->viewport()->width();
+        dialog->grab().save(dir.filePath(u"detail-class2-"_s + tag + u".png"_s));
+        QTest::mouseClick(dialog->findChild<QPushButton *>(u"1"_s), Qt::LeftButton);
+        return true;
+    }});
+    QTest::mouseClick(fixture.Control<QPushButton>(IDC_DETAIL), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(user.IsDone(), 15000);
+    // Ten rows, the second lamp, the security level and the eight Class 2 rows.
+    QCOMPARE(rows.size(), 20);
+    QVERIFY2(!verticalBar && !horizontalBar && seenWhole, qPrintable(rows.join(u'\n')));
 }
 
 QTEST_MAIN(TestScreenshots)

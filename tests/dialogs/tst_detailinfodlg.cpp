@@ -47,6 +47,8 @@ private slots:
     void table();
     void unreachable_showsNotConnectedAndEmptyValues();
     void class2_rowsFollowTheClass1Rows();
+    void securityAndEveryInput_shown_data();
+    void securityAndEveryInput_shown();
     void table_headerAlignedAndColumnsSized();
     void rows_cannotBeSelected();
     void closeDuringRead_carriedOutAfterTheRead();
@@ -161,6 +163,61 @@ void TestDetailInfoDlg::class2_rowsFollowTheClass1Rows()
                           u"Filter usage time :|850 hours"_s, u"Replacement lamp :|LMP-1, LMP-2"_s,
                           u"Replacement filter :|"_s, u"Input resolution :|"_s,
                           u"Recommended resolution :|1920 x 1200"_s, u"Freeze :|"_s}));
+}
+
+void TestDetailInfoDlg::securityAndEveryInput_shown_data()
+{
+    QTest::addColumn<int>("pjlinkClass");
+    QTest::addColumn<QString>("security"); // the emulator's kind; empty: no password
+    QTest::addColumn<QString>("row");      // the security row; empty: none
+    // A Class 1 projector keeps its rows as they were, unless it uses a check they cannot name.
+    QTest::newRow("Class 1, open") << 1 << QString() << QString();
+    QTest::newRow("Class 1, MD5") << 1 << u"md5"_s << QString();
+    QTest::newRow("Class 1, SHA-256") << 1 << u"sha256"_s << u"Security :|SHA-256"_s;
+    QTest::newRow("Class 2, open") << 2 << QString() << u"Security :|None"_s;
+    QTest::newRow("Class 2, MD5 silent on level 2") << 2 << u"md5-silent"_s << u"Security :|MD5"_s;
+    QTest::newRow("Class 2, both levels") << 2 << u"sha256+md5"_s << u"Security :|SHA-256"_s;
+}
+
+// Below "Password :" the check the projector uses, never the password; a Class 2 projector's
+// input list holds every input that "%2INST" offers, internal and lettered ones too.
+void TestDetailInfoDlg::securityAndEveryInput_shown()
+{
+    QFETCH(int, pjlinkClass);
+    QFETCH(QString, security);
+    QFETCH(QString, row);
+    using S = EmulatorConfig::Security;
+    EmulatorConfig config;
+    // An address per row: the check that worked is remembered per address for the process.
+    static int nextHost = 60;
+    config.address = Address(nextHost++);
+    config.pjlinkClass = pjlinkClass;
+    config.power = 1;
+    config.inputs = {{1, 1}, {3, 10}, {6, 1}};
+    if (!security.isEmpty()) {
+        config.password = "Lamp-7";
+        config.security = security == u"md5"_s          ? S::Md5
+                          : security == u"md5-silent"_s ? S::Md5Silent
+                          : security == u"sha256"_s     ? S::Sha256
+                                                        : S::Sha256Md5;
+    }
+    EmulatedProjector emulator(config);
+    std::string error;
+    QVERIFY2(emulator.start(&error), error.c_str());
+
+    Projector projector(u"Hall"_s, QString::fromStdString(config.address),
+                        QString::fromStdString(config.password), u"M"_s, u"/"_s);
+    auto dialog = ShowFor(projector);
+    const QStringList rows = Rows(*dialog);
+    const int password =
+        rows.indexOf(security.isEmpty() ? u"Password :|Off"_s : u"Password :|On"_s);
+    QVERIFY2(password >= 0, qPrintable(rows.join(u'\n')));
+    QCOMPARE(rows.value(password + 1).startsWith(u"Security :"_s) ? rows[password + 1] : QString(),
+             row);
+    QVERIFY2(rows.contains(pjlinkClass == 2 ? u"Input list :|RGB1,DigitalA,Internal1"_s
+                                            : u"Input list :|RGB1"_s),
+             qPrintable(rows.join(u'\n')));
+    QVERIFY2(!rows.join(u'\n').contains(u"Lamp-7"_s), qPrintable(rows.join(u'\n')));
 }
 
 void TestDetailInfoDlg::unreachable_showsNotConnectedAndEmptyValues()

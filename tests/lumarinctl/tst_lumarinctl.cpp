@@ -265,6 +265,8 @@ private slots:
     void statusJson_showsWhatEachProjectorReports();
     void metrics_promtoolAcceptsAMixedFleet();
     void class2_statusCheckAndFreeze();
+    void input_everyClass2Input_data();
+    void input_everyClass2Input();
     void add_confirmsAndRegisters();
     void paddedLines_registeredAndRead();
     void security_levelShownSecretsNever();
@@ -331,8 +333,10 @@ void TestLumarinctl::usageErrors_exit2_data()
     QTest::newRow("unknown option") << QStringList{u"list"_s, u"--all"_s};
     QTest::newRow("power without a target") << QStringList{u"power"_s, u"off"_s};
     QTest::newRow("power neither on nor off") << QStringList{u"power"_s, u"down"_s, u"/"_s};
-    QTest::newRow("input type 6") << QStringList{u"input"_s, u"6"_s, u"1"_s, u"/"_s};
+    QTest::newRow("input type 7") << QStringList{u"input"_s, u"7"_s, u"1"_s, u"/"_s};
     QTest::newRow("input number 0") << QStringList{u"input"_s, u"rgb"_s, u"0"_s, u"/"_s};
+    QTest::newRow("input number 10") << QStringList{u"input"_s, u"rgb"_s, u"10"_s, u"/"_s};
+    QTest::newRow("input number AA") << QStringList{u"input"_s, u"internal"_s, u"AA"_s, u"/"_s};
     QTest::newRow("mute kind") << QStringList{u"mute"_s, u"picture"_s, u"on"_s, u"/"_s};
     QTest::newRow("move without --to") << QStringList{u"move"_s, u"/A"_s};
     QTest::newRow("search --wait without --broadcast")
@@ -1215,8 +1219,10 @@ void TestLumarinctl::class2_statusCheckAndFreeze()
     QCOMPARE(class2[u"inputResolution"_s].toString(), u"no-signal"_s);
     QCOMPARE(class2[u"recommendedResolution"_s][u"width"_s].toInt(), 1920);
     QCOMPARE(class2[u"freeze"_s].toBool(true), false);
-    QCOMPARE(class2[u"inputNames"_s].toArray(),
-             (QJsonArray{QJsonObject{{u"type"_s, 3}, {u"number"_s, 1}, {u"name"_s, u"HDMI 1"_s}}}));
+    QCOMPARE(
+        class2[u"inputNames"_s].toArray(),
+        (QJsonArray{QJsonObject{
+            {u"type"_s, 3}, {u"number"_s, 1}, {u"code"_s, u"31"_s}, {u"name"_s, u"HDMI 1"_s}}}));
     QCOMPARE(class2[u"result"_s].toInt(), 0);
     QCOMPARE(projectors[1][u"class"_s].toInt(), 1);
     QVERIFY(projectors[1][u"class2"_s].isNull());
@@ -1303,8 +1309,8 @@ void TestLumarinctl::statusJson_showsWhatEachProjectorReports()
         // Cam, Faulty, Lobby, Silent
         {u"power"_s, {R"(["on"])", "[null]", R"(["on"])", "[null]"}},
         {u"input"_s,
-         {R"([{"number":9,"type":"rgb"}])", R"(["unavailable"])",
-          R"([{"number":1,"type":"digital"}])", "[null]"}},
+         {R"([{"code":"19","number":9,"type":"rgb"}])", R"(["unavailable"])",
+          R"([{"code":"31","number":1,"type":"digital"}])", "[null]"}},
         {u"mute"_s, {R"(["video-and-audio"])", R"(["off"])", R"(["off"])", "[null]"}},
         {u"lampHours"_s, {"[870]", "[1200]", "[1520]", "[null]"}},
         {u"manufacturer"_s, {R"(["Korvane"])", R"(["Emulux"])", R"(["Emulux"])", "[null]"}},
@@ -1470,6 +1476,68 @@ void TestLumarinctl::paddedLines_registeredAndRead()
 }
 
 // Each projector's password check in the JSON; neither the password nor a digest in any output.
+void TestLumarinctl::input_everyClass2Input_data()
+{
+    QTest::addColumn<QStringList>("input"); // TYPE NUMBER as typed
+    QTest::addColumn<QString>("sent");      // the request the projector got
+    QTest::addColumn<QString>("type");      // in status --json
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("internal by number")
+        << QStringList{u"6"_s, u"1"_s} << u"%2INPT 61"_s << u"internal"_s << 1 << u"Internal1"_s;
+    QTest::newRow("digital A") << QStringList{u"digital"_s, u"A"_s} << u"%2INPT 3A"_s
+                               << u"digital"_s << 10 << u"DigitalA"_s;
+    QTest::newRow("internal, lower-case z") << QStringList{u"Internal"_s, u"z"_s} << u"%2INPT 6Z"_s
+                                            << u"internal"_s << 35 << u"InternalZ"_s;
+    QTest::newRow("Class 1 input, as before")
+        << QStringList{u"video"_s, u"9"_s} << u"%1INPT 29"_s << u"video"_s << 9 << u"Video9"_s;
+}
+
+// lumarinctl input takes every Class 2 input, switches it with "%2INPT" where Class 1 cannot name
+// it, and status shows it in JSON and in the list's cell. A Class 1 projector never offers such an
+// input and is told so, without a "%2" request.
+void TestLumarinctl::input_everyClass2Input()
+{
+    QFETCH(QStringList, input);
+    QFETCH(QString, sent);
+    QFETCH(QString, type);
+    QFETCH(int, number);
+    QFETCH(QString, cell);
+    Fleet fleet;
+    QVERIFY(fleet.Start(86, [](EmulatorConfig &c) {
+        c.name = "Modern", c.pjlinkClass = 2, c.power = 1;
+        c.inputs = {{1, 1}, {2, 9}, {3, 10}, {6, 1}, {6, 35}};
+        c.inputNames = {{{6, 1}, "Logo"}};
+    }));
+    QVERIFY(fleet.Start(87, [](EmulatorConfig &c) { c.name = "Classic", c.power = 1; }));
+    const QString settings =
+        NewSettings(SettingsContent({}, {{u"Modern"_s, Address(86), QString(), u"/"_s},
+                                         {u"Classic"_s, Address(87), QString(), u"/"_s}}));
+
+    const CtlRun run =
+        Ctl(settings, QStringList{u"--json"_s, u"input"_s} + input + QStringList{u"Modern"_s});
+    QVERIFY2(run.exitCode == 0, qPrintable(Describe(run)));
+    const auto requests = fleet[86].receivedRequests();
+    QVERIFY2(std::find(requests.begin(), requests.end(), sent.toStdString()) != requests.end(),
+             qPrintable(Describe(run)));
+    const CtlRun status = Ctl(settings, {u"--json"_s, u"status"_s, u"Modern"_s});
+    QVERIFY2(status.exitCode == 0, qPrintable(Describe(status)));
+    const QJsonObject modern = status.json[u"projectors"_s][0].toObject();
+    QCOMPARE(modern[u"input"_s][u"type"_s].toString(), type);
+    QCOMPARE(modern[u"input"_s][u"number"_s].toInt(), number);
+    QCOMPARE(modern[u"input"_s][u"code"_s].toString(), sent.right(2));
+    QCOMPARE(modern[u"cells"_s][u"input"_s].toString(), cell);
+
+    if (sent.startsWith(u"%2"_s)) {
+        const CtlRun classic =
+            Ctl(settings, QStringList{u"input"_s} + input + QStringList{u"Classic"_s});
+        QVERIFY2(classic.exitCode == 1 && classic.err.contains(u"Classic"_s),
+                 qPrintable(Describe(classic)));
+        for (const std::string &request : fleet[87].receivedRequests())
+            QVERIFY2(request.rfind("%1", 0) == 0, request.c_str());
+    }
+}
+
 void TestLumarinctl::security_levelShownSecretsNever()
 {
     using S = EmulatorConfig::Security;
@@ -1499,8 +1567,17 @@ void TestLumarinctl::security_levelShownSecretsNever()
     QCOMPARE(fleet[43].connectionCount(), 1);
 
     const CtlRun text = Ctl(settings, {u"status"_s});
+    const CtlRun metrics = Ctl(settings, {u"metrics"_s});
+    QVERIFY2(metrics.exitCode == 0, qPrintable(Describe(metrics)));
+    for (const auto &[name, level] :
+         {std::pair{u"Open"_s, u"none"_s}, {u"Md5"_s, u"md5"_s}, {u"Sha"_s, u"sha256"_s}}) {
+        const QRegularExpression sample(u"lumarin_projector_security_info\\{[^}]*name=\""_s + name +
+                                        u"\"[^}]*level=\""_s + level + u"\"\\} 1"_s);
+        QVERIFY2(sample.match(QString::fromUtf8(metrics.out)).hasMatch(),
+                 qPrintable(name + u'\n' + QString::fromUtf8(metrics.out)));
+    }
     const QRegularExpression digest(u"[0-9a-fA-F]{32}"_s);
-    for (const CtlRun *output : {&run, &text}) {
+    for (const CtlRun *output : {&run, &text, &metrics}) {
         const QString all = QString::fromUtf8(output->out) + output->err;
         QVERIFY2(!all.contains(u"Lamp-"_s) && !digest.match(all).hasMatch(), qPrintable(all));
     }

@@ -1,5 +1,10 @@
 #include "model/projector.h"
+
+#include "model/inputchoices.h"
+#include "model/projectorcells.h"
 #include "model/projectormanager.h"
+#include "pjlink/answer.h"
+#include "pjlink/class2.h"
 #include "pjlink/pjlib.h"
 #include "platform/echo.h"
 #include "res/stringtable.h"
@@ -99,6 +104,8 @@ private slots:
     void copy_takesIdentityOnly();
     void class2Read_hostileProjectors_data();
     void class2Read_hostileProjectors();
+    void everyInput_readShownAndSwitched_data();
+    void everyInput_readShownAndSwitched();
 
 private:
     // A running emulator on an address of its own; nullptr (and the test fails) when it
@@ -604,6 +611,10 @@ void TestProjector::class2Read_hostileProjectors_data()
     QTest::newRow("cut off halfway") << u"cut off"_s << -1 << QString() << 2;
     QTest::newRow("43 inputs, each name just inside the time-out")
         << u"slow"_s << -1 << QString() << 42;
+    // The first name is the answer; the flood behind it could pass for the second input's name,
+    // so the read stops there.
+    QTest::newRow("10,000 INNM lines for one query, none taken for the next input")
+        << u"flood"_s << -1 << u"3 1 One;"_s << 2;
 }
 
 // However a Class 2 projector answers, its read ends within the window's budget, a read cut off
@@ -621,6 +632,10 @@ void TestProjector::class2Read_hostileProjectors()
     if (kind == u"bad text"_s) {
         config.inputs = {{3, 1}, {3, 2}};
         config.inputNames = {{{3, 1}, "HD\xff\x01"}, {{3, 2}, "Saal \xc3\x9c"}};
+    } else if (kind == u"flood"_s) {
+        config.inputs = {{3, 1}, {3, 2}};
+        config.inputNames = {{{3, 1}, "One"}, {{3, 2}, "Two"}};
+        config.repeatedAnswers = {{"INNM", 10000}};
     } else if (kind == u"cut off"_s) {
         config.inputs = {{3, 1}, {3, 2}};
         config.dropAfterCommands = 4; // the name, class, filter hours, then gone
@@ -652,6 +667,106 @@ void TestProjector::class2Read_hostileProjectors()
         std::count_if(received.begin(), received.end(),
                       [](const std::string &line) { return line.rfind("INNM", 0) == 0; });
     QVERIFY2(nameQueries <= maxNameQueries, qPrintable(QString::number(nameQueries)));
+}
+
+void TestProjector::everyInput_readShownAndSwitched_data()
+{
+    QTest::addColumn<int>("pjlinkClass");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("code");  // as PJLink writes it
+    QTest::addColumn<QString>("shown"); // the list cell, the drop-down's entry before its name
+
+    const char *types[] = {"RGB", "Video", "Digital", "Storage", "Network", "Internal"};
+    for (int type = 1; type <= 6; ++type) {
+        for (const int number : {1, 9, 10, 35}) {
+            const QString digit =
+                number < 10 ? QString::number(number) : QString(QChar(u'A' + number - 10));
+            const QString code = QString::number(type) + digit;
+            QTest::addRow("Class 2, %s", qPrintable(code))
+                << 2 << type << number << code << QString::fromLatin1(types[type - 1]) + digit;
+        }
+    }
+    // What Class 1 can name stays a Class 1 exchange.
+    QTest::newRow("Class 1, 31") << 1 << 3 << 1 << u"31"_s << u"Digital1"_s;
+    QTest::newRow("Class 1, 59") << 1 << 5 << 9 << u"59"_s << u"Network9"_s;
+}
+
+// Every input a Class 2 projector can have (types 1 to 6, numbers 1 to 9 and A to Z) goes
+// through the parser, the input list and current input the refresh reads, the list cell, the
+// drop-down entry with its terminal name, and the switch command: "%2INPT" where Class 1 cannot
+// name the input, "%1INPT" otherwise. A Class 1 projector is never sent "%2".
+void TestProjector::everyInput_readShownAndSwitched()
+{
+    QFETCH(int, pjlinkClass);
+    QFETCH(int, type);
+    QFETCH(int, number);
+    QFETCH(QString, code);
+    QFETCH(QString, shown);
+
+    const pjlink::InputAnswer parsed = pjlink::parseInput(code.toStdString());
+    QCOMPARE(parsed.code, 0);
+    QCOMPARE(std::pair(parsed.type, parsed.number), std::pair(type, number));
+    QCOMPARE(QString::fromStdString(pjlink::class2::InputCode({type, number})), code);
+    const InputStatus input(type, number);
+    QCOMPARE(input.GetShortText(false), shown);
+    const bool needsClass2 = type == 6 || number > 9;
+    QCOMPARE(input.NeedsClass2(), needsClass2);
+
+    EmulatorConfig config;
+    config.pjlinkClass = pjlinkClass;
+    config.power = 1;
+    config.inputs = {{1, 1}};
+    if (input != InputStatus(1, 1))
+        config.inputs.emplace_back(type, number);
+    config.input = {1, 1};
+    config.inputNames = {{{type, number}, "Terminal " + code.toStdString()}};
+    const auto emulator = Start(config);
+    QVERIFY(emulator);
+    const auto projector = ProjectorFor(*emulator);
+
+    // The refresh's reads, in its order; the class is learnt on the way.
+    const auto read = [&projector] {
+        PowerStatus power;
+        std::vector<InputStatus> inputs;
+        InputStatus current;
+        QCOMPARE(projector->Connect(0), 0);
+        projector->GetPowerStatus(power);
+        projector->GetAvailableInputList(inputs);
+        projector->GetInput(current);
+        projector->ReadClass2Status(false);
+        projector->Disconnect();
+    };
+    read();
+    ProjectorState state = projector->GetState();
+    QCOMPARE(state.inputListResult, 0);
+    QVERIFY2(std::find(state.inputs.begin(), state.inputs.end(), input) != state.inputs.end(),
+             qPrintable(QString::number(state.inputs.size())));
+    const std::vector<InputChoice> choices = MakeInputChoices({state});
+    QStringList texts;
+    for (const InputChoice &choice : choices)
+        texts << choice.text;
+    QVERIFY2(texts.contains(pjlinkClass == 2 ? shown + u" - Terminal "_s + code : shown),
+             qPrintable(texts.join(u", "_s)));
+
+    emulator->clearReceivedCommands();
+    QCOMPARE(projector->Connect(0), 0);
+    QCOMPARE(projector->ChangeInput(input), 0);
+    projector->Disconnect();
+    const auto requests = emulator->receivedRequests();
+    const std::string sent = (needsClass2 ? "%2INPT " : "%1INPT ") + code.toStdString();
+    QVERIFY2(std::find(requests.begin(), requests.end(), sent) != requests.end(), sent.c_str());
+    QCOMPARE(emulator->config().input, std::pair(type, number));
+
+    read();
+    state = projector->GetState();
+    QCOMPARE(state.inputResult, 0);
+    QCOMPARE(state.input, input);
+    QCOMPARE(GetProjectorCells(state).input, shown);
+    if (pjlinkClass == 1) {
+        for (const std::string &request : emulator->receivedRequests())
+            QVERIFY2(request.rfind("%1", 0) == 0, request.c_str());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestProjector)

@@ -61,8 +61,12 @@ void TestStatusValues::texts_data()
     QTest::newRow("long unknown") << u"long"_s << -1 << -1 << false << QString();
     QTest::newRow("short unavailable") << u"short"_s << 9 << 1 << false << QString();
     QTest::newRow("long unavailable") << u"long"_s << 9 << 1 << true << QString();
-    // Type 6 sits right before "Camera" in the table; it has no name of its own.
-    QTest::newRow("short type 6") << u"short"_s << 6 << 1 << false << QString();
+    // Type 6 sits right before "Camera" in the table: its name has an id of its own.
+    QTest::newRow("short Internal1") << u"short"_s << 6 << 1 << false << u"Internal1"_s;
+    QTest::newRow("long InternalZ korvane") << u"long"_s << 6 << 35 << true << u"InternalZ"_s;
+    // Class 2 numbers 10 to 35 are written A to Z, never in decimal.
+    QTest::newRow("short DigitalA") << u"short"_s << 3 << 10 << false << u"DigitalA"_s;
+    QTest::newRow("long RGBZ") << u"long"_s << 1 << 35 << false << u"RGBZ"_s;
 
     QTest::newRow("error fan none") << u"error"_s << 0 << 0 << false << u"Fan"_s;
     QTest::newRow("error lamp none") << u"error"_s << 1 << 0 << false << u"Lamp"_s;

@@ -124,7 +124,7 @@ _lumarinctl()
         esac
         ;;
     input)
-        ((n == 0)) && COMPREPLY=($(compgen -W "RGB Video Digital Storage Network" -- "$cur"))
+        ((n == 0)) && COMPREPLY=($(compgen -W "RGB Video Digital Storage Network Internal" -- "$cur"))
         ;;
     set)
         ((n == 0)) && COMPREPLY=($(compgen -W "refresh-interval timeout" -- "$cur"))

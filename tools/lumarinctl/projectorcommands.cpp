@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -40,8 +41,6 @@ namespace {
 constexpr std::chrono::milliseconds kPowerWait{3000};
 constexpr std::chrono::milliseconds kInputWait{1500};
 constexpr std::chrono::milliseconds kMuteWait{1000};
-
-constexpr int kMaxInputNumber = 9;
 
 using Sender = std::function<int(const std::vector<ProjectorNode *> &, std::vector<Projector *> &,
                                  std::vector<ProjectorOutcome> &)>;
@@ -119,15 +118,16 @@ bool ParseOnOff(const QString &text, bool &on)
     return false;
 }
 
-// An input type as its number 1 to 5 or its name in either table language, any case.
+// An input type as its number 1 to 6 or its name in either table language, any case.
 int ParseInputType(const QString &text)
 {
     bool isNumber = false;
     const int number = text.toInt(&isNumber);
     if (isNumber)
-        return number >= InputStatus::RGB && number <= InputStatus::Network ? number : -1;
-    for (int type = InputStatus::RGB; type <= InputStatus::Network; ++type) {
-        const int id = STR_INPUT_TYPE_BASE + type;
+        return number >= InputStatus::RGB && number <= InputStatus::Internal ? number : -1;
+    for (int type = InputStatus::RGB; type <= InputStatus::Internal; ++type) {
+        const int id =
+            type == InputStatus::Internal ? STR_INPUT_INTERNAL : STR_INPUT_TYPE_BASE + type;
         for (StringLanguage language : {StringLanguage::English, StringLanguage::Japanese}) {
             if (text.compare(LoadStringFor(id, language), Qt::CaseInsensitive) == 0)
                 return type;
@@ -235,13 +235,13 @@ int RunFreeze(CommandContext &context, const CommandArgs &args)
 int RunInput(CommandContext &context, const CommandArgs &args)
 {
     const int type = ParseInputType(args.positional.at(0));
-    bool isNumber = false;
-    const int number = args.positional.at(1).toInt(&isNumber);
-    if (type < 0 || !isNumber || number < 1 || number > kMaxInputNumber) {
+    // 1 to 9, then A to Z (Class 2); the projectors' own input lists tell which they have.
+    const std::optional<int> number = InputStatus::NumberFromText(args.positional.at(1));
+    if (type < 0 || !number) {
         ShowUserMessage(LoadString(CTL_INPUT_USAGE));
         return ExitUsage;
     }
-    const InputStatus input(type, number);
+    const InputStatus input(type, *number);
     return SendCommand(
         context, args.positional.mid(2),
         [&](const auto &selection, auto &touched, auto &outcomes) {

@@ -28,15 +28,23 @@ QJsonValue Word(int index, std::initializer_list<const char16_t *> words)
     return QString::fromUtf16(*(words.begin() + index));
 }
 
+QString InputCode(const InputStatus &input)
+{
+    return QString::number(input.GetType()) + InputStatus::NumberText(input.GetNumber());
+}
+
 QJsonValue InputJson(const InputStatus &input)
 {
     if (input.GetType() == InputStatus::Unavailable)
         return u"unavailable"_s;
-    const QJsonValue type = Word(input.GetType() - InputStatus::RGB,
-                                 {u"rgb", u"video", u"digital", u"storage", u"network"});
+    const QJsonValue type =
+        Word(input.GetType() - InputStatus::RGB,
+             {u"rgb", u"video", u"digital", u"storage", u"network", u"internal"});
     if (type.isNull())
         return QJsonValue::Null;
-    return QJsonObject{{u"type"_s, type}, {u"number"_s, input.GetNumber()}};
+    // "code" is the input as PJLink and lumarinctl input write it: "31", "3A", "61".
+    return QJsonObject{
+        {u"type"_s, type}, {u"number"_s, input.GetNumber()}, {u"code"_s, InputCode(input)}};
 }
 
 QJsonValue MuteWord(int code)
@@ -99,8 +107,10 @@ QJsonValue Class2Json(const Class2Status &status)
         return QJsonValue::Null;
     QJsonArray names;
     for (const auto &[input, name] : status.inputNames) {
-        names.append(QJsonObject{
-            {u"type"_s, input.GetType()}, {u"number"_s, input.GetNumber()}, {u"name"_s, name}});
+        names.append(QJsonObject{{u"type"_s, input.GetType()},
+                                 {u"number"_s, input.GetNumber()},
+                                 {u"code"_s, InputCode(input)},
+                                 {u"name"_s, name}});
     }
     return QJsonObject{
         {u"serialNumber"_s, TextOrNull(status.serialNumber)},
