@@ -394,13 +394,15 @@ int Projector::GetInput(InputStatus &input)
     int type = -1;
     int number = -1;
     m_inputReadAsClass1 = !ReadsClass2Inputs();
-    if (m_inputReadAsClass1) {
-        m_work.inputResult = m_connection->GetInput(&type, &number);
-    } else {
+    if (!m_inputReadAsClass1) {
         pjlink::class2::Input read{-1, -1};
         m_work.inputResult = pjlink::class2::GetInput(*m_connection, read);
         std::tie(type, number) = read;
+        // A class remembered from an earlier window may be stale (another projector now).
+        m_inputReadAsClass1 = m_work.inputResult == LinkResult::UndefinedCommand;
     }
+    if (m_inputReadAsClass1)
+        m_work.inputResult = m_connection->GetInput(&type, &number);
     if (m_work.inputResult == LinkResult::Ok) {
         m_work.input = InputStatus(type, number);
     } else if (m_work.inputResult == LinkResult::Unavailable &&
@@ -491,14 +493,18 @@ int Projector::GetAvailableInputList(std::vector<InputStatus> &inputs)
     }
     std::vector<pjlink::class2::Input> read;
     m_inputListReadAsClass1 = !ReadsClass2Inputs();
+    if (!m_inputListReadAsClass1) {
+        m_work.inputListResult = pjlink::class2::GetInputList(*m_connection, read);
+        // A class remembered from an earlier window may be stale (another projector now).
+        m_inputListReadAsClass1 = m_work.inputListResult == LinkResult::UndefinedCommand;
+    }
     if (m_inputListReadAsClass1) {
         const int *pairs = nullptr;
         int count = 0;
         m_work.inputListResult = m_connection->GetAvailableInputList(&pairs, &count);
+        read.clear();
         for (int i = 0; i < ItemCount(pairs, count); ++i)
             read.emplace_back(pairs[2 * i], pairs[2 * i + 1]);
-    } else {
-        m_work.inputListResult = pjlink::class2::GetInputList(*m_connection, read);
     }
     if (m_work.inputListResult == LinkResult::Ok) {
         m_work.inputs.clear();

@@ -317,7 +317,8 @@ void TestWindowCommands::class2Projector_namesInputsAndShowsItsDetail()
     modern.pjlinkClass = 2;
     modern.power = 1;
     modern.serialNumber = "SN-2024";
-    modern.inputNames = {{{3, 1}, "HDMI 1"}};
+    modern.inputs = {{1, 1}, {3, 1}, {6, 1}};
+    modern.inputNames = {{{3, 1}, "HDMI 1"}, {{6, 1}, "Logo"}};
     EmulatedProjector *hall = fixture.Emulate(u"Hall"_s, modern);
     QVERIFY(hall);
     fixture.WriteSettings({{u"Hall"_s, Address(*hall), u"/"_s}});
@@ -329,6 +330,19 @@ void TestWindowCommands::class2Projector_namesInputsAndShowsItsDetail()
     auto *inputs = fixture.Control<QComboBox>(IDC_INPUT_COMBO);
     QVERIFY(inputs->findText(u"Digital1 - HDMI 1"_s) >= 0);
     QVERIFY(inputs->findText(u"RGB1"_s) >= 0);
+    // The internal input, which only "%2INST" lists, is chosen and switched with "%2INPT".
+    hall->clearReceivedCommands();
+    ChooseEntry(inputs, u"Internal1 - Logo"_s);
+    Click(fixture.Control<QPushButton>(IDC_SET_INPUT));
+    QTRY_VERIFY_WITH_TIMEOUT(hall->config().input == std::pair(6, 1), 10000);
+    const auto requests = hall->receivedRequests();
+    QVERIFY(std::find(requests.begin(), requests.end(), "%2INPT 61") != requests.end());
+    QTRY_VERIFY_WITH_TIMEOUT(CycleEnded(*view), kCycleMs);
+    const auto inputCell = [view] {
+        QTreeWidgetItem *row = RowItem(*view->GetProjectorList(), u"Hall"_s);
+        return row ? row->text(COLUMN_INPUT) : QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(inputCell(), u"Internal1"_s, 10000);
 
     QStringList rows;
     ScriptedUser user({[&rows] {

@@ -388,7 +388,11 @@ void TestExporter::projectorInfo_identityInOneSeries()
                                "scrape time."),
                  line.constData());
     }
-    QCOMPARE(projectorFamilies, 8);
+    QCOMPARE(projectorFamilies, 9);
+    // How each checks the password, never the password.
+    const QByteArray security = "lumarin_projector_security_info" + at + "Aula\",address=\"" +
+                                Address(11).toLatin1() + "\",group=\"/\",level=\"none\"} 1";
+    QVERIFY2(metrics.contains(security), metrics.constData());
 }
 
 void TestExporter::followsTheRegister_whenTheFileChanges()

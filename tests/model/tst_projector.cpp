@@ -106,6 +106,7 @@ private slots:
     void class2Read_hostileProjectors();
     void everyInput_readShownAndSwitched_data();
     void everyInput_readShownAndSwitched();
+    void inputs_classNoLongerTwo_readWithClass1();
 
 private:
     // A running emulator on an address of its own; nullptr (and the test fails) when it
@@ -767,6 +768,43 @@ void TestProjector::everyInput_readShownAndSwitched()
         for (const std::string &request : emulator->receivedRequests())
             QVERIFY2(request.rfind("%1", 0) == 0, request.c_str());
     }
+}
+
+// The class is remembered between windows; a projector that no longer knows "%2INST" and
+// "%2INPT" (another one at the address now) still has its inputs read, with "%1".
+void TestProjector::inputs_classNoLongerTwo_readWithClass1()
+{
+    EmulatorConfig config;
+    config.pjlinkClass = 2;
+    config.power = 1;
+    config.inputs = {{1, 1}, {3, 10}};
+    config.input = {3, 10};
+    const auto emulator = Start(config);
+    QVERIFY(emulator);
+    const auto projector = ProjectorFor(*emulator);
+    const auto read = [&projector] {
+        std::vector<InputStatus> inputs;
+        InputStatus input;
+        QCOMPARE(projector->Connect(0), 0);
+        projector->GetAvailableInputList(inputs);
+        projector->GetInput(input);
+        projector->ReadClass2Status(false);
+        projector->Disconnect();
+    };
+    read();
+    QCOMPARE(projector->GetState().input, InputStatus(3, 10));
+
+    emulator->update([](EmulatorConfig &c) {
+        c.pjlinkClass = 1;
+        c.inputs = {{1, 1}, {3, 1}};
+        c.input = {3, 1};
+    });
+    read();
+    const ProjectorState state = projector->GetState();
+    QCOMPARE(state.inputListResult, 0);
+    QCOMPARE(state.inputs, (std::vector<InputStatus>{{1, 1}, {3, 1}}));
+    QCOMPARE(state.inputResult, 0);
+    QCOMPARE(state.input, InputStatus(3, 1));
 }
 
 QTEST_GUILESS_MAIN(TestProjector)
