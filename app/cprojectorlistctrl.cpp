@@ -8,6 +8,7 @@
 #include "model/projectorcells.h"
 #include "model/selectionrules.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QPalette>
 #include <QScopedValueRollback>
@@ -80,9 +81,19 @@ void CProjectorListCtrl::FitColumns()
     constexpr int kSlack = 6;
     std::vector<int> minimum(std::begin(kColumnWidths), std::end(kColumnWidths));
     std::vector<int> content;
+    std::vector<std::vector<int>> cells(static_cast<size_t>(topLevelItemCount()));
     for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column)
-        content.push_back(std::max(header()->sectionSizeHint(column), sizeHintForColumn(column)) +
-                          kSlack);
+        content.push_back(header()->sectionSizeHint(column));
+    for (int row = 0; row < topLevelItemCount(); ++row) {
+        QTreeWidgetItem *item = topLevelItem(row);
+        std::vector<int> &widths = cells[size_t(row)];
+        for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
+            widths.push_back(CellWidth(item, column));
+            content[size_t(column)] = std::max(content[size_t(column)], widths.back());
+        }
+    }
+    for (int &width : content)
+        width += kSlack;
     // A scroll bar that comes or goes resizes the viewport, and the columns are fitted again.
     const std::vector<int> widths =
         FitColumnWidths(minimum, content, kMaxColumnWidth, viewport()->width());
@@ -93,8 +104,7 @@ void CProjectorListCtrl::FitColumns()
     for (int row = 0; row < topLevelItemCount(); ++row) {
         QTreeWidgetItem *item = topLevelItem(row);
         for (int column = 0; column < PROJECTOR_LIST_COLUMNS; ++column) {
-            const bool cut =
-                sizeHintForIndex(indexFromItem(item, column)).width() > columnWidth(column);
+            const bool cut = cells[size_t(row)][size_t(column)] > columnWidth(column);
             const QString tip = cut ? item->text(column) : QString();
             if (item->toolTip(column) != tip)
                 item->setToolTip(column, tip);
@@ -102,10 +112,36 @@ void CProjectorListCtrl::FitColumns()
     }
 }
 
+int CProjectorListCtrl::CellWidth(QTreeWidgetItem *item, int column)
+{
+    constexpr qsizetype kMaxKeptWidths = 2048;
+    const bool icon = !item->icon(column).isNull();
+    const QString key = (icon ? u'I' : u'-') + item->text(column);
+    QHash<QString, int> &kept = m_cellWidths[column];
+    if (const auto found = kept.constFind(key); found != kept.constEnd())
+        return *found;
+    if (kept.size() >= kMaxKeptWidths)
+        kept.clear();
+    const int width = sizeHintForIndex(indexFromItem(item, column)).width();
+    kept.insert(key, width);
+    return width;
+}
+
 void CProjectorListCtrl::resizeEvent(QResizeEvent *event)
 {
     QTreeWidget::resizeEvent(event);
     FitColumns();
+}
+
+void CProjectorListCtrl::changeEvent(QEvent *event)
+{
+    QTreeWidget::changeEvent(event);
+    const QEvent::Type type = event->type();
+    if (type == QEvent::FontChange || type == QEvent::StyleChange) {
+        for (QHash<QString, int> &kept : m_cellWidths)
+            kept.clear();
+        FitColumns();
+    }
 }
 
 void CProjectorListCtrl::ShowNodes(const std::vector<ProjectorNode *> &nodes)

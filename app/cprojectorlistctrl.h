@@ -3,6 +3,7 @@
 #include "dialogs/itemroles.h"
 #include "model/projectorlistorder.h"
 
+#include <QHash>
 #include <QIcon>
 #include <QTreeWidget>
 
@@ -66,6 +67,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void ApplyRowIcons(int row);
@@ -74,6 +76,9 @@ private:
     void FillRows(const std::unordered_set<const ProjectorNode *> &selected);
     static void SetRowIcons(QTreeWidgetItem *item, const ProjectorListRow &row, bool selected);
     void OnSelectionChanged();
+    // The width the cell of item in column needs for its text and icon, as the style lays it
+    // out; measured once per text, see m_cellWidths.
+    int CellWidth(QTreeWidgetItem *item, int column);
 
     std::vector<ProjectorNode *> m_content;
     bool m_contentReplaced = true;
@@ -82,4 +87,8 @@ private:
     int m_sortColumn = 0;
     bool m_ascending = true;
     bool m_fitting = false; // a width change resizes the viewport, which fits again
+    // Widths measured per column, keyed by text (and whether an icon is beside it): laying out
+    // every cell again after each rebuild cost more than the rebuild itself. Forgotten when the
+    // font or style changes; a column's memory starts afresh once it is large.
+    QHash<QString, int> m_cellWidths[PROJECTOR_LIST_COLUMNS];
 };
