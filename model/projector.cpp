@@ -277,7 +277,10 @@ int Projector::Connect(int mode)
         m_work.authenticated = false;
         ResetStatus();
     } else {
+        // 10 here is the password refused, as at connect: what was read before stays.
         m_work.reachable = true;
+        if (result == LinkResult::AuthFailed)
+            m_work.connectResult = result;
     }
     return result;
 }
@@ -296,7 +299,9 @@ std::optional<int> Projector::ConnectLibrary(int mode)
     m_connection->SetOverallDeadline(std::chrono::steady_clock::now() + budget);
     int result = -1;
     const auto connect = [&] {
-        result = m_connection->ConnectWithPassword(ip.data(), port, password.data());
+        // Connect reads the name at once: that read tells whether the password was taken.
+        result = m_connection->ConnectWithPassword(
+            ip.data(), port, password.data(), pjlink::Connection::PasswordCheck::WithFirstRequest);
     };
 
     if (mode > 0) {

@@ -87,7 +87,7 @@ LevelMemory &levelMemory()
 struct Connection::Link
 {
     void setTimeout(int seconds) { m_timeout = std::chrono::seconds(seconds); }
-    int connect(const char *ip, int port, const char *password);
+    int connect(const char *ip, int port, const char *password, PasswordCheck check);
     void close();
     bool authorizationRequired() const { return m_authRequired; }
 
@@ -203,7 +203,7 @@ std::optional<Random16> Connection::Link::askLevelTwo()
     return parseLevelTwoAnswer(line);
 }
 
-int Connection::Link::connect(const char *ip, int port, const char *password)
+int Connection::Link::connect(const char *ip, int port, const char *password, PasswordCheck check)
 {
     close();
     m_authRequired = false;
@@ -254,10 +254,13 @@ int Connection::Link::connect(const char *ip, int port, const char *password)
         m_security = SecurityLevel::Md5;
     }
 
-    // A wrong password is only answered to a command, and the caller wants to know at connect.
-    const Exchange check = request("CLSS", "?");
+    // A wrong password is only answered to a command: the first request learns it, or one of
+    // our own where the caller wants to know at connect.
+    if (check == PasswordCheck::WithFirstRequest)
+        return PJL_OK;
+    const Exchange probe = request("CLSS", "?");
     if (!m_socket.valid())
-        return check.code;
+        return probe.code;
     return PJL_OK;
 }
 
@@ -462,10 +465,11 @@ int Connection::GetRecvTimeOut() const
     return int(m_link->m_timeout.count());
 }
 
-int Connection::ConnectWithPassword(const char *ip, int port, const char *password)
+int Connection::ConnectWithPassword(const char *ip, int port, const char *password,
+                                    PasswordCheck check)
 {
     *m_answers = Answers();
-    return m_link->connect(ip, port, password);
+    return m_link->connect(ip, port, password, check);
 }
 
 bool Connection::IsAuthorizationRequired() const

@@ -36,10 +36,18 @@ public:
     void SetRecvTimeOut(int seconds);
     int GetRecvTimeOut() const;
 
+    // When a connect to a projector that asks for a password learns whether it took it.
+    // AtConnect: the connect sends a query of its own for that (a round trip more), and 10
+    // says the password was refused. WithFirstRequest: for callers that query anyway; the
+    // connect returns 0, the first request carries the digest, and 10 from it (the projector's
+    // "PJLINK ERRA") is the refused password.
+    enum class PasswordCheck { AtConnect, WithFirstRequest };
+
     // With a password and a projector that asks for one, level 2 is asked for first; a projector
     // that does not take it costs one more connection, once per address and port for the life
     // of the process, which then remembers to use MD5 there.
-    int ConnectWithPassword(const char *ip, int port, const char *password);
+    int ConnectWithPassword(const char *ip, int port, const char *password,
+                            PasswordCheck check = PasswordCheck::AtConnect);
     bool IsAuthorizationRequired() const;
     // The check the last connect agreed with the projector; None until a greeting was read.
     SecurityLevel GetSecurityLevel() const;

@@ -214,6 +214,9 @@ void TestProjector::connect()
     QCOMPARE(projector->GetManufacturer(manufacturer), 0);
     QCOMPARE(projector->GetPowerStatus(power), 0);
     projector->Disconnect();
+    // The name read carries the password: no query of the connect's own before it.
+    QCOMPARE(emulator->receivedCommands(),
+             (std::vector<std::string>{"NAME ?", "INF1 ?", "POWR ?"}));
 
     if (change == u"no password"_s)
         projector->SetPassword(QString());

@@ -300,6 +300,7 @@ void TestPjlinkClient::connect_securityKinds_data()
     using L = pjlink::SecurityLevel;
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("rightPassword");
+    QTest::addColumn<bool>("firstRequest");    // PasswordCheck::WithFirstRequest
     QTest::addColumn<int>("level");            // agreed at the first connect
     QTest::addColumn<int>("firstConnections"); // TCP connections the first connect costs
 
@@ -318,19 +319,24 @@ void TestPjlinkClient::connect_securityKinds_data()
     };
     for (const auto &k : kinds) {
         for (const bool right : {true, false}) {
-            QTest::addRow("%s, %s password", k.name, right ? "right" : "wrong")
-                << int(k.kind) << right << int(k.level) << k.connections;
+            for (const bool first : {false, true}) {
+                QTest::addRow("%s, %s password%s", k.name, right ? "right" : "wrong",
+                              first ? ", checked by the first request" : "")
+                    << int(k.kind) << right << first << int(k.level) << k.connections;
+            }
         }
     }
 }
 
 // Level 2 is asked for first; a projector that does not take it costs one more connection, the
-// first time only. A wrong password gives 10 on every kind, and no digest reaches the log of
-// commands.
+// first time only. A wrong password gives 10 on every kind (at connect, or to the first request
+// when that carries the check), and no digest reaches the log of commands. Checked by the first
+// request, a connect sends no query of its own.
 void TestPjlinkClient::connect_securityKinds()
 {
     QFETCH(int, kind);
     QFETCH(bool, rightPassword);
+    QFETCH(bool, firstRequest);
     QFETCH(int, level);
     QFETCH(int, firstConnections);
 
@@ -339,28 +345,36 @@ void TestPjlinkClient::connect_securityKinds()
     config.security = EmulatorConfig::Security(kind);
     EmulatedProjector *projector = startProjector(config);
     const char *password = rightPassword ? "Lamp-Room 7" : "Lamp-Room 8";
+    const auto check = firstRequest ? pjlink::Connection::PasswordCheck::WithFirstRequest
+                                    : pjlink::Connection::PasswordCheck::AtConnect;
 
     pjlink::Connection connection;
     connection.SetRecvTimeOut(1);
     const int expected = rightPassword ? PJL_OK : PJL_ERR_AUTH;
-    QCOMPARE(connection.ConnectWithPassword(m_address.c_str(), kPort, password), expected);
+    QCOMPARE(connection.ConnectWithPassword(m_address.c_str(), kPort, password, check),
+             firstRequest ? PJL_OK : expected);
     QCOMPARE(projector->connectionCount(), firstConnections);
     QCOMPARE(int(connection.GetSecurityLevel()), level);
     int power = -1;
     QCOMPARE(connection.GetPowerStatus(&power), expected);
+    // Refused: every later call answers 10 without traffic.
+    QCOMPARE(connection.GetPowerStatus(&power), expected);
     connection.Disconnect();
 
     // The level is remembered: one connection from now on.
-    QCOMPARE(connection.ConnectWithPassword(m_address.c_str(), kPort, password), expected);
+    QCOMPARE(connection.ConnectWithPassword(m_address.c_str(), kPort, password, check),
+             firstRequest ? PJL_OK : expected);
     QCOMPARE(projector->connectionCount(), firstConnections + 1);
     QCOMPARE(int(connection.GetSecurityLevel()), level);
     connection.Disconnect();
 
     const auto received = projector->receivedCommands();
-    if (rightPassword)
-        QCOMPARE(received, sentLines({"CLSS ?", "POWR ?", "CLSS ?"}));
-    else
+    if (!rightPassword)
         QVERIFY(received.empty());
+    else if (firstRequest)
+        QCOMPARE(received, sentLines({"POWR ?", "POWR ?"}));
+    else
+        QCOMPARE(received, sentLines({"CLSS ?", "POWR ?", "POWR ?", "CLSS ?"}));
 }
 
 void TestPjlinkClient::connect_greeting_data()
