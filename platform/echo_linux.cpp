@@ -200,7 +200,7 @@ bool IsRefusedKind(int error)
 // Opens the first ICMP socket the system grants and sets mechanism to its kind, or to
 // TcpConnect when it grants none. An invalid result with another mechanism means the socket
 // could not be had for another reason (descriptors or memory exhausted).
-UniqueFd OpenIcmpSocket(EchoMechanism &mechanism)
+UniqueFd OpenIcmpSocket(EchoMechanism &mechanism, const sockaddr_in &dest)
 {
     mechanism = s_firstUsable.load();
     while (mechanism != EchoMechanism::TcpConnect) {
@@ -211,6 +211,11 @@ UniqueFd OpenIcmpSocket(EchoMechanism &mechanism)
                 // Let only echo replies through; the other ICMP types need not wake us.
                 const std::uint32_t dropAllBut = ~(1u << kEchoReply);
                 ::setsockopt(fd.get(), SOL_RAW, kIcmpFilter, &dropAllBut, sizeof dropAllBut);
+                // Nor replies from other hosts: every raw socket gets a copy of every reply, so
+                // a cycle checking a whole register at once would wake each check for each
+                // other's reply. Where the system refuses (a broadcast address), the reply's
+                // source is still checked on arrival.
+                ::connect(fd.get(), reinterpret_cast<const sockaddr *>(&dest), sizeof dest);
             }
             return fd;
         }
@@ -274,7 +279,7 @@ bool EchoCheck(const QString &address, int fallbackPort)
         return false;
 
     EchoMechanism mechanism = EchoMechanism::Unknown;
-    const UniqueFd icmp = OpenIcmpSocket(mechanism);
+    const UniqueFd icmp = OpenIcmpSocket(mechanism, dest);
     s_lastMechanism.store(mechanism);
     if (mechanism == EchoMechanism::TcpConnect) {
         ReportTcpFallback(fallbackPort);
