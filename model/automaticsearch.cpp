@@ -290,14 +290,15 @@ void ProjectorManager::AddBroadcastAnswers(SearchResults &results,
                 probed.push_back(address);
         }
     }
-    // The projector said it is there: no echo or port check before the connection window.
+    // The projector said it is there: no echo or port check before the connection window. The
+    // search keeps its own limit of probes at once.
     RunInParallel(
         int(probed.size()),
         [&](int i) {
             if (IsRunning())
                 ProbeCandidate(results, probed[size_t(i)]);
         },
-        [](int) {});
+        [](int) {}, MAX_SEARCH_WORKERS);
 }
 
 void ProjectorManager::ProbeCandidate(SearchResults &results, const QString &address)

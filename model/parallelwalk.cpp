@@ -8,7 +8,7 @@
 #include <vector>
 
 void RunInParallel(int count, const std::function<void(int)> &work,
-                   const std::function<void(int)> &inOrder)
+                   const std::function<void(int)> &inOrder, int width)
 {
     if (count <= 0)
         return;
@@ -28,7 +28,7 @@ void RunInParallel(int count, const std::function<void(int)> &work,
     };
 
     std::vector<std::thread> threads;
-    const int extra = std::min(count, MAX_PARALLEL_CONNECTIONS) - 1;
+    const int extra = std::min(count, std::max(width, 1)) - 1;
     for (int t = 0; t < extra; ++t) {
         try {
             threads.emplace_back(run);
