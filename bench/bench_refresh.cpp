@@ -3,17 +3,18 @@
 // 1. Loopback: one cycle over 100 emulated projectors on loopback (some with passwords, some
 //    reporting errors, some not listening), beside the floor of bare loopback round trips.
 // 2. A realistic fleet in a network namespace of its own (root only): 100 projectors that
-//    answer each query after 30 ms, 20 of them silent (their packets vanish on a veth whose
-//    far end drops everything). Printed from the same run: the cycle time, the one-by-one
-//    floor (each projector's single refresh, summed), the ideal (the larger of the slowest
-//    single projector and the floor shared by the parallel connections), the most TCP
-//    connections open at once, and the longest stall of a reader thread that reads every
-//    projector's cells in a loop while the cycle runs (it stands in for the user-interface
-//    thread).
+//    answer each query after 30 ms, once all alive and once with 20 of them silent (their
+//    packets vanish on a veth whose far end drops everything). Printed from the same run for
+//    each: the fleet's own floor (bench/fleetfloor.h: the same checks and reads on bare
+//    sockets, all at once on one event loop), the window's refresh cycle and `lumarinctl
+//    status` against it, the connections, threads and descriptors open at once, peak resident
+//    memory, and the longest stall of a reader thread that reads every projector's cells in a
+//    loop while the cycle runs (it stands in for the user-interface thread).
 
+#include "bench/emulatedregister.h"
+#include "bench/fleetfloor.h"
 #include "bench/loopbackfloor.h"
 #include "bench/namespacefleet.h"
-#include "model/parallelwalk.h"
 #include "model/projector.h"
 #include "model/projectorcells.h"
 #include "model/projectormanager.h"
@@ -23,10 +24,14 @@
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -138,63 +143,129 @@ int OpenConnections()
     return open;
 }
 
-// One UpdateStatus of the projector, timed; the median of a few.
-double SingleRefreshMs(ProjectorManager &manager, Projector *projector)
+// Processor time this process has used so far, user and system, emulators included.
+double CpuMs()
 {
-    std::vector<double> times;
-    for (int run = 0; run < 3; ++run) {
-        const auto start = Clock::now();
-        manager.UpdateStatus(projector, false);
-        times.push_back(MsSince(start));
-    }
-    std::sort(times.begin(), times.end());
-    return times[1];
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
-int RunFleetInside(const QString &net)
+// A field of /proc/PID/status in its own unit (kB for memory), -1 when not there.
+long StatusField(qint64 pid, const QByteArray &name)
 {
-    if (!fleet::CheckIsolated())
-        return 3;
-    SetStringLanguage(StringLanguage::English);
+    QFile file(pid > 0 ? u"/proc/%1/status"_s.arg(pid) : u"/proc/self/status"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith(QByteArray(name + ':')))
+            return line.mid(name.size() + 1).trimmed().split(' ').front().toLong();
+    }
+    return -1;
+}
+
+// Starts this process's peak resident memory (VmHWM) afresh from what it holds now.
+void ResetPeakResident()
+{
+    QFile file(u"/proc/self/clear_refs"_s);
+    if (file.open(QIODevice::WriteOnly))
+        file.write("5");
+}
+
+// Open file descriptors of the process (pid 0: this one).
+int OpenFds(qint64 pid)
+{
+    return int(QDir(pid > 0 ? u"/proc/%1/fd"_s.arg(pid) : u"/proc/self/fd"_s)
+                   .entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files)
+                   .size());
+}
+
+// The most of each while a cycle runs, sampled every 2 ms from a thread of its own.
+struct Peaks
+{
+    int connections = 0;
+    long threads = 0;
+    int fds = 0;
+    long residentKiB = 0; // VmHWM: the process's peak resident memory
+};
+
+class PeakSampler
+{
+public:
+    explicit PeakSampler(qint64 pid) : m_pid(pid)
+    {
+        m_thread = std::thread([this] {
+            for (int i = 0; i < 60000 && !m_over.load(); ++i) {
+                Sample();
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+    }
+    ~PeakSampler() { Stop(); }
+    Peaks Stop()
+    {
+        m_over.store(true);
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_peaks;
+    }
+
+private:
+    void Sample()
+    {
+        m_peaks.connections = std::max(m_peaks.connections, OpenConnections());
+        m_peaks.threads = std::max(m_peaks.threads, StatusField(m_pid, "Threads"));
+        m_peaks.fds = std::max(m_peaks.fds, OpenFds(m_pid));
+        m_peaks.residentKiB = std::max(m_peaks.residentKiB, StatusField(m_pid, "VmHWM"));
+    }
+
+    qint64 m_pid;
+    std::atomic<bool> m_over{false};
+    Peaks m_peaks;
+    std::thread m_thread;
+};
+
+struct WindowCycle
+{
+    double ms = 0;
+    int reachable = 0;
+    int events = 0;
+    Peaks peaks;
+    long threadsBefore = 0;
+    int fdsBefore = 0;
+    long residentBeforeKiB = 0;
+    double longestCellsUs = 0;
+    double longestSweepUs = 0;
+    double longestIdleUs = 0;
+    double cpuMs = 0;
+};
+
+// One cycle of the window's refresh (a worker thread, each connect on a thread of its own) over
+// the addresses, in a fresh register, with a reader of every projector's cells beside it that
+// stands in for the user-interface thread.
+WindowCycle RunWindowCycle(const std::vector<QString> &addresses)
+{
     ProjectorManager::InitProjectors();
     ProjectorManager::SetPort(4352);
     ProjectorManager::SetRecvTimeOut(5);
     ProjectorManager &manager = *ProjectorManager::GetInstance();
+    for (const QString &address : addresses)
+        manager.AddProjector(
+            std::make_unique<Projector>(QString(), address, QString(), u"M"_s, u"/"_s));
 
-    const auto emulators = fleet::StartEmulators(net);
-    if (emulators.empty())
-        return 1;
-    Projector *live = nullptr;
-    Projector *silent = nullptr;
-    for (int i = 0; i < kFleet; ++i) {
-        Projector *projector = manager.AddProjector(std::make_unique<Projector>(
-            QString(), fleet::Address(net, i), QString(), u"M"_s, u"/"_s));
-        (fleet::IsSilent(i) ? silent : live) = projector;
-    }
-
-    // The one-by-one floor, from single refreshes measured in this run.
-    const double liveMs = SingleRefreshMs(manager, live);
-    const double silentMs = SingleRefreshMs(manager, silent);
-    const int silentCount = fleet::SilentCount();
-    const double floorMs = silentCount * silentMs + (kFleet - silentCount) * liveMs;
-    const double idealMs = std::max({liveMs, silentMs, floorMs / MAX_PARALLEL_CONNECTIONS});
-
-    // The cycle, with a connection sampler and a reader of every projector's cells beside it.
+    WindowCycle result;
+    ResetPeakResident();
+    result.threadsBefore = StatusField(0, "Threads");
+    result.fdsBefore = OpenFds(0);
+    result.residentBeforeKiB = StatusField(0, "VmRSS");
     std::atomic<bool> cycleOver{false};
-    int mostOpen = 0;
-    std::thread sampler([&] {
-        while (!cycleOver.load()) {
-            mostOpen = std::max(mostOpen, OpenConnections());
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
-    double longestCellsUs = 0;
-    double longestSweepUs = 0;
     long sweeps = 0;
     std::thread reader([&] {
+        // It pauses 1 ms between sweeps, as a window between repaints, so that it does not
+        // take a core from the cycle it watches (the floor runs without such a reader).
         // Optional (root): a real-time reader, so that what remains is waiting for locks
-        // rather than for a core on a busy machine. It pauses 1 ms between sweeps, as a window
-        // between repaints, so that it does not starve the cycle.
+        // rather than for a core on a busy machine.
         const bool realTime = qEnvironmentVariableIsSet("LUMARIN_BENCH_RT_READER");
         if (realTime) {
             sched_param param{};
@@ -202,76 +273,209 @@ int RunFleetInside(const QString &net)
             pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
         }
         while (!cycleOver.load()) {
-            if (realTime)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
             const auto sweepStart = Clock::now();
             for (Projector *projector : manager.GetProjectors()) {
                 const auto start = Clock::now();
                 const ProjectorCells cells = GetProjectorCells(*projector);
-                longestCellsUs = std::max(longestCellsUs, MsSince(start) * 1000.0);
+                result.longestCellsUs = std::max(result.longestCellsUs, MsSince(start) * 1000.0);
                 if (cells.name.isNull() && cells.ipAddress.isEmpty())
                     std::abort(); // keeps the read from being optimized out
             }
-            longestSweepUs = std::max(longestSweepUs, MsSince(sweepStart) * 1000.0);
+            result.longestSweepUs = std::max(result.longestSweepUs, MsSince(sweepStart) * 1000.0);
             ++sweeps;
         }
     });
-
-    // The same loop without any read: what the scheduler alone costs a thread on this
-    // machine while the cycle's threads run.
-    double longestIdleUs = 0;
+    // A thread that only sleeps 1 ms at a time: how late it wakes is what the scheduler alone
+    // costs a thread on this machine while the cycle's threads run.
     std::thread idle([&] {
-        auto last = Clock::now();
         while (!cycleOver.load()) {
-            const auto now = Clock::now();
-            longestIdleUs = std::max(longestIdleUs,
-                                     std::chrono::duration<double, std::micro>(now - last).count());
-            last = now;
+            const auto before = Clock::now();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            result.longestIdleUs =
+                std::max(result.longestIdleUs, MsSince(before) * 1000.0 - 1000.0);
         }
     });
 
     QObject receiver;
-    int events = 0;
+    PeakSampler sampler(0);
+    const double cpuBefore = CpuMs();
     const auto start = Clock::now();
     {
         RefreshWorker worker(
             manager,
             [&](const std::vector<Projector *> &projectors) {
                 manager.UpdateStatuses(projectors, false,
-                                       [&](std::unique_ptr<ActionEvent>) { ++events; });
+                                       [&](std::unique_ptr<ActionEvent>) { ++result.events; });
             },
             &receiver);
     }
-    const double cycleMs = MsSince(start);
+    result.ms = MsSince(start);
+    result.cpuMs = CpuMs() - cpuBefore;
+    result.peaks = sampler.Stop();
     cycleOver.store(true);
-    sampler.join();
     reader.join();
     idle.join();
+    // The reader, the idle loop and the sampler are three of the threads counted.
+    result.peaks.threads -= 3;
 
-    int reachable = 0;
     for (Projector *projector : manager.GetProjectors())
-        reachable += projector->IsReachable() ? 1 : 0;
+        result.reachable += projector->IsReachable() ? 1 : 0;
     ProjectorManager::DestroyInstance();
+    return result;
+}
 
-    std::printf("Refresh cycle over a fleet of %d in a namespace (%d silent, the others answer "
-                "each query after %d ms):\n",
-                kFleet, silentCount, fleet::kAnswerDelayMs);
-    std::printf("  one projector    %8.1f ms answering, %.1f ms silent\n", liveMs, silentMs);
-    std::printf("  one-by-one floor %8.1f ms  (%d x silent + %d x answering)\n", floorMs,
-                silentCount, kFleet - silentCount);
-    std::printf("  ideal            %8.1f ms  (max of slowest single and floor / %d)\n", idealMs,
-                MAX_PARALLEL_CONNECTIONS);
-    std::printf("  cycle            %8.1f ms  (%.2f x ideal; goal within 2x)\n", cycleMs,
-                cycleMs / idealMs);
-    std::printf("  most open        %8d connections at once (cap %d)\n", mostOpen,
-                MAX_PARALLEL_CONNECTIONS);
+struct CtlRun
+{
+    double ms = 0;
+    int exitCode = -1;
+    Peaks peaks;
+};
+
+// lumarinctl status over the addresses, as a separate process with a settings file of its own.
+CtlRun RunCtlStatus(const std::vector<QString> &addresses, const QTemporaryDir &dir,
+                    const QString &name)
+{
+    CtlRun run;
+    QByteArray settings = "[Group]\r\n\r\n[Projector]\r\n";
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        EmulatorConfig config;
+        config.address = addresses[i].toStdString();
+        config.name = "Fleet " + std::to_string(i + 1);
+        settings += RegisterLine(int(i) + 1, config);
+    }
+    settings += "\r\n[Property]\r\nRefreshInterval=5\r\nTimeout=5\r\nShowInformation=1\r\n"
+                "DisplayOnlyError=0\r\nEntryManagerDlg=0\r\n";
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(settings) != settings.size())
+        return run;
+    file.close();
+
+    QProcess ctl;
+    ctl.setProcessChannelMode(QProcess::MergedChannels);
+    const auto start = Clock::now();
+    ctl.start(QCoreApplication::applicationDirPath() + u"/../bin/lumarinctl"_s,
+              {u"--settings"_s, path, u"status"_s});
+    if (!ctl.waitForStarted(10000))
+        return run;
+    PeakSampler sampler(ctl.processId());
+    // Read as it comes, so a full pipe never holds the program.
+    for (int i = 0; i < 6000 && !ctl.waitForFinished(10); ++i)
+        ctl.readAll();
+    run.ms = MsSince(start);
+    run.peaks = sampler.Stop();
+    run.exitCode = ctl.state() == QProcess::NotRunning ? ctl.exitCode() : -1;
+    if (ctl.state() != QProcess::NotRunning) {
+        ctl.kill();
+        ctl.waitForFinished(5000);
+    }
+    return run;
+}
+
+// One projector refreshed alone, in a fresh register each time (so every query is asked); the
+// median of three.
+double SingleRefreshMs(const QString &address)
+{
+    std::vector<double> times;
+    for (int run = 0; run < 3; ++run) {
+        ProjectorManager::InitProjectors();
+        ProjectorManager::SetPort(4352);
+        ProjectorManager::SetRecvTimeOut(5);
+        ProjectorManager &manager = *ProjectorManager::GetInstance();
+        Projector *projector = manager.AddProjector(
+            std::make_unique<Projector>(QString(), address, QString(), u"M"_s, u"/"_s));
+        const auto start = Clock::now();
+        manager.UpdateStatus(projector, false);
+        times.push_back(MsSince(start));
+        ProjectorManager::DestroyInstance();
+    }
+    std::sort(times.begin(), times.end());
+    return times[1];
+}
+
+// Floor runs, the fastest of three: the machine's noise only ever adds.
+fleet::FloorRun BestFloor(const std::vector<QString> &addresses)
+{
+    std::vector<std::string> plain;
+    for (const QString &address : addresses)
+        plain.push_back(address.toStdString());
+    fleet::FloorRun best;
+    for (int run = 0; run < 3; ++run) {
+        const double cpuBefore = CpuMs();
+        fleet::FloorRun floor = fleet::ReadFleetFloor(plain);
+        floor.cpuMs = CpuMs() - cpuBefore;
+        if (floor.ok && (!best.ok || floor.ms < best.ms))
+            best = floor;
+    }
+    return best;
+}
+
+bool ReportFleet(const char *title, const std::vector<QString> &addresses, int silent,
+                 const QTemporaryDir &dir, const QString &settingsName)
+{
+    const fleet::FloorRun floor = BestFloor(addresses);
+    const double singleMs = SingleRefreshMs(addresses.front());
+    const WindowCycle window = RunWindowCycle(addresses);
+    const CtlRun ctl = RunCtlStatus(addresses, dir, settingsName);
+    const fleet::FloorRun floorAfter = BestFloor(addresses);
+    const double floorMs = std::min(floor.ok ? floor.ms : 1e9, floorAfter.ok ? floorAfter.ms : 1e9);
+
+    std::printf("%s (%d projectors, %d silent, the others answer each query after %d ms):\n", title,
+                int(addresses.size()), silent, fleet::kAnswerDelayMs);
+    std::printf("  fleet's floor    %8.1f ms  (one event loop, bare sockets: echo check and %zu "
+                "queries each, all at once; %d read, %d silent; best of 3 before and 3 after)\n",
+                floorMs, fleet::RefreshQueries().size(), floor.answered, floor.silent);
+    std::printf("  one alone        %8.1f ms  (the first projector's refresh by itself)\n",
+                singleMs);
+    std::printf("  window's cycle   %8.1f ms  (%.2f x floor; goal within 1.3x)\n", window.ms,
+                window.ms / floorMs);
+    std::printf("  processor time   %8.1f ms  during the window's cycle, %.1f ms during the best "
+                "floor run (this process: the emulators' threads included, and in the cycle a "
+                "reader and a sleeper)\n",
+                window.cpuMs, floor.cpuMs);
+    std::printf("  lumarinctl status %7.1f ms  (%.2f x floor; goal within 1.3x; exit %d)\n", ctl.ms,
+                ctl.ms / floorMs, ctl.exitCode);
+    std::printf("  window's cycle: at once %d connections, %ld threads and %d descriptors more "
+                "than before it; resident memory %ld KiB before, peak %ld KiB (the emulators "
+                "included)\n",
+                window.peaks.connections, window.peaks.threads - window.threadsBefore,
+                window.peaks.fds - window.fdsBefore, window.residentBeforeKiB,
+                window.peaks.residentKiB);
+    std::printf("  lumarinctl status: at once %d connections, %ld threads, %d descriptors; peak "
+                "resident memory %ld KiB\n",
+                ctl.peaks.connections, ctl.peaks.threads, ctl.peaks.fds, ctl.peaks.residentKiB);
     std::printf("  reader stall     %8.3f ms longest read of one projector's cells, %.3f ms "
-                "longest sweep of all %d (%ld sweeps; goal below 2 ms)\n",
-                longestCellsUs / 1000.0, longestSweepUs / 1000.0, kFleet, sweeps);
-    std::printf("  scheduler alone  %8.3f ms longest gap of a thread that reads nothing\n",
-                longestIdleUs / 1000.0);
-    std::printf("  reachable %d, events %d\n", reachable, events);
-    return reachable == kFleet - silentCount ? 0 : 1;
+                "longest sweep of all (goal below 2 ms; the window's own: bench_fleetview)\n",
+                window.longestCellsUs / 1000.0, window.longestSweepUs / 1000.0);
+    std::printf("  scheduler alone  %8.3f ms latest wake-up of a thread that sleeps 1 ms at a "
+                "time\n",
+                window.longestIdleUs / 1000.0);
+    std::printf("  reachable %d, events %d\n", window.reachable, window.events);
+    return window.reachable == int(addresses.size()) - silent && ctl.exitCode == 0;
+}
+
+int RunFleetInside(const QString &net)
+{
+    if (!fleet::CheckIsolated())
+        return 3;
+    SetStringLanguage(StringLanguage::English);
+    const auto emulators = fleet::StartEmulators(net, true);
+    if (emulators.empty())
+        return 1;
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+
+    std::vector<QString> alive, withSilent;
+    for (int i = 0; i < kFleet; ++i) {
+        alive.push_back(fleet::LiveAddress(net, i));
+        withSilent.push_back(fleet::Address(net, i));
+    }
+    const bool allAlive = ReportFleet("Fleet all alive", alive, 0, dir, u"alive.ini"_s);
+    const bool someSilent = ReportFleet("Fleet with silent members", withSilent,
+                                        fleet::SilentCount(), dir, u"silent.ini"_s);
+    return allAlive && someSilent ? 0 : 1;
 }
 
 } // namespace
@@ -283,6 +487,6 @@ int main(int argc, char **argv)
     if (!net.isEmpty())
         return RunFleetInside(net);
     const int loopback = RunLoopback();
-    const int inNamespace = fleet::RunInside(u"lumarin-bench-refresh"_s, 120000);
+    const int inNamespace = fleet::RunInside(u"lumarin-bench-refresh"_s, 300000);
     return loopback != 0 ? loopback : inNamespace;
 }

@@ -30,6 +30,11 @@ QString Address(const QString &net, int i)
     return IsSilent(i) ? u"%1.%2"_s.arg(net).arg(100 + i) : u"%1.%2"_s.arg(net).arg(i + 1);
 }
 
+QString LiveAddress(const QString &net, int i)
+{
+    return u"%1.%2"_s.arg(net).arg(i + 1);
+}
+
 int RunInside(const QString &prefix, int timeoutMs)
 {
     if (const QString why = TestNamespace::SkipReason(); !why.isEmpty()) {
@@ -52,9 +57,8 @@ int RunInside(const QString &prefix, int timeoutMs)
         if (IsSilent(i)) {
             steps.append({u"neigh"_s, u"replace"_s, Address(net, i), u"lladdr"_s,
                           u"02:00:00:00:de:ad"_s, u"dev"_s, u"lum0"_s, u"nud"_s, u"permanent"_s});
-        } else {
-            steps.append({u"addr"_s, u"add"_s, Address(net, i) + u"/32"_s, u"dev"_s, u"lo"_s});
         }
+        steps.append({u"addr"_s, u"add"_s, LiveAddress(net, i) + u"/32"_s, u"dev"_s, u"lo"_s});
     }
     if (!ns.IsCreated() || !ns.IpSteps(steps)) {
         std::fprintf(stderr, "namespace: %s\n", qPrintable(ns.GetError()));
@@ -86,14 +90,14 @@ bool CheckIsolated()
     return false;
 }
 
-std::vector<std::unique_ptr<EmulatedProjector>> StartEmulators(const QString &net)
+std::vector<std::unique_ptr<EmulatedProjector>> StartEmulators(const QString &net, bool everyMember)
 {
     std::vector<std::unique_ptr<EmulatedProjector>> emulators;
     for (int i = 0; i < kSize; ++i) {
-        if (IsSilent(i))
+        if (IsSilent(i) && !everyMember)
             continue;
         EmulatorConfig config;
-        config.address = Address(net, i).toStdString();
+        config.address = LiveAddress(net, i).toStdString();
         config.name = "Fleet " + std::to_string(i + 1);
         config.power = 1;
         config.answerDelayMs = kAnswerDelayMs;
