@@ -115,6 +115,7 @@ private slots:
     void list_cellsAndIcons();
     void list_headerClicksSortPowerWithGroupsAndSilentProjectors();
     void list_selectionFollowsProjectorsAcrossResort();
+    void list_columnsFollowTheirTextsAndFont();
     void tree_markersOfDepthTwoGroupAndParent();
     void tree_rebuildCarriesSelectionAndExpansion();
     void eventList_keepsTwentyNewestWithCutTexts();
@@ -304,6 +305,53 @@ void TestFleetControls::list_selectionFollowsProjectorsAcrossResort()
     list.ShowNodes({projectors.begin(), projectors.end()});
     list.UpdateData();
     QVERIFY(SelectedNames(list).isEmpty());
+}
+
+// The widths a rebuild fits to are kept per text: a column still grows with a longer text,
+// shrinks back with a shorter one, marks a cell cut beyond the widest column with its whole text
+// as a tool tip, and is measured afresh when the font changes.
+void TestFleetControls::list_columnsFollowTheirTextsAndFont()
+{
+    Group *root = ProjectorManager::GetInstance()->GetRoot();
+    Projector *projector = Register(root, 30, u"P"_s);
+    CProjectorListCtrl list;
+    list.resize(900, 300);
+    list.SetUpColumns();
+    list.ShowNodes({projector});
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+
+    const auto showName = [&](const QString &name) {
+        projector->Rename(name);
+        list.UpdateData();
+        return list.columnWidth(COLUMN_NAME);
+    };
+    const auto neededWidth = [&] {
+        return list.sizeHintForIndex(list.model()->index(0, COLUMN_NAME)).width();
+    };
+    const auto tip = [&] { return list.topLevelItem(0)->toolTip(COLUMN_NAME); };
+
+    const int shortWidth = showName(u"P"_s);
+    const QString longName = QString(14, u'W');
+    const int longWidth = showName(longName);
+    QVERIFY2(longWidth > shortWidth, qPrintable(u"%1 <= %2"_s.arg(longWidth).arg(shortWidth)));
+    QVERIFY(longWidth >= neededWidth());
+    QCOMPARE(tip(), QString());
+    QCOMPARE(showName(u"P"_s), shortWidth);
+
+    const QString cutName = QString(60, u'W');
+    QCOMPARE(showName(cutName), CProjectorListCtrl::kMaxColumnWidth);
+    QCOMPARE(tip(), cutName);
+    QCOMPARE(showName(longName), longWidth);
+    QCOMPARE(tip(), QString());
+
+    QFont larger = list.font();
+    larger.setPointSizeF(larger.pointSizeF() * 1.5);
+    list.setFont(larger);
+    QVERIFY(list.columnWidth(COLUMN_NAME) > longWidth);
+    QVERIFY(list.columnWidth(COLUMN_NAME) >= neededWidth());
+    list.UpdateData();
+    QVERIFY(list.columnWidth(COLUMN_NAME) >= neededWidth());
 }
 
 void TestFleetControls::tree_markersOfDepthTwoGroupAndParent()
