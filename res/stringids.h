@@ -94,6 +94,25 @@ enum StringId : int {
     // What a screen reader calls the four parts of an IPv4 address field, in order.
     STR_FIRST_OCTET = 2702,
 
+    // Schedules (model/schedule.h): what was wrong with a schedule as typed, and the event log's
+    // lines of a run.
+    STR_SCHEDULE_BAD_NAME = 2800,
+    STR_SCHEDULE_BAD_TIME = 2801,
+    STR_SCHEDULE_BAD_DAYS = 2802,
+    STR_SCHEDULE_BAD_DATE = 2803,
+    STR_SCHEDULE_DAYS_AND_DATE = 2804,
+    STR_SCHEDULE_BAD_ACTION = 2805,
+    STR_SCHEDULE_BAD_INPUT = 2806,
+    STR_SCHEDULE_BAD_MUTE = 2807,
+    STR_SCHEDULE_BAD_ON_OFF = 2808,
+    STR_SCHEDULE_BAD_WARM_UP = 2809,
+    STR_SCHEDULE_NO_TARGETS = 2810,
+    MSG_SCHEDULE_RUN = 2811,
+    MSG_SCHEDULE_SKIPPED_EXCEPTION = 2812,
+    MSG_SCHEDULE_SKIPPED_PASSED = 2813,
+    MSG_SCHEDULE_PROJECTOR = 2814,
+    MSG_SCHEDULE_NOTHING = 2815,
+
     // The window's texts, each id under one name wherever it is used.
     STR_TITLE = 128,
     STR_INFORMATION = 129,
