@@ -59,7 +59,9 @@ ActionEventManager::ActionEventManager(const QString &logPath) : m_logPath(logPa
 {
     if (logPath.isEmpty())
         m_logFailed = true; // nothing to write to, nothing to report
-    else if (!m_log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Appending, once emptied: a scheduled run (lumarinctl schedule run) adds its line to the
+    // same file while the window runs, and neither may write over the other's lines.
+    else if (!m_log.open(QIODevice::WriteOnly | QIODevice::Append) || !m_log.resize(0))
         ShowUserMessage(MarkLogFailed());
 }
 

@@ -63,6 +63,7 @@ bool CVantelDoc::Reload()
 {
     m_manager->ClearAll();
     m_prefs = Preferences();
+    m_schedules.clear();
     m_refused = false;
     LoadSettingsFile();
     return !m_refused;
@@ -102,6 +103,7 @@ void CVantelDoc::LoadSettingsFile()
     const bool valid = ReadProperties(profile, m_prefs);
     ReadGroups(profile, *m_manager);
     LoadProjectorsFrom(profile);
+    m_schedules = ReadSchedules(profile);
     if (!valid && mayWrite) {
         // The repair rewrites the whole file; what the user had is kept beside it first.
         const QString backup = m_settingsPath + u".bak"_s;
@@ -195,6 +197,7 @@ bool CVantelDoc::Open(const QString &path, const std::function<void()> &beforeRe
     m_manager->ClearAll();
     ReadGroups(profile, *m_manager);
     LoadProjectorsFrom(profile);
+    m_schedules = ReadSchedules(profile);
     SaveSettings();
     m_currentFile = path;
     return true;
@@ -223,7 +226,7 @@ bool CVantelDoc::WriteFile(const QString &path)
     // Names and addresses are read under each projector's state lock, never its window lock:
     // a slow projector's refresh does not hold the save up.
     const QByteArray content =
-        SettingsContent(*m_manager->GetRoot(), m_manager->GetProjectors(), m_prefs);
+        SettingsContent(*m_manager->GetRoot(), m_manager->GetProjectors(), m_prefs, m_schedules);
     // By absolute path: QFileInfo's own comparison finds two missing files equal.
     const bool settingsFile =
         QFileInfo(path).absoluteFilePath() == QFileInfo(m_settingsPath).absoluteFilePath();

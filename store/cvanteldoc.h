@@ -4,6 +4,7 @@
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
 #include "model/commandoutcome.h"
+#include "model/schedule.h"
 #include "store/preferences.h"
 
 #include <QString>
@@ -103,6 +104,11 @@ public:
     bool GetEntryManagerDlg() const { return m_prefs.entryManagerDlg; }
     void SetEntryManagerDlg(bool value) { m_prefs.entryManagerDlg = value; }
 
+    // The register's schedules, in the order they were added. The setter does not save; the
+    // caller calls SaveSettings. Open replaces them with the other file's, Save As writes them.
+    const std::vector<Schedule> &GetSchedules() const { return m_schedules; }
+    void SetSchedules(std::vector<Schedule> schedules) { m_schedules = std::move(schedules); }
+
     std::vector<Projector *> GetProjectors() const; // registration order
     Group *GetRoot() const;
 
@@ -140,6 +146,7 @@ private:
     bool WriteFile(const QString &path);
 
     Preferences m_prefs;
+    std::vector<Schedule> m_schedules;
     QString m_settingsPath;
     QString m_currentFile;
     QString m_profilePath; // the file the loaders read

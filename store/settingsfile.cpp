@@ -24,6 +24,9 @@ namespace {
 constexpr QStringView kGroupSection = u"Group";
 constexpr QStringView kProjectorSection = u"Projector";
 constexpr QStringView kPropertySection = u"Property";
+constexpr QStringView kScheduleSection = u"Schedule";
+// name, enabled, time, days, date, exceptions, warm-up limit, action, then one field per target
+constexpr int kScheduleFields = 9;
 constexpr int kPjlinkPort = 4352;
 constexpr int kGroupFields = 2;
 constexpr int kProjectorFields = 5;
@@ -231,8 +234,87 @@ void WriteProperties(QByteArray &out, const Preferences &prefs)
     AppendFlag(out, "EntryManagerDlg", prefs.entryManagerDlg);
 }
 
+std::vector<Schedule> ReadSchedules(const platform::ProfileFile &profile)
+{
+    std::vector<Schedule> schedules;
+    QSet<QString> names;
+    for (int n = 1; n <= MAX_SCHEDULES; ++n) {
+        const QString value = profile.GetString(kScheduleSection, QString::number(n), QString());
+        if (value.isEmpty())
+            break;
+        const QStringList fields = platform::SplitFields(value);
+        if (fields.size() < kScheduleFields)
+            continue;
+        Schedule schedule;
+        schedule.name = platform::DecodeText(fields[0]);
+        schedule.enabled = fields[1] != u"0"_s;
+        bool daysRead = false;
+        schedule.days = fields[3].toInt(&daysRead) & kEveryDay;
+        bool limitRead = false;
+        schedule.warmUpLimit = fields[6].toInt(&limitRead);
+        QStringList actionWords = platform::DecodeText(fields[7]).split(u' ');
+        std::optional<QString> inputType;
+        if (const qsizetype at = actionWords.indexOf(u"--input"_s); at >= 0) {
+            inputType = actionWords.value(at + 1);
+            actionWords.remove(at, std::min<qsizetype>(2, actionWords.size() - at));
+        }
+        qsizetype used = 0;
+        const bool sound =
+            ParseScheduleName(schedule.name) == ScheduleError::None &&
+            !names.contains(schedule.name) && fields[2].size() == 4 &&
+            ParseScheduleTime(fields[2].left(2) + u':' + fields[2].mid(2), schedule.at) ==
+                ScheduleError::None &&
+            daysRead &&
+            (fields[4].isEmpty() ||
+             ParseScheduleDate(fields[4], schedule.date) == ScheduleError::None) &&
+            (schedule.date.isValid() != (schedule.days != 0)) &&
+            ParseExceptionDates(fields[5], schedule.exceptions) == ScheduleError::None &&
+            limitRead && schedule.warmUpLimit >= 1 && schedule.warmUpLimit <= MAX_WARM_UP_LIMIT &&
+            ParseScheduleAction(actionWords, inputType, schedule.action, used) ==
+                ScheduleError::None &&
+            used == actionWords.size();
+        if (!sound)
+            continue;
+        for (qsizetype i = kScheduleFields - 1; i < fields.size(); ++i) {
+            const QString target = platform::DecodeText(fields[i]);
+            if (!target.isEmpty())
+                schedule.targets << target;
+        }
+        if (schedule.targets.isEmpty())
+            continue;
+        names.insert(schedule.name);
+        schedules.push_back(schedule);
+    }
+    return schedules;
+}
+
+void WriteSchedules(QByteArray &out, const std::vector<Schedule> &schedules)
+{
+    if (schedules.empty())
+        return;
+    out += "\r\n[Schedule]\r\n";
+    int number = 0;
+    for (const Schedule &schedule : schedules) {
+        QStringList exceptions;
+        for (const QDate &date : schedule.exceptions)
+            exceptions << date.toString(Qt::ISODate);
+        QStringList fields{platform::EncodeText(schedule.name),
+                           schedule.enabled ? u"1"_s : u"0"_s,
+                           schedule.at.toString(u"HH:mm"_s).remove(u':'),
+                           QString::number(schedule.date.isValid() ? 0 : schedule.days),
+                           schedule.date.isValid() ? schedule.date.toString(Qt::ISODate)
+                                                   : QString(),
+                           exceptions.join(u','),
+                           QString::number(schedule.warmUpLimit),
+                           platform::EncodeText(ScheduleActionText(schedule.action))};
+        for (const QString &target : schedule.targets)
+            fields << platform::EncodeText(target);
+        AppendLine(out, ++number, fields.join(u':'));
+    }
+}
+
 QByteArray SettingsContent(const Group &root, const std::vector<Projector *> &projectors,
-                           const Preferences &prefs)
+                           const Preferences &prefs, const std::vector<Schedule> &schedules)
 {
     QByteArray out = "[Group]\r\n";
     WriteGroups(out, root);
@@ -240,6 +322,7 @@ QByteArray SettingsContent(const Group &root, const std::vector<Projector *> &pr
     WriteProjectors(out, projectors);
     out += "\r\n";
     WriteProperties(out, prefs);
+    WriteSchedules(out, schedules);
     return out;
 }
 

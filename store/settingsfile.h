@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/schedule.h"
 #include "store/preferences.h"
 
 #include <QByteArray>
@@ -18,6 +19,8 @@ class ProfileFile;
 
 // The settings file: INI-style 8-bit text, CR LF line ends, sections [Group], [Projector] and
 // [Property]; names and paths hex-encoded, passwords scrambled (platform/settingscodec.h).
+// [Schedule] follows [Property] only when there are schedules, so a file without schedules
+// is written byte for byte as before they existed.
 //
 // Readers take a profile already read (platform::ProfileFile), so that any content, also from
 // memory, goes through the same rules. Every reader is bounded: a file of any size or content
@@ -52,15 +55,22 @@ inline constexpr int MAX_LOADED_GROUPS = 1000;
 // reading stopped there.
 bool ReadProjectors(const platform::ProfileFile &profile, ProjectorManager &manager);
 
+// [Schedule] keys 1, 2, ... up to the first empty value; a line that does not read as a
+// schedule, or whose name an earlier line has, is dropped. Reading stops after MAX_SCHEDULES.
+std::vector<Schedule> ReadSchedules(const platform::ProfileFile &profile);
+inline constexpr int MAX_SCHEDULES = 1000;
+
 // The pieces of the file, appended to out. Groups in pre-order from the root, projectors in
 // registration order, each section numbered from 1.
 void WriteGroups(QByteArray &out, const Group &root);
 void WriteProjectors(QByteArray &out, const std::vector<Projector *> &projectors);
 void WriteProperties(QByteArray &out, const Preferences &prefs);
+// Nothing at all without schedules.
+void WriteSchedules(QByteArray &out, const std::vector<Schedule> &schedules);
 
-// The whole file: [Group], [Projector], then [Property].
+// The whole file: [Group], [Projector], [Property], then [Schedule] when there are schedules.
 QByteArray SettingsContent(const Group &root, const std::vector<Projector *> &projectors,
-                           const Preferences &prefs);
+                           const Preferences &prefs, const std::vector<Schedule> &schedules = {});
 
 // Why WriteSettingsFile did not write.
 struct SettingsWriteError
