@@ -12,6 +12,11 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <thread>
+
+#include <QDeadlineTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -160,6 +165,79 @@ ProjectorCommand FreezeCommand(bool on)
         return LoadString(on ? STR_CLASS2_FREEZE_ON : STR_CLASS2_FREEZE_OFF);
     };
     return command;
+}
+
+ProjectorCommand PowerOnWithInputCommand(InputStatus input, std::chrono::seconds warmUpLimit)
+{
+    ProjectorCommand command;
+    command.send = [input, warmUpLimit](Projector &projector) {
+        const QDeadlineTimer deadline(warmUpLimit);
+        // A step answered with ERR3 is asked again until the deadline; its last result counts.
+        const auto untilDone = [&](const std::function<int()> &step) {
+            for (;;) {
+                const int result = step();
+                if (result != LinkResult::Unavailable || deadline.hasExpired())
+                    return result;
+                std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(
+                    POWER_ON_POLL, deadline.remainingTimeAsDuration()));
+            }
+        };
+        if (const int on =
+                untilDone([&] { return projector.SetPower(PowerStatus(PowerStatus::On)); });
+            on != LinkResult::Ok)
+            return Attempt{true, on};
+        // Warm-up reads as a power state, not as ERR3: the same wait, on the state.
+        const int powered = untilDone([&] {
+            PowerStatus power;
+            const int read = projector.GetPowerStatus(power);
+            if (read != LinkResult::Ok)
+                return read;
+            return power.GetCode() == PowerStatus::On ? ResultCode(LinkResult::Ok)
+                                                      : ResultCode(LinkResult::Unavailable);
+        });
+        if (powered != LinkResult::Ok)
+            return Attempt{true, powered};
+        std::vector<InputStatus> offered;
+        if (const int listed = untilDone([&] { return projector.GetAvailableInputList(offered); });
+            listed != LinkResult::Ok)
+            return Attempt{false, listed};
+        if (std::none_of(offered.begin(), offered.end(),
+                         [&](const InputStatus &i) { return i == input; }))
+            return Attempt{false, ResultCode(LinkResult::Ok)};
+        if (const int switched = untilDone([&] { return projector.ChangeInput(input); });
+            switched != LinkResult::Ok)
+            return Attempt{true, switched};
+        return Attempt{true, untilDone([&] {
+                           return projector.SetMute(MuteStatus(MuteStatus::VideoAndAudio), false);
+                       })};
+    };
+    // QString, not a builder over the temporaries.
+    command.message = [input](Projector &projector) -> QString {
+        return FormatText(LoadString(MSG_POWER_TURNED), {PowerStatus(PowerStatus::On).GetText()}) +
+               u", "_s +
+               FormatText(LoadString(MSG_INPUT_SWITCHED),
+                          {input.GetShortText(Projector::IsKorvaneProjector(projector))});
+    };
+    return command;
+}
+
+ProjectorCommand ActionCommand(const ScheduleAction &action, std::chrono::seconds warmUpLimit)
+{
+    switch (action.kind) {
+    case ScheduleAction::PowerOn:
+        return PowerCommand(PowerStatus(PowerStatus::On));
+    case ScheduleAction::PowerOff:
+        return PowerCommand(PowerStatus(PowerStatus::Off));
+    case ScheduleAction::Input:
+        return InputCommand(action.input);
+    case ScheduleAction::Mute:
+        return MuteCommand(MuteStatus(action.mute), action.on);
+    case ScheduleAction::Freeze:
+        return FreezeCommand(action.on);
+    case ScheduleAction::PowerOnWithInput:
+        return PowerOnWithInputCommand(action.input, warmUpLimit);
+    }
+    return {};
 }
 
 int SendToSelection(ProjectorManager &manager, const std::vector<ProjectorNode *> &selection,

@@ -5,9 +5,11 @@
 #include "model/mutestatus.h"
 #include "model/powerstatus.h"
 #include "model/projectormanager.h"
+#include "model/schedule.h"
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -49,6 +51,15 @@ ProjectorCommand InputCommand(InputStatus input);
 ProjectorCommand MuteCommand(MuteStatus mute, bool on);
 // Freeze on or off (Class 2); a Class 1 projector refuses it (ERR1).
 ProjectorCommand FreezeCommand(bool on);
+// Power on, then, in the same connection window, wait until the projector reports "on", switch
+// to the input and unmute video and audio. Each step a projector answers with ERR3 (cooling,
+// warming up) is asked again every POWER_ON_POLL until warmUpLimit has passed since the
+// start; then the step's ERR3 is the result. Only a projector that offers the input takes it
+// (as InputCommand); it is powered on all the same.
+ProjectorCommand PowerOnWithInputCommand(InputStatus input, std::chrono::seconds warmUpLimit);
+inline constexpr std::chrono::milliseconds POWER_ON_POLL{1000};
+// The command of a schedule's action (model/schedule.h).
+ProjectorCommand ActionCommand(const ScheduleAction &action, std::chrono::seconds warmUpLimit);
 
 // Sends the command to the selection, groups standing for every projector below them. Each
 // projector that has answered since it was registered or loaded gets a connection window of its

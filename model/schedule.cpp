@@ -14,9 +14,6 @@ namespace {
 
 const QStringList kDayNames{u"mon"_s, u"tue"_s, u"wed"_s, u"thu"_s, u"fri"_s, u"sat"_s, u"sun"_s};
 
-// The highest input number a user may type; the table of types is the string table's.
-constexpr int kMaxInputNumber = 9;
-
 int DayIndex(const QString &name)
 {
     return int(kDayNames.indexOf(name.toLower()));
@@ -28,14 +25,16 @@ bool ParseOnOff(const QString &text, bool &on)
     return on || text == u"off"_s;
 }
 
+// An input type as its number 1 to 6 or its name in either table language, any case.
 int ParseInputType(const QString &text)
 {
     bool isNumber = false;
     const int number = text.toInt(&isNumber);
     if (isNumber)
-        return number >= InputStatus::RGB && number <= InputStatus::Network ? number : -1;
-    for (int type = InputStatus::RGB; type <= InputStatus::Network; ++type) {
-        const int id = STR_INPUT_TYPE_BASE + type;
+        return number >= InputStatus::RGB && number <= InputStatus::Internal ? number : -1;
+    for (int type = InputStatus::RGB; type <= InputStatus::Internal; ++type) {
+        const int id =
+            type == InputStatus::Internal ? STR_INPUT_INTERNAL : STR_INPUT_TYPE_BASE + type;
         for (StringLanguage language : {StringLanguage::English, StringLanguage::Japanese}) {
             if (text.compare(LoadStringFor(id, language), Qt::CaseInsensitive) == 0)
                 return type;
@@ -238,11 +237,11 @@ ScheduleError ParseExceptionDates(const QString &text, QList<QDate> &dates)
 ScheduleError ParseInputArgument(const QString &type, const QString &number, InputStatus &input)
 {
     const int parsedType = ParseInputType(type);
-    bool isNumber = false;
-    const int parsedNumber = number.toInt(&isNumber);
-    if (parsedType < 0 || !isNumber || parsedNumber < 1 || parsedNumber > kMaxInputNumber)
+    // 1 to 9, then A to Z (Class 2); the projectors' own input lists tell which they have.
+    const std::optional<int> parsedNumber = InputStatus::NumberFromText(number);
+    if (parsedType < 0 || !parsedNumber)
         return ScheduleError::InputType;
-    input = InputStatus(parsedType, parsedNumber);
+    input = InputStatus(parsedType, *parsedNumber);
     return ScheduleError::None;
 }
 

@@ -112,6 +112,8 @@ enum StringId : int {
     MSG_SCHEDULE_SKIPPED_PASSED = 2813,
     MSG_SCHEDULE_PROJECTOR = 2814,
     MSG_SCHEDULE_NOTHING = 2815,
+    MSG_CRONTAB_MISSING = 2816,
+    MSG_CRONTAB_FAILED = 2817,
 
     // The window's texts, each id under one name wherever it is used.
     STR_TITLE = 128,

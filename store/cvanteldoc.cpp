@@ -303,6 +303,15 @@ int CVantelDoc::SendFreeze(const std::vector<ProjectorNode *> &selection,
                            outcomes);
 }
 
+int CVantelDoc::SendAction(const std::vector<ProjectorNode *> &selection,
+                           std::vector<Projector *> &touched, const ScheduleAction &action,
+                           std::chrono::seconds warmUpLimit,
+                           std::vector<ProjectorOutcome> *outcomes)
+{
+    return SendToSelection(*m_manager, selection, ActionCommand(action, warmUpLimit), touched,
+                           LogTo(m_events), outcomes);
+}
+
 void CVantelDoc::RequeryStatus(const std::vector<Projector *> &touched)
 {
     RequeryStatuses(*m_manager, touched);

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -135,6 +136,12 @@ public:
     // Freeze on or off (Class 2); a Class 1 projector refuses it (ERR1).
     int SendFreeze(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
                    bool on, std::vector<ProjectorOutcome> *outcomes = nullptr);
+
+    // A schedule's action (ActionCommand), as the commands above; power on with input waits
+    // up to warmUpLimit for each projector.
+    int SendAction(const std::vector<ProjectorNode *> &selection, std::vector<Projector *> &touched,
+                   const ScheduleAction &action, std::chrono::seconds warmUpLimit,
+                   std::vector<ProjectorOutcome> *outcomes = nullptr);
 
     // Reads power, input and mute of each touched projector again (RequeryStatuses); nothing
     // is logged.

@@ -151,7 +151,7 @@ void TestSchedule::parseAction_data()
     QTest::newRow("power off with input")
         << u"power off 1 /"_s << u"3"_s << int(ScheduleError::Action) << QString() << 0;
     QTest::newRow("input by number") << u"input 1 2 /"_s << u"-"_s << none << u"input 1 2"_s << 3;
-    QTest::newRow("input type 6") << u"input 6 1 /"_s << u"-"_s << int(ScheduleError::InputType)
+    QTest::newRow("input type 7") << u"input 7 1 /"_s << u"-"_s << int(ScheduleError::InputType)
                                   << QString() << 0;
     QTest::newRow("input number 0")
         << u"input 3 0 /"_s << u"-"_s << int(ScheduleError::InputType) << QString() << 0;

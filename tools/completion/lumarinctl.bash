@@ -28,10 +28,11 @@ _lumarinctl()
     }
 
     local commands="list status metrics check power input mute freeze add import-csv passwd
-        rename search watch group move remove set export import help"
+        rename search watch group move remove set export import schedule help"
     local global="--settings --json --verbose --help --version"
 
-    # The command (one word, two for group), its positional words and the settings file.
+    # The command (one word, two for group and schedule), its positional words and the settings
+    # file.
     local i command="" settings="" positional=()
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
@@ -40,7 +41,7 @@ _lumarinctl()
             settings=${words[i]}
             ;;
         --password | --group | --to | --wait | --output | --lamp-warn | --lamp-crit | \
-            --filter-warn | --filter-crit)
+            --filter-warn | --filter-crit | --input | --warm-up | --at | --days | --date | --except)
             ((i++))
             ;;
         --register)
@@ -51,8 +52,8 @@ _lumarinctl()
         *)
             if [[ -z $command ]]; then
                 command=${words[i]}
-            elif [[ $command == group ]]; then
-                command="group ${words[i]}"
+            elif [[ $command == group || $command == schedule ]]; then
+                command="$command ${words[i]}"
             else
                 positional+=("${words[i]}")
             fi
@@ -70,7 +71,16 @@ _lumarinctl()
         _lumarinctl_groups "$settings" "$cur"
         return
         ;;
-    --password | --lamp-warn | --lamp-crit | --filter-warn | --filter-crit | --wait)
+    --password | --lamp-warn | --lamp-crit | --filter-warn | --filter-crit | --wait | --warm-up | \
+        --at | --date | --except)
+        return
+        ;;
+    --input)
+        COMPREPLY=($(compgen -W "RGB Video Digital Storage Network" -- "$cur"))
+        return
+        ;;
+    --days)
+        COMPREPLY=($(compgen -W "daily mon-fri sat,sun" -- "$cur"))
         return
         ;;
     --register)
@@ -86,6 +96,8 @@ _lumarinctl()
         add) own="--password --group --no-check" ;;
         search) own="--broadcast --wait --register --password" ;;
         move) own="--to" ;;
+        power) own="--input --warm-up" ;;
+        "schedule add") own="--at --days --date --except --input --warm-up" ;;
         esac
         COMPREPLY=($(compgen -W "$global $own" -- "$cur"))
         return
@@ -98,6 +110,7 @@ _lumarinctl()
     rename) ((n == 0)) && targets=1 ;;
     power | freeze) ((n >= 1)) && targets=1 ;;
     input | mute) ((n >= 2)) && targets=1 ;;
+    "schedule add") ((n >= 2)) && targets=1 ;;
     esac
     if [[ -n $targets && $cur == /* ]]; then
         _lumarinctl_groups "$settings" "$cur"
@@ -113,6 +126,23 @@ _lumarinctl()
         ;;
     group)
         COMPREPLY=($(compgen -W "add rename" -- "$cur"))
+        ;;
+    schedule)
+        COMPREPLY=($(compgen -W "add list remove enable disable run sync" -- "$cur"))
+        ;;
+    "schedule add")
+        # NAME, then the action's words, then the targets.
+        case $n in
+        1) COMPREPLY=($(compgen -W "power input mute freeze" -- "$cur")) ;;
+        2)
+            case ${positional[1]} in
+            power | freeze) COMPREPLY=($(compgen -W "on off" -- "$cur")) ;;
+            mute) COMPREPLY=($(compgen -W "video audio both" -- "$cur")) ;;
+            input) COMPREPLY=($(compgen -W "RGB Video Digital Storage Network" -- "$cur")) ;;
+            esac
+            ;;
+        3) [[ ${positional[1]} == mute ]] && COMPREPLY=($(compgen -W "on off" -- "$cur")) ;;
+        esac
         ;;
     power | freeze)
         ((n == 0)) && COMPREPLY=($(compgen -W "on off" -- "$cur"))

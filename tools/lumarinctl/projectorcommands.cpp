@@ -9,6 +9,7 @@
 #include "model/powerstatus.h"
 #include "model/projector.h"
 #include "model/projectormanager.h"
+#include "model/schedule.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
 #include "store/cvanteldoc.h"
@@ -68,7 +69,8 @@ void Refresh(CommandContext &context, const std::vector<Projector *> &projectors
 // never answered. Then the command, the pause and the read-back of those it reached. Done only
 // when every projector targeted did the command; each other one is named with the reason.
 int SendCommand(CommandContext &context, const QStringList &tokens, const Sender &send,
-                std::chrono::milliseconds wait)
+                std::chrono::milliseconds wait,
+                std::vector<ProjectorOutcome> *outcomesOut = nullptr)
 {
     std::vector<ProjectorNode *> selection;
     if (!SelectProjectors(context, tokens, selection))
@@ -105,7 +107,10 @@ int SendCommand(CommandContext &context, const QStringList &tokens, const Sender
     if (!touched.empty())
         context.report.Projectors(u"projectors"_s, touched);
     context.report.Events();
-    return !outcomes.empty() && done == int(outcomes.size()) ? ExitDone : ExitRefused;
+    const bool allDone = !outcomes.empty() && done == int(outcomes.size());
+    if (outcomesOut)
+        *outcomesOut = std::move(outcomes);
+    return allDone ? ExitDone : ExitRefused;
 }
 
 // "on"/"off" as a flag; told otherwise.
@@ -118,22 +123,29 @@ bool ParseOnOff(const QString &text, bool &on)
     return false;
 }
 
-// An input type as its number 1 to 6 or its name in either table language, any case.
-int ParseInputType(const QString &text)
+// power on --input TYPE NUMBER TARGET...: read as a schedule's action is, one rule for both.
+int RunPowerOnWithInput(CommandContext &context, const CommandArgs &args)
 {
-    bool isNumber = false;
-    const int number = text.toInt(&isNumber);
-    if (isNumber)
-        return number >= InputStatus::RGB && number <= InputStatus::Internal ? number : -1;
-    for (int type = InputStatus::RGB; type <= InputStatus::Internal; ++type) {
-        const int id =
-            type == InputStatus::Internal ? STR_INPUT_INTERNAL : STR_INPUT_TYPE_BASE + type;
-        for (StringLanguage language : {StringLanguage::English, StringLanguage::Japanese}) {
-            if (text.compare(LoadStringFor(id, language), Qt::CaseInsensitive) == 0)
-                return type;
-        }
+    ScheduleAction action;
+    qsizetype used = 0;
+    const ScheduleError error = ParseScheduleAction(QStringList{u"power"_s} + args.positional,
+                                                    args.Value(u"input"_s), action, used);
+    if (error != ScheduleError::None) {
+        const QString word = error == ScheduleError::InputType
+                                 ? QString(args.Value(u"input"_s) + u' ' + args.positional.value(1))
+                                 : QString(u"power "_s + args.positional.at(0) + u" --input"_s);
+        ShowUserMessage(ScheduleErrorText(error, word));
+        return ExitUsage;
     }
-    return -1;
+    int warmUp = DEFAULT_WARM_UP_LIMIT;
+    if (args.IsSet(u"warm-up"_s) && !ParseWarmUpLimit(args.Value(u"warm-up"_s), warmUp))
+        return ExitUsage;
+    const QStringList targets = args.positional.mid(used - 1);
+    if (targets.isEmpty()) {
+        ShowUserMessage(ScheduleErrorText(ScheduleError::NoTargets, QString()));
+        return ExitUsage;
+    }
+    return RunAction(context, targets, action, std::chrono::seconds(warmUp));
 }
 
 } // namespace
@@ -210,6 +222,8 @@ int RunPower(CommandContext &context, const CommandArgs &args)
     bool on = false;
     if (!ParseOnOff(args.positional.at(0), on))
         return ExitUsage;
+    if (args.IsSet(u"input"_s))
+        return RunPowerOnWithInput(context, args);
     const PowerStatus power(on ? PowerStatus::On : PowerStatus::Off);
     return SendCommand(
         context, args.positional.mid(1),
@@ -234,14 +248,12 @@ int RunFreeze(CommandContext &context, const CommandArgs &args)
 
 int RunInput(CommandContext &context, const CommandArgs &args)
 {
-    const int type = ParseInputType(args.positional.at(0));
-    // 1 to 9, then A to Z (Class 2); the projectors' own input lists tell which they have.
-    const std::optional<int> number = InputStatus::NumberFromText(args.positional.at(1));
-    if (type < 0 || !number) {
+    InputStatus input;
+    if (ParseInputArgument(args.positional.at(0), args.positional.at(1), input) !=
+        ScheduleError::None) {
         ShowUserMessage(LoadString(CTL_INPUT_USAGE));
         return ExitUsage;
     }
-    const InputStatus input(type, *number);
     return SendCommand(
         context, args.positional.mid(2),
         [&](const auto &selection, auto &touched, auto &outcomes) {
@@ -271,4 +283,33 @@ int RunMute(CommandContext &context, const CommandArgs &args)
             return context.doc.SendMute(selection, touched, mute, on, &outcomes);
         },
         kMuteWait);
+}
+
+bool ParseWarmUpLimit(const QString &text, int &seconds)
+{
+    bool isNumber = false;
+    const int value = text.toInt(&isNumber);
+    if (!isNumber || value < 1 || value > MAX_WARM_UP_LIMIT) {
+        ShowUserMessage(ScheduleErrorText(ScheduleError::WarmUpLimit, text));
+        return false;
+    }
+    seconds = value;
+    return true;
+}
+
+int RunAction(CommandContext &context, const QStringList &targets, const ScheduleAction &action,
+              std::chrono::seconds warmUpLimit, std::vector<ProjectorOutcome> *outcomes)
+{
+    const std::chrono::milliseconds wait =
+        action.kind == ScheduleAction::PowerOn || action.kind == ScheduleAction::PowerOff
+            ? kPowerWait
+        : action.kind == ScheduleAction::Mute   ? kMuteWait
+        : action.kind == ScheduleAction::Freeze ? std::chrono::milliseconds(0)
+                                                : kInputWait;
+    return SendCommand(
+        context, targets,
+        [&](const auto &selection, auto &touched, auto &sent) {
+            return context.doc.SendAction(selection, touched, action, warmUpLimit, &sent);
+        },
+        wait, outcomes);
 }
