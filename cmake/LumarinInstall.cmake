@@ -97,7 +97,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "register, watch and command PJLink networ
 set(CPACK_PACKAGE_DESCRIPTION "Lumarin keeps a register of up to 100 PJLink projectors in a tree
 of groups, watches their power, input, mute, errors and lamp hours, logs
 events, and switches their power, input and mute, one projector, several or
-whole groups at a time.
+whole groups at a time, at once or on schedules that cron runs.
 
 The package holds the main window (lumarin), lumarinctl for scripts, cron and
 monitoring systems, lumarin-exporter to serve the register to Prometheus, and
@@ -106,6 +106,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Schedules are lines in the user's crontab: crontab writes them, the cron daemon runs them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "cron | cron-daemon")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

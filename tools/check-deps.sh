@@ -17,7 +17,7 @@ cache="$build/CMakeCache.txt"
 }
 
 # Programs the tests and benchmarks start directly.
-direct_programs=(ip unshare mount sh bash cmake ctest cpack dpkg-deb lintian man)
+direct_programs=(ip unshare mount sh bash cmake ctest cpack dpkg-deb lintian man crontab chgrp chmod)
 
 # The package that owns a path; merged /usr means dpkg may know it under /bin or /usr/bin.
 owner() {

@@ -14,7 +14,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     iproute2 iputils-ping procps xvfb
     prometheus prometheus-alertmanager python3-aiosmtpd
-    lintian man-db bash-completion
+    lintian man-db bash-completion cron
     fonts-dejavu-core fonts-dejavu-extra fonts-ipafont-gothic
 )
 
