@@ -443,6 +443,9 @@ void TestSchedules::crontab_ownLinesOnly_listTellsDifference_syncMends()
     QVERIFY(
         CtlWithCron({u"--json"_s, u"schedule"_s, u"list"_s}).json[u"crontabMatches"_s].toBool());
 
+    const QString copy = m_dir->filePath(u"copy.ini"_s);
+    QCOMPARE(CtlWithCron({u"export"_s, copy}).exitCode, 0);
+
     // Every schedule removed: Lumarin's lines go, the others' stay as they were.
     QCOMPARE(CtlWithCron({u"schedule"_s, u"remove"_s, u"50% on"_s}).exitCode, 0);
     QCOMPARE(CtlWithCron({u"schedule"_s, u"remove"_s, u"Night's off"_s}).exitCode, 0);
@@ -450,6 +453,12 @@ void TestSchedules::crontab_ownLinesOnly_listTellsDifference_syncMends()
     QVERIFY2(crontab.contains(QString::fromLatin1(foreign)) && !crontab.contains(u"lumarin"_s),
              qPrintable(crontab));
     QVERIFY(!ReadAll(Settings()).contains("[Schedule]"));
+
+    // An import brings the other file's schedules, and the crontab follows.
+    run = CtlWithCron({u"import"_s, copy});
+    QVERIFY2(run.exitCode == 0, qPrintable(Describe(run)));
+    QCOMPARE(CrontabText().count(u"schedule run '50\\% on'"_s), 1);
+    QCOMPARE(CrontabText().count(u"schedule run"_s), 1);
 }
 
 void TestSchedules::cron_firesScheduleAtNextMinute()

@@ -10,6 +10,7 @@
 #include "model/registryrules.h"
 #include "res/stringids.h"
 #include "res/stringtable.h"
+#include "store/crontab.h"
 #include "store/cvanteldoc.h"
 #include "store/settingsfile.h"
 #include "store/usermessage.h"
@@ -231,6 +232,26 @@ int RunExport(CommandContext &context, const CommandArgs &args)
     return out.write(content) == content.size() && out.flush() ? ExitDone : ExitRefused;
 }
 
+namespace {
+
+// Open, then the crontab made to follow the schedules the register has now (the other file's).
+int OpenAndFollowSchedules(CommandContext &context, const QString &path)
+{
+    const bool hadSchedules = !context.doc.GetSchedules().empty();
+    if (!context.doc.Open(path))
+        return ExitRefused;
+    if (!hadSchedules && context.doc.GetSchedules().empty())
+        return ExitDone;
+    const CrontabResult synced =
+        SyncCrontab(context.doc.GetSchedules(), context.doc.GetSettingsPath());
+    if (synced.status == CrontabResult::Ok)
+        return ExitDone;
+    ShowUserMessage(CrontabProblemText(synced));
+    return ExitRefused;
+}
+
+} // namespace
+
 int RunImport(CommandContext &context, const CommandArgs &args)
 {
     const QString path = args.positional.at(0);
@@ -245,7 +266,7 @@ int RunImport(CommandContext &context, const CommandArgs &args)
         const QFileInfo info(path);
         if (info.isFile() && info.size() == 0)
             return refuseEmpty(path);
-        return context.doc.Open(path) ? ExitDone : ExitRefused;
+        return OpenAndFollowSchedules(context, path);
     }
     QFile in;
     const QTemporaryDir dir;
@@ -264,5 +285,5 @@ int RunImport(CommandContext &context, const CommandArgs &args)
         return ExitRefused;
     }
     file.close();
-    return context.doc.Open(copy) ? ExitDone : ExitRefused;
+    return OpenAndFollowSchedules(context, copy);
 }
