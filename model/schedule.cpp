@@ -298,7 +298,9 @@ ScheduleError ParseScheduleAction(const QStringList &words, const std::optional<
 
 QString ScheduleActionText(const ScheduleAction &action)
 {
-    const QString input = u"%1 %2"_s.arg(action.input.GetType()).arg(action.input.GetNumber());
+    // The number as typed (1 to 9, A to Z), so that it reads back as the same input.
+    const QString input = QString::number(action.input.GetType()) + u' ' +
+                          InputStatus::NumberText(action.input.GetNumber());
     const QString onOff = action.on ? u"on"_s : u"off"_s;
     switch (action.kind) {
     case ScheduleAction::PowerOn:
