@@ -6,6 +6,7 @@
 #include "platform/settingscodec.h"
 #include "res/stringtable.h"
 #include "tests/common/loopbackudp.h"
+#include "tests/common/programrun.h"
 #include "tests/common/testfiles.h"
 #include "tests/common/testnamespace.h"
 #include "tools/emulator/emulatedprojector.h"
@@ -109,23 +110,14 @@ CtlRun RunProgram(const QString &program, const QStringList &args, int timeoutMs
                   const QProcessEnvironment &environment = CtlEnvironment(),
                   const QByteArray &input = QByteArray())
 {
+    const ProgramRun ran = RunProgramWithInput(program, args, environment, timeoutMs, input);
     CtlRun run;
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(program, args);
-    if (process.waitForStarted(10000)) {
-        process.write(input);
-        process.closeWriteChannel();
-    }
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
+    if (ran.timedOut)
         return run;
-    }
-    run.finished = process.exitStatus() == QProcess::NormalExit;
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    run.finished = ran.finished;
+    run.exitCode = ran.exitCode;
+    run.out = ran.out;
+    run.err = ran.err;
     if (run.err.contains(u"Sanitizer"_s) || run.err.contains(u"runtime error:"_s))
         g_sanitizerReports << args.join(u' ') + u":\n"_s + run.err;
     run.json = QJsonDocument::fromJson(run.out).object();

@@ -6,6 +6,7 @@
 
 #include "platform/settingscodec.h"
 #include "tests/common/emulatedfleet.h"
+#include "tests/common/programrun.h"
 #include "tools/emulator/emulatedprojector.h"
 
 #include <QDir>
@@ -137,23 +138,15 @@ void TestSchedules::cleanup()
 Run TestSchedules::Program(const QString &program, const QStringList &args,
                            const QProcessEnvironment &env, int timeoutMs, const QByteArray &input)
 {
+    const ProgramRun ran = RunProgramWithInput(program, args, env, timeoutMs, input);
     Run run;
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(program, args);
-    if (process.waitForStarted(10000)) {
-        process.write(input);
-        process.closeWriteChannel();
-    }
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(5000);
-        run.err = u"timed out: "_s + QString::fromUtf8(process.readAllStandardError());
+    if (ran.timedOut) {
+        run.err = u"timed out: "_s + ran.err;
         return run;
     }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    run.exitCode = ran.finished ? ran.exitCode : -2;
+    run.out = ran.out;
+    run.err = ran.err;
     run.json = QJsonDocument::fromJson(run.out).object();
     return run;
 }
